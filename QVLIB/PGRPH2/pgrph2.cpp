@@ -1,0 +1,1 @@
+// PostScript plotting primitives (PSBEGIN, PSEND, PSSCALE, PSXFORM).

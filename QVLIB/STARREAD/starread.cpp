@@ -1,0 +1,1 @@
+// Free-format number reader (RDSINT, RDFIX, RDREAL).

@@ -1,0 +1,178 @@
+// Formatted text records: the format notation in which every message, prompt,
+// report line and picture line is written, free-form list reading, the console
+// as a unit, and file names resolved without regard to letter case.
+//
+// A format is held exactly as written in the program, e.g.
+//     rep.write("(1X,I4,9X,I3,8X,1P,E14.5)", {I, KODE[I], VBC[I]});
+#pragma once
+
+#include <cstdio>
+#include <fstream>
+#include <initializer_list>
+#include <iosfwd>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace textio {
+
+// ---------------------------------------------------------------- errors
+
+// An input/output failure: what failed, in which file, at which line and what
+// was expected.  what() reads e.g. `TELMA.IN:7: expected an integer (NPE of
+// element 3), found "4.5"`; the program adds its own name in front.
+class IoError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A stop with a message: the message has already been written to the console;
+// main() returns `status` (0 for an orderly end, 1 for a run that could not
+// do its job).
+struct Stop {
+    int status;
+};
+
+// ---------------------------------------------------------------- output
+
+// One item of a formatted write: an integer, a real or a character value
+// (the latter in its full length; pad it to the declared length yourself).
+class Item {
+public:
+    enum class Kind { Int, Real, Text };
+    Item(int v) : kind_(Kind::Int), i_(v) {}
+    Item(double v) : kind_(Kind::Real), r_(v) {}
+    Item(float v) : kind_(Kind::Real), r_(v) {}
+    Item(std::string_view s) : kind_(Kind::Text), s_(s) {}
+    Item(const char* s) : kind_(Kind::Text), s_(s) {}
+    Item(const std::string& s) : kind_(Kind::Text), s_(s) {}
+    Kind kind() const { return kind_; }
+    long long i() const { return i_; }
+    double r() const { return r_; }
+    std::string_view s() const { return s_; }
+
+private:
+    Kind kind_;
+    long long i_ = 0;
+    double r_ = 0;
+    std::string_view s_;
+};
+
+// Applies a format to items.  Returns the text: every completed record ends
+// with '\n'; when the format ends with a backslash the last record is left
+// without one (it is continued by the next write to the same unit).
+// A malformed format or an item of the wrong kind is a programming error and
+// throws std::logic_error.
+std::string format(std::string_view fmt, std::span<const Item> items);
+inline std::string format(std::string_view fmt, std::initializer_list<Item> items = {}) {
+    return format(fmt, std::span<const Item>(items.begin(), items.size()));
+}
+
+// Single edit descriptors, exposed for code and tests that need one field.
+std::string editI(long long v, int w);
+std::string editF(double v, int w, int d);
+std::string editE(double v, int w, int d, int scale);  // scale = the nP factor
+
+// An output unit: a stream plus the record state.  Each write starts a new
+// record unless the previous write to this unit ended with a backslash.
+class OutUnit {
+public:
+    explicit OutUnit(std::ostream& os) : os_(&os) {}
+    void write(std::string_view fmt, std::initializer_list<Item> items = {});
+    void write(std::string_view fmt, std::span<const Item> items);
+    // Free-form write of text items: one blank, then the items, one record.
+    void writeFree(std::initializer_list<std::string_view> texts);
+    // Writes raw text that is already laid out in records.
+    void put(std::string_view text);
+    // Ends a record left open by a backslash (used at program end).
+    void endRecord();
+    bool recordOpen() const { return open_; }
+    std::ostream& stream() { return *os_; }
+    void flush();
+
+private:
+    std::ostream* os_;
+    bool open_ = false;
+};
+
+// ---------------------------------------------------------------- input
+
+// Sequential reading of a text file (or the console): whole lines with "(A)",
+// "(////)", and free-form list-directed statements.  Lines end with LF or CR LF.
+//
+// A free-form statement is begin(), reads, end():
+//     in.begin();
+//     in.read(NBE, "NBE"); ...
+//     in.end();          // the rest of the last line is skipped
+// A read returns false when a slash has ended the statement early; the variable
+// is then left unchanged.  Any other failure throws IoError.
+class Reader {
+public:
+    Reader(std::istream& in, std::string name) : in_(&in), name_(std::move(name)) {}
+
+    // "(A)": the next whole line, padded with blanks or cut to `len` characters.
+    std::string readA(std::size_t len);
+    // Passes over n whole lines ("(////)" is 5).
+    void skipLines(int n);
+    // Next whole line, without the line end; false at end of file.
+    bool getLine(std::string& line);
+
+    void begin();
+    bool read(int& v, std::string_view what);
+    bool read(double& v, std::string_view what);
+    bool read(float& v, std::string_view what);
+    void end();
+
+    const std::string& name() const { return name_; }
+    int lineNumber() const { return lineno_; }
+
+private:
+    enum class Tok { Value, Null, Slash };
+    Tok next(std::string& tok, std::string_view what, const char* kind);
+    [[noreturn]] void fail(std::string_view msg) const;
+
+    std::istream* in_;
+    std::string name_;
+    int lineno_ = 0;
+    std::string line_;
+    std::size_t pos_ = 0;
+    bool haveLine_ = false;   // a line of the current statement is loaded
+    bool touched_ = false;    // the current statement has loaded a line
+    bool slashed_ = false;    // a slash ended the current statement
+    int repeat_ = 0;          // pending copies of repValue_
+    bool repNull_ = false;
+    std::string repValue_;
+};
+
+// Parsers of single free-form values, exposed for tests: true on success.
+bool parseInt(std::string_view s, int& v);
+bool parseReal(std::string_view s, double& v);
+bool parseReal(std::string_view s, float& v);
+
+// ---------------------------------------------------------------- console
+
+// The console unit: standard output with its record state, standard input read
+// line by line.  Output is flushed before every read so that a prompt stays on
+// its line; a record left open by a prompt is continued by the next output.
+OutUnit& console();
+// Reads one console line; false at end of input.
+bool consoleLine(std::string& line);
+// Writes `msg` to the console (continuing an open record) with a line end and
+// throws Stop{status}.
+[[noreturn]] void stop(std::string_view msg, int status);
+// Ends an open console record and flushes; called once at program end.
+void finish();
+
+// ---------------------------------------------------------------- files
+
+// The existing file whose name matches `name` without regard to letter case
+// (an exact match first); `name` itself when there is none.
+std::string resolveExisting(const std::string& name);
+// Opens an existing file for reading ("OLD"); throws IoError when it is missing.
+std::ifstream openOld(const std::string& name);
+// Creates or replaces a file ("UNKNOWN"): an existing file matching without
+// regard to case is replaced, else the name is created as given.
+std::ofstream openUnknown(const std::string& name);
+
+}  // namespace textio
