@@ -57,5 +57,6 @@ void READIN(textio::Reader& in, textio::OutUnit& rep);
 
 namespace telma {
 // Steps 6 to 17 of the run, from element geometry to the CURRENTS block.
-void SOLVE(textio::OutUnit& rep);
+// Returns the exit status of the run: 0, or 1 when the solve failed.
+int SOLVE(textio::OutUnit& rep);
 }  // namespace telma
