@@ -163,3 +163,31 @@ inline std::vector<std::string> lines(const std::string& text) {
 }
 
 }  // namespace fx
+
+namespace fx {
+
+// Steps 6 to 17 on the problem in storage: exit status, console and report text.
+struct RunResult {
+    int status = -1;
+    std::string console, report;
+};
+
+inline RunResult runSolve() {
+    RunResult r;
+    std::ostringstream rep;
+    {
+        textio::OutUnit unit(rep);
+        Console con;
+        try {
+            r.status = telma::SOLVE(unit);
+        } catch (const textio::Stop& s) {
+            r.status = s.status;
+        }
+        unit.flush();
+        r.console = con.text();
+    }
+    r.report = rep.str();
+    return r;
+}
+
+}  // namespace fx
