@@ -3,6 +3,7 @@
 
 #include <regex>
 
+#include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "fixtures.hpp"
 
 namespace {
@@ -80,6 +81,7 @@ std::vector<std::string> assemblyConsole() {
     fx::Console con;
     ELCHK();
     GEOM();
+    qvlib::SWSTRT();
     ASSEMB();
     return fx::lines(con.text());
 }
@@ -92,7 +94,7 @@ TEST(Assemb, ProgressLineEveryTenthRowThenAnEmptyLine) {
     grid(5);
     out = assemblyConsole();
     ASSERT_EQ(out.size(), 3u);
-    const std::regex line(R"( Calculation line #  (10|20)/  25, time :[ 0-9]{3}[0-9]\.[0-9]{3})");
+    const std::regex line(R"( Calculation line #  (10|20)/  25, time :[ 0-9]{4}\.[0-9]{3})");
     EXPECT_TRUE(std::regex_match(out[0], line)) << out[0];
     EXPECT_TRUE(std::regex_match(out[1], line)) << out[1];
     EXPECT_EQ(out[0].substr(0, 26), " Calculation line #  10/  ");

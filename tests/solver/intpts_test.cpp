@@ -125,7 +125,7 @@ TEST(Intpts, ProgressLinesAndNoPoints) {
             continue;
         }
         ASSERT_EQ(out.size(), 2u);
-        const std::regex line(R"( Internal points #  (10|20)/  25, time :[ 0-9]{3}[0-9]\.[0-9]{3})");
+        const std::regex line(R"( Internal points #  (10|20)/  25, time :[ 0-9]{4}\.[0-9]{3})");
         EXPECT_TRUE(std::regex_match(out[0], line)) << out[0];
         EXPECT_EQ(out[0].substr(0, 24), " Internal points #  10/ ");
         EXPECT_EQ(out[1].substr(0, 24), " Internal points #  20/ ");

@@ -98,7 +98,7 @@ std::string nodeRow(int I, std::initializer_list<double> v) {
 
 // The fields of an internal-point row: seven numbers of 16 columns.
 std::vector<double> internalRow(const std::string& l) {
-    static const std::regex row(R"((  [ -]{2}[0-9]\.[0-9]{5}E[+-][0-9]{2}){7})");
+    static const std::regex row(R"((    [ -][0-9]\.[0-9]{5}E[+-][0-9]{2}){7})");
     std::vector<double> v;
     if (!std::regex_match(l, row)) return v;
     for (int k = 0; k < 7; ++k) v.push_back(std::strtod(l.substr(16 * k, 16).c_str(), nullptr));
@@ -130,8 +130,8 @@ TEST(Report, UnitCubeLineByLine) {
                 "echo");
     expectLines(got, at, resultsHeading(), "results heading");
     expectLines(got, at,
-                {nodeRow(1, {0.5, 0.5, 0.0, 0.0, -1.364825, 1.0}),
-                 nodeRow(2, {0.5, 0.5, 1.0, 1.0, 1.364825, 1.0}),
+                {nodeRow(1, {0.5, 0.5, 0.0, 0.0, -1.3648247, 1.0}),
+                 nodeRow(2, {0.5, 0.5, 1.0, 1.0, 1.3648247, 1.0}),
                  nodeRow(3, {0.5, 0.0, 0.5, 0.5, 0.0, 1.0}),
                  nodeRow(4, {0.5, 1.0, 0.5, 0.5, 0.0, 1.0}),
                  nodeRow(5, {0.0, 0.5, 0.5, 0.5, 0.0, 1.0}),
@@ -172,7 +172,7 @@ TEST(Report, UnitCubeConsole) {
     want.push_back(" Ier non zero in PVT : -17");
     ASSERT_EQ(out.size(), want.size() + 1) << r.console;
     for (std::size_t k = 0; k < want.size(); ++k) EXPECT_EQ(out[k], want[k]) << k;
-    EXPECT_TRUE(std::regex_match(out.back(), std::regex(R"( Elapsed time :[ 0-9]{4}[0-9]\.[0-9]{2})")))
+    EXPECT_TRUE(std::regex_match(out.back(), std::regex(R"( Elapsed time :[ 0-9]{5}\.[0-9]{2})")))
         << out.back();
 }
 
@@ -188,8 +188,8 @@ TEST(Report, HalfModelWithEvenPlaneXMatchesTheFullBox) {
                 "echo");
     expectLines(got, at, resultsHeading(), "results heading");
     expectLines(got, at,
-                {nodeRow(1, {0.5, 0.5, 0.0, 0.0, -1.268265, 1.0}),
-                 nodeRow(2, {0.5, 0.5, 1.0, 1.0, 1.268265, 1.0}),
+                {nodeRow(1, {0.5, 0.5, 0.0, 0.0, -1.2682652, 1.0}),
+                 nodeRow(2, {0.5, 0.5, 1.0, 1.0, 1.2682652, 1.0}),
                  nodeRow(3, {0.5, 0.0, 0.5, 0.5, 0.0, 1.0}),
                  nodeRow(4, {0.5, 1.0, 0.5, 0.5, 0.0, 1.0}),
                  nodeRow(5, {1.0, 0.5, 0.5, 0.5, 0.0, 1.0})},
@@ -263,7 +263,8 @@ TEST(Report, NoGroupsNoCurrentsAndExchangeStep) {
     EXPECT_EQ(fx::lines(r.report), want);
     EXPECT_EQ(r.console.find("CURRENTS"), std::string::npos);
     EXPECT_NE(r.console.find(" The matrix is diagonally dominant"), std::string::npos);
-    EXPECT_EQ(r.console.find("Ier"), std::string::npos);
+    // two sweeps for one unknown: more sweeps than unknowns
+    EXPECT_NE(r.console.find("\n Ier non zero in PVT :  -2\n"), std::string::npos) << r.console;
 }
 
 TEST(Report, SolveThatDoesNotConvergeStillWritesTheReportAndFails) {
