@@ -1,51 +1,76 @@
 // Assembly of the boundary system, row by row, and the dominance test.
+#include <omp.h>
+
+#include <algorithm>
 #include <cmath>
 
-#include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/telma.hpp"
 
 namespace telma {
 
-void ASSEMB() {
-    textio::OutUnit& con = textio::console();
-    for (int I = 1; I <= NBE; ++I) {
-        if (I % 10 == 0) {
-            con.write("(' Calculation line #',i4,'/',i4,\\)", {I, NBE});
-            float t;
-            qvlib::SWTIME(t);
-            con.write("(', time :',f8.3)", {t});
+namespace {
+
+// Columns are taken in pieces whose coefficients fit the first-level cache.
+constexpr int PIECE = 128;
+
+// Row I of A and B(I), the columns in increasing order.
+void assembleRow(int I) {
+    const double X = XC[I][1], Y = XC[I][2], Z = XC[I][3];
+    double* row = &A(I, 1);
+    double BI = 0.0;
+    double GSUM[PIECE], HSUM[PIECE];
+    for (int J0 = 1; J0 <= NBE; J0 += PIECE) {
+        const int J1 = std::min(NBE + 1, J0 + PIECE);
+        for (int J = J0; J < J1; ++J) {
+            GSUM[J - J0] = 0.0;
+            HSUM[J - J0] = J == I ? -0.5 : 0.0;
         }
-        const double X = XC[I][1], Y = XC[I][2], Z = XC[I][3];
-        double* row = &A(I, 1);
-        double BI = 0.0;
-        for (int J = 1; J <= NBE; ++J) {
+        INFSYMS(X, Y, Z, J0, J1, GSUM, HSUM);
+        for (int J = J0; J < J1; ++J) {
             double AIJ = 0.0;
-            double GSUM = 0.0;
-            double HSUM = J == I ? -0.5 : 0.0;
-            INFSYM(X, Y, Z, J, GSUM, HSUM);
             if (KODE[J] <= 0) {
-                AIJ = AIJ + GSUM;
-                BI = BI + VBC[J] * HSUM;
+                AIJ = AIJ + GSUM[J - J0];
+                BI = BI + VBC[J] * HSUM[J - J0];
             } else {
-                AIJ = AIJ - HSUM;
-                BI = BI - VBC[J] * GSUM;
+                AIJ = AIJ - HSUM[J - J0];
+                BI = BI - VBC[J] * GSUM[J - J0];
             }
             row[J - 1] = AIJ;
         }
-        B[I] = BI;
     }
-    con.write("()");
+    B[I] = BI;
+}
+
+}  // namespace
+
+void ASSEMB() {
+    // Each row is computed whole by one thread and written to its own place,
+    // so A and B do not depend on the number of threads.
+    PROGRESS progress("(' Calculation line #',i4,'/',i4,\\)", NBE);
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int I = 1; I <= NBE; ++I) {
+        assembleRow(I);
+        progress.done(I);
+    }
+    textio::console().write("()");
 }
 
 bool DOMTST(int N) {
     // Column sums gathered row by row: each column is still summed in
-    // increasing row order, but the matrix is read in its storage order.
+    // increasing row order, but the matrix is read in its storage order.  The
+    // threads take separate ranges of columns.
     static std::array<double, NBEMAX + 1> S;
-    for (int J = 1; J <= N; ++J) S[J] = 0.0;
-    for (int I = 1; I <= N; ++I) {
-        const double* row = &A(I, 1);
-        for (int J = 1; J <= N; ++J)
-            if (I != J) S[J] += std::fabs(row[J - 1]);
+#pragma omp parallel
+    {
+        const int nt = omp_get_num_threads(), t = omp_get_thread_num();
+        const int J0 = 1 + static_cast<int>(static_cast<long long>(N) * t / nt);
+        const int J1 = static_cast<int>(static_cast<long long>(N) * (t + 1) / nt);
+        for (int J = J0; J <= J1; ++J) S[J] = 0.0;
+        for (int I = 1; I <= N; ++I) {
+            const double* row = &A(I, 1);
+            for (int J = J0; J <= std::min(J1, I - 1); ++J) S[J] += std::fabs(row[J - 1]);
+            for (int J = std::max(J0, I + 1); J <= J1; ++J) S[J] += std::fabs(row[J - 1]);
+        }
     }
     bool dominant = true;
     for (int J = 1; J <= N; ++J)

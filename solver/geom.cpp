@@ -68,6 +68,15 @@ void frame(int J, const double xc[3], ELDATA& E) {
         E.CY[M] = dy / L;
         E.ELMAX = std::fmax(E.ELMAX, L);
     }
+    // A triangle's unused fourth edge repeats its first, so that INFLU can
+    // run the arithmetic of four edges side by side on finite values.
+    for (int M = NV; M < MAXV; ++M) {
+        E.XL[M + 1] = E.XL[M + 1 - NV];
+        E.YL[M + 1] = E.YL[M + 1 - NV];
+        E.EL[M] = E.EL[M - NV];
+        E.CX[M] = E.CX[M - NV];
+        E.CY[M] = E.CY[M - NV];
+    }
     E.NV = NV;
 }
 

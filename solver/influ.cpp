@@ -2,6 +2,10 @@
 // sum over the symmetry images.
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "solver/telma.hpp"
 
 namespace telma {
@@ -32,9 +36,101 @@ bool onEdgeLine(const ELDATA& E, double xp, double yp, double zp) {
     return false;
 }
 
-}  // namespace
+// The arithmetic of the four edges of one call, lane M for edge M (a
+// triangle's fourth lane repeats its first edge and is not used).  Every
+// value is formed by exactly the operations of the edge formulas; a corner's
+// distance is the r2 of one edge and the r1 of the next.
+struct EdgeLanes {
+    alignas(16) double R1[MAXV], R2[MAXV], S1[MAXV], S2[MAXV], R0[MAXV];
+    alignas(16) double RS[MAXV], DEN[MAXV], Q[MAXV], TY[MAXV], TX[MAXV];
+};
 
-void INFLU(double XP, double YP, double ZP, int J, double& G, double& H) {
+#if defined(__SSE2__)
+
+// Two edges per instruction: the same correctly rounded operations as one at
+// a time.
+void edgeLanes(const ELDATA& E, double xp, double yp, double AZ, double Z2, EdgeLanes& V) {
+    const __m128d XP = _mm_set1_pd(xp), YP = _mm_set1_pd(yp);
+    const __m128d VAZ = _mm_set1_pd(AZ), VZ2 = _mm_set1_pd(Z2), ONE = _mm_set1_pd(1.0);
+    const __m128d dx01 = _mm_sub_pd(_mm_loadu_pd(&E.XL[0]), XP);
+    const __m128d dx23 = _mm_sub_pd(_mm_loadu_pd(&E.XL[2]), XP);
+    const __m128d dy01 = _mm_sub_pd(_mm_loadu_pd(&E.YL[0]), YP);
+    const __m128d dy23 = _mm_sub_pd(_mm_loadu_pd(&E.YL[2]), YP);
+    auto dist = [&](__m128d dx, __m128d dy) {
+        return _mm_sqrt_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(dy, dy), _mm_mul_pd(dx, dx)), VZ2));
+    };
+    const __m128d r01 = dist(dx01, dy01), r23 = dist(dx23, dy23);
+    // second ends: corners 1, 2 and 3, 0 (the closing edge of a quadrilateral)
+    const __m128d dx12 = _mm_shuffle_pd(dx01, dx23, 1), dx30 = _mm_shuffle_pd(dx23, dx01, 1);
+    const __m128d dy12 = _mm_shuffle_pd(dy01, dy23, 1), dy30 = _mm_shuffle_pd(dy23, dy01, 1);
+    const __m128d r12 = _mm_shuffle_pd(r01, r23, 1), r30 = _mm_shuffle_pd(r23, r01, 1);
+    auto pair = [&](int M, __m128d dxa, __m128d dya, __m128d ra, __m128d dxb, __m128d dyb,
+                    __m128d rb) {
+        const __m128d cx = _mm_loadu_pd(&E.CX[M]), cy = _mm_loadu_pd(&E.CY[M]);
+        const __m128d L = _mm_loadu_pd(&E.EL[M]);
+        const __m128d s1 = _mm_add_pd(_mm_mul_pd(dxa, cx), _mm_mul_pd(dya, cy));
+        const __m128d s2 = _mm_add_pd(_mm_mul_pd(dxb, cx), _mm_mul_pd(dyb, cy));
+        const __m128d r0 = _mm_sub_pd(_mm_mul_pd(dxa, cy), _mm_mul_pd(dya, cx));
+        const __m128d rs = _mm_add_pd(ra, rb);
+        const __m128d den = _mm_sub_pd(rs, L);
+        const __m128d r00 = _mm_mul_pd(r0, r0);
+        const __m128d t1 = _mm_div_pd(_mm_mul_pd(_mm_mul_pd(r0, s1), _mm_sub_pd(VAZ, ra)),
+                                      _mm_add_pd(_mm_mul_pd(VAZ, _mm_mul_pd(s1, s1)), _mm_mul_pd(ra, r00)));
+        const __m128d t2 = _mm_div_pd(_mm_mul_pd(_mm_mul_pd(r0, s2), _mm_sub_pd(VAZ, rb)),
+                                      _mm_add_pd(_mm_mul_pd(VAZ, _mm_mul_pd(s2, s2)), _mm_mul_pd(rb, r00)));
+        _mm_store_pd(&V.R1[M], ra);
+        _mm_store_pd(&V.R2[M], rb);
+        _mm_store_pd(&V.S1[M], s1);
+        _mm_store_pd(&V.S2[M], s2);
+        _mm_store_pd(&V.R0[M], r0);
+        _mm_store_pd(&V.RS[M], rs);
+        _mm_store_pd(&V.DEN[M], den);
+        _mm_store_pd(&V.Q[M], _mm_div_pd(_mm_add_pd(rs, L), den));
+        _mm_store_pd(&V.TY[M], _mm_sub_pd(t2, t1));
+        _mm_store_pd(&V.TX[M], _mm_add_pd(ONE, _mm_mul_pd(t1, t2)));
+    };
+    pair(0, dx01, dy01, r01, dx12, dy12, r12);
+    pair(2, dx23, dy23, r23, dx30, dy30, r30);
+}
+
+#else
+
+void edgeLanes(const ELDATA& E, double xp, double yp, double AZ, double Z2, EdgeLanes& V) {
+    double DX[MAXV + 1], DY[MAXV + 1], R[MAXV + 1];
+    for (int M = 0; M < MAXV; ++M) {
+        DX[M] = E.XL[M] - xp;
+        DY[M] = E.YL[M] - yp;
+        R[M] = std::sqrt(DY[M] * DY[M] + DX[M] * DX[M] + Z2);
+    }
+    DX[MAXV] = DX[0];  // second ends: corners 1, 2, 3 and 0
+    DY[MAXV] = DY[0];
+    R[MAXV] = R[0];
+    for (int M = 0; M < MAXV; ++M) {
+        const double cx = E.CX[M], cy = E.CY[M], L = E.EL[M];
+        const double s1 = DX[M] * cx + DY[M] * cy;
+        const double s2 = DX[M + 1] * cx + DY[M + 1] * cy;
+        const double r0 = DX[M] * cy - DY[M] * cx;
+        const double rs = R[M] + R[M + 1];
+        const double t1 = r0 * s1 * (AZ - R[M]) / (AZ * (s1 * s1) + R[M] * (r0 * r0));
+        const double t2 = r0 * s2 * (AZ - R[M + 1]) / (AZ * (s2 * s2) + R[M + 1] * (r0 * r0));
+        V.R1[M] = R[M];
+        V.R2[M] = R[M + 1];
+        V.S1[M] = s1;
+        V.S2[M] = s2;
+        V.R0[M] = r0;
+        V.RS[M] = rs;
+        V.DEN[M] = rs - L;
+        V.Q[M] = (rs + L) / (rs - L);
+        V.TY[M] = t2 - t1;
+        V.TX[M] = 1.0 + t1 * t2;
+    }
+}
+
+#endif
+
+// INFLU itself, inlined into the loops below.
+[[gnu::always_inline]] inline void influ(double XP, double YP, double ZP, int J, double& G,
+                                         double& H) {
     const ELDATA& E = ELD[J];
     const double px = XP - E.XN[0];
     const double py = YP - E.XN[1];
@@ -49,29 +145,23 @@ void INFLU(double XP, double YP, double ZP, int J, double& G, double& H) {
     const double AZ = std::fabs(zp);
     const double Z2 = zp * zp;
 
+    EdgeLanes V;
+    edgeLanes(E, xp, yp, AZ, Z2, V);
     G = 0.0;
     H = 0.0;
     for (int M = 0; M < E.NV; ++M) {
-        const double x1 = E.XL[M], y1 = E.YL[M];
-        const double x2 = E.XL[M + 1], y2 = E.YL[M + 1];
-        const double L = E.EL[M], cx = E.CX[M], cy = E.CY[M];
-        const double s1 = (x1 - xp) * cx + (y1 - yp) * cy;
-        const double s2 = (x2 - xp) * cx + (y2 - yp) * cy;
-        const double R0 = (x1 - xp) * cy - (y1 - yp) * cx;
+        const double L = E.EL[M];
         // On the line of the edge (in the plane or above it) the exact tests
         // make both terms of the edge vanish; rounding noise in R0 and AZ must
         // not defeat them, or the log and angle terms blow up.
-        if (std::fabs(R0) <= ONLINE * L) continue;
-        const double r1 = std::sqrt((yp - y1) * (yp - y1) + (xp - x1) * (xp - x1) + Z2);
-        const double r2 = std::sqrt((yp - y2) * (yp - y2) + (xp - x2) * (xp - x2) + Z2);
-        const double rs = r1 + r2;
-        double den = rs - L;
-        if (!(den > 0.0)) den = logDenominator(r1, r2, s1, s2, R0 * R0 + Z2);
-        const double FL = std::log((rs + L) / den);
-        const double T1 = R0 * s1 * (AZ - r1) / (AZ * (s1 * s1) + r1 * (R0 * R0));
-        const double T2 = R0 * s2 * (AZ - r2) / (AZ * (s2 * s2) + r2 * (R0 * R0));
-        const double FA = std::atan2(T2 - T1, 1.0 + T1 * T2);
-        G = G + AZ * FA + R0 * FL;
+        if (std::fabs(V.R0[M]) <= ONLINE * L) continue;
+        double q = V.Q[M];
+        if (!(V.DEN[M] > 0.0))
+            q = (V.RS[M] + L) /
+                logDenominator(V.R1[M], V.R2[M], V.S1[M], V.S2[M], V.R0[M] * V.R0[M] + Z2);
+        const double FL = std::log(q);
+        const double FA = std::atan2(V.TY[M], V.TX[M]);
+        G = G + AZ * FA + V.R0[M] * FL;
         H = H - SG * FA;
     }
     G = CF * G;
@@ -79,7 +169,9 @@ void INFLU(double XP, double YP, double ZP, int J, double& G, double& H) {
     if (px == 0.0 && py == 0.0 && pz == 0.0) H = 0.0;
 }
 
-void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS) {
+// INFSYM itself, inlined into the loops below.
+[[gnu::always_inline]] inline void infsym(double X, double Y, double Z, int J, double& GS,
+                                          double& HS) {
     for (int KX = IREFX; KX <= 1; KX += 2) {
         const int WX = KX == -1 ? IPARX : 1;
         for (int KY = IREFY; KY <= 1; KY += 2) {
@@ -88,12 +180,26 @@ void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS) {
                 const int WZ = KZ == -1 ? IPARZ : 1;
                 const int W = WX * WY * WZ;
                 double G, H;
-                INFLU(KX * X, KY * Y, KZ * Z, J, G, H);
+                influ(KX * X, KY * Y, KZ * Z, J, G, H);
                 GS += W * G;
                 HS += W * H;
             }
         }
     }
+}
+
+}  // namespace
+
+void INFLU(double XP, double YP, double ZP, int J, double& G, double& H) {
+    influ(XP, YP, ZP, J, G, H);
+}
+
+void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS) {
+    infsym(X, Y, Z, J, GS, HS);
+}
+
+void INFSYMS(double X, double Y, double Z, int J0, int J1, double* GS, double* HS) {
+    for (int J = J0; J < J1; ++J) infsym(X, Y, Z, J, GS[J - J0], HS[J - J0]);
 }
 
 }  // namespace telma

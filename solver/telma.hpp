@@ -8,6 +8,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "textio/textio.hpp"
 
@@ -73,7 +74,8 @@ struct ELDATA {
     double XN[3];          // the node XC(:,J)
     double T1[3], T2[3];   // in-plane axes
     double EN[3];          // unit normal
-    double XL[MAXV + 1];   // local plane corners, slot NV repeats corner 0
+    double XL[MAXV + 1];   // local plane corners, slot NV repeats corner 0 (and a
+                           // triangle's slot 4 corner 1: its fourth edge repeats the first)
     double YL[MAXV + 1];
     double EL[MAXV];       // edge lengths in the plane
     double CX[MAXV], CY[MAXV];
@@ -86,6 +88,21 @@ constexpr double EPSIT = 1.0E-8;  // tolerance of the solve
 constexpr int MAXIT = 999;        // sweep limit of ITSOLV (fits the i3 field)
 constexpr double DELTA = 1.0E-4;  // finite-difference step of INTPTS
 
+// Progress lines of a loop over I = 1..N whose indices are done on several
+// threads in any order: the line of I (I a multiple of 10) is written once
+// indices 1..I-1 are all done, so the lines come out in order, each once,
+// with the stopwatch time when it is written; with one thread that is the
+// moment before index I starts.  done() may be called from any thread.
+class PROGRESS {
+public:
+    PROGRESS(std::string_view fmt, int N);
+    void done(int I);
+
+private:
+    std::string_view fmt_;
+    int N_, next_ = 1;
+};
+
 // Refuses elements the influence formulas cannot integrate: a corner count
 // other than 3 or 4, an edge of zero length, first three corners in one line,
 // an element lying in an odd symmetry plane, a flux group beyond the table.
@@ -97,6 +114,9 @@ void GEOM();
 void INFLU(double XP, double YP, double ZP, int J, double& G, double& H);
 // Adds the coefficients of element J summed over the symmetry images.
 void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS);
+// INFSYM for the elements J = J0..J1-1 in turn: adds into GS(J - J0) and
+// HS(J - J0).
+void INFSYMS(double X, double Y, double Z, int J0, int J1, double* GS, double* HS);
 // Assembles A and B row by row, with a progress line every tenth row.
 void ASSEMB();
 // Diagonal dominance by columns of the leading N x N block of A.
@@ -107,6 +127,12 @@ bool DOMTST(int N);
 // minus the sweep count.
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
             int& IER);
+// One Gauss-Seidel sweep of A x = B (one right-hand side, A row-major with
+// row stride LDA), rows in increasing order; returns the sum of the squared
+// changes of X in row order.  With THREADS = 2 two threads share the sweep
+// without changing the order of any sum: the result is bit for bit that of
+// THREADS = 1.
+double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int THREADS);
 // Potential at an internal point (X, Y, Z).
 void POTINT(double X, double Y, double Z, double& UP);
 // Potential and gradient at the internal points.

@@ -1,0 +1,368 @@
+// telma-bench: times the solver's phases against the straightforward
+// reference of bench/reference.cpp on problems it builds itself, checks that
+// both give the same bits, and prints the times and their ratios.
+//
+//   telma-bench [--quick] [--runs N] [--write-input FILE]
+#include <omp.h>
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "QVLIB/STPWATCH/stpwatch.hpp"
+#include "bench/problems.hpp"
+#include "bench/reference.hpp"
+#include "solver/telma.hpp"
+
+namespace {
+
+using namespace telma;
+using Clock = std::chrono::steady_clock;
+
+int RUNS = 3;
+
+double seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+// Median time of `runs` calls of f, each after prepare() (not timed).
+double timed(int runs, const std::function<void()>& prepare, const std::function<void()>& f) {
+    std::vector<double> t;
+    for (int r = 0; r < runs; ++r) {
+        prepare();
+        const auto a = Clock::now();
+        f();
+        t.push_back(seconds(a, Clock::now()));
+    }
+    return median(t);
+}
+
+bool same(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+
+// Sends the console of the solver somewhere else while it lives.
+class Quiet {
+public:
+    Quiet() : old_(std::cout.rdbuf(buf_.rdbuf())) {}
+    ~Quiet() {
+        textio::console().flush();
+        std::cout.rdbuf(old_);
+    }
+    std::string text() {
+        textio::console().flush();
+        return buf_.str();
+    }
+
+private:
+    std::ostringstream buf_;
+    std::streambuf* old_;
+};
+
+int failures = 0;
+
+void check(bool ok, const char* what) {
+    if (!ok) {
+        ++failures;
+        std::printf("  *** MISMATCH: %s\n", what);
+    }
+}
+
+void row(const char* phase, double tref, double tnew, const char* note = "") {
+    std::printf("  %-34s %10.4f s %10.4f s %8.2fx %s\n", phase, tref, tnew, tref / tnew, note);
+    std::fflush(stdout);
+}
+
+void header(const char* title) {
+    std::printf("\n%s\n  %-34s %12s %12s %9s\n", title, "phase", "reference", "telma", "ratio");
+}
+
+// ---------------------------------------------------------------- INFLU
+
+void benchInflu() {
+    bench::cube(27, 0);
+    ELCHK();
+    GEOM();
+    const int rows = 200;
+    double gs = 0, hs = 0;
+    std::vector<double> tn, tr;
+    bool ok = true;
+    for (int r = 0; r < std::max(RUNS, 3); ++r) {
+        auto a = Clock::now();
+        for (int i = 0; i < rows; ++i) {
+            const int I = 1 + (i * 97) % NBE;
+            for (int J = 1; J <= NBE; ++J) {
+                double G, H;
+                INFLU(XC[I][1], XC[I][2], XC[I][3], J, G, H);
+                gs += G;
+                hs += H;
+            }
+        }
+        tn.push_back(seconds(a, Clock::now()));
+        a = Clock::now();
+        for (int i = 0; i < rows; ++i) {
+            const int I = 1 + (i * 97) % NBE;
+            for (int J = 1; J <= NBE; ++J) {
+                double G, H;
+                ref::INFLU(XC[I][1], XC[I][2], XC[I][3], J, G, H);
+                gs -= G;
+                hs -= H;
+            }
+        }
+        tr.push_back(seconds(a, Clock::now()));
+    }
+    for (int i = 0; i < rows && ok; ++i) {
+        const int I = 1 + (i * 97) % NBE;
+        for (int J = 1; J <= NBE; ++J) {
+            double G, H, g, h;
+            INFLU(XC[I][1], XC[I][2], XC[I][3], J, G, H);
+            ref::INFLU(XC[I][1], XC[I][2], XC[I][3], J, g, h);
+            if (!same(G, g) || !same(H, h)) ok = false;
+        }
+    }
+    const double calls = static_cast<double>(rows) * NBE;
+    std::printf("\nINFLU, one thread, %d node-to-element calls of the cube problem\n", rows * NBE);
+    std::printf("  reference %.1f ns/call, telma %.1f ns/call, ratio %.2fx  (%g)\n",
+                median(tr) / calls * 1e9, median(tn) / calls * 1e9, median(tr) / median(tn),
+                gs + hs);
+    check(ok, "INFLU coefficients differ");
+}
+
+
+// ---------------------------------------------------------------- assembly
+
+std::vector<double> Bsave;
+
+void benchAssembly() {
+    bench::cube(27, 0);
+    ELCHK();
+    GEOM();
+    header("Assembly of the cube problem (4374 x 4374)");
+    const double tn = timed(RUNS, [] {}, [] {
+        Quiet q;
+        qvlib::SWSTRT();
+        ASSEMB();
+    });
+    Bsave.assign(B.begin(), B.end());
+    const double tr = timed(RUNS, [] {}, [] {
+        Quiet q;
+        qvlib::SWSTRT();
+        ref::ASSEMB();
+    });
+    bool ok = true;
+    for (int I = 1; I <= NBE && ok; ++I) {
+        if (!same(B[I], Bsave[I])) ok = false;
+        for (int J = 1; J <= NBE; ++J)
+            if (!same(A(I, J), ref::A(I, J))) {
+                ok = false;
+                break;
+            }
+    }
+    row("assembly", tr, tn, ok ? "same bits" : "");
+    check(ok, "assembled matrix or right-hand side differ");
+    bool dn = true, dr = true;
+    const double tdn = timed(std::max(RUNS, 5), [] {}, [&] { dn = DOMTST(NBE); });
+    const double tdr = timed(RUNS, [] {}, [&] { dr = ref::DOMTST(NBE); });
+    row("dominance test", tdr, tdn, dn == dr ? "same answer" : "");
+    check(dn == dr, "dominance test differs");
+}
+
+// ---------------------------------------------------------------- sweeps
+
+double readOnce(int threads) {
+    const int N = NBE;
+    const double* a = &A(1, 1);
+    double total = 0.0;
+#pragma omp parallel for num_threads(threads) schedule(static) reduction(+ : total)
+    for (int I = 0; I < N; ++I) {
+        const double* r = a + static_cast<std::size_t>(I) * NBEMAX;
+        double s[8] = {};
+        int J = 0;
+        for (; J + 8 <= N; J += 8)
+            for (int k = 0; k < 8; ++k) s[k] += r[J + k];
+        for (; J < N; ++J) s[0] += r[J];
+        total += ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
+    }
+    return total;
+}
+
+void benchSweeps() {
+    // the matrix and right-hand side of the assembly phase are still in place
+    const int N = NBE;
+    header("Gauss-Seidel on the cube problem");
+    [[maybe_unused]] static volatile double sink;
+    const int many = std::max(RUNS, 11);
+    const double tread2 = timed(many, [] {}, [] { sink = readOnce(2); });
+    const double tread1 = timed(many, [] {}, [] { sink = readOnce(1); });
+    std::vector<double> X0(N, 0.0), X1, X2, Xr;
+    // start from the vector after two sweeps, as in the middle of a solve
+    for (int k = 0; k < 2; ++k) GSSWEEP(&A(1, 1), &B[1], X0.data(), N, NBEMAX, 1);
+    double e1 = 0, e2 = 0, er = 0;
+    const double t2 = timed(many, [&] { X2 = X0; }, [&] { e2 = GSSWEEP(&A(1, 1), &B[1], X2.data(), N, NBEMAX, 2); });
+    const double t1 = timed(many, [&] { X1 = X0; }, [&] { e1 = GSSWEEP(&A(1, 1), &B[1], X1.data(), N, NBEMAX, 1); });
+    const double tr = timed(RUNS, [&] { Xr = X0; }, [&] { er = ref::SWEEP(ref::matrix(), &B[1], Xr.data(), N, NBEMAX); });
+    bool ok = same(e1, e2) && same(e1, er);
+    for (int I = 0; I < N; ++I) ok = ok && same(X2[I], X1[I]) && same(X2[I], Xr[I]);
+    row("one sweep, column-major reference", tr, t2, ok ? "same bits" : "");
+    row("one sweep, row-major on one thread", t1, t2, ok ? "same bits" : "");
+    check(ok, "sweep results differ");
+    std::printf("  read the matrix once: %.4f s on two threads, %.4f s on one; "
+                "sweep / read = %.2f (two threads), %.2f (one)\n",
+                tread2, tread1, t2 / tread2, t2 / tread1);
+
+    // the whole solve, with its sweep lines
+    std::string cn, cr;
+    std::vector<double> Bn, Br;
+    int iern = 0, ierr = 0;
+    const double tsn = timed(RUNS, [] {}, [&] {
+        std::vector<double> b(Bsave.begin() + 1, Bsave.begin() + 1 + N), x(N, 0.0);
+        Quiet q;
+        iern = 0;
+        ITSOLV(&A(1, 1), b.data(), x.data(), N, 1, NBEMAX, EPSIT, iern);
+        cn = q.text();
+        Bn = b;
+    });
+    const double tsr = timed(RUNS, [] {}, [&] {
+        std::vector<double> b(Bsave.begin() + 1, Bsave.begin() + 1 + N), x(N, 0.0);
+        Quiet q;
+        ierr = 0;
+        ref::ITSOLV(ref::matrix(), b.data(), x.data(), N, 1, NBEMAX, EPSIT, ierr);
+        cr = q.text();
+        Br = b;
+    });
+    bool same2 = cn == cr && iern == ierr && Bn.size() == Br.size();
+    for (std::size_t I = 0; same2 && I < Bn.size(); ++I) same2 = same(Bn[I], Br[I]);
+    char note[64];
+    std::snprintf(note, sizeof note, "%d sweeps, %s", static_cast<int>(std::count(cn.begin(), cn.end(), '\n')),
+                  same2 ? "same bits and lines" : "");
+    row("full solve", tsr, tsn, note);
+    check(same2, "solutions or sweep lines differ");
+}
+
+// ---------------------------------------------------------------- internal points
+
+void benchPoints() {
+    bench::sphere(3, NIPMAX);
+    {
+        Quiet q;
+        ELCHK();
+        GEOM();
+        qvlib::SWSTRT();
+        ASSEMB();
+        for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
+        ITSOLV(&A(1, 1), &B[1], &XIT[1], NBE, 1, NBEMAX, EPSIT, IER);
+        for (int I = 1; I <= NBE; ++I)
+            if (KODE[I] >= 1) std::swap(B[I], VBC[I]);
+    }
+    char title[96];
+    std::snprintf(title, sizeof title, "Internal points of the sphere problem (%d elements, %d points)",
+                  NBE, NIP);
+    header(title);
+    std::vector<double> u, g;
+    const double tn = timed(RUNS, [] {}, [] {
+        Quiet q;
+        INTPTS();
+    });
+    for (int I = 1; I <= NIP; ++I) {
+        u.push_back(UIP[I]);
+        for (int K = 1; K <= 3; ++K) g.push_back(GRADV[K][I]);
+    }
+    const double tr = timed(RUNS, [] {}, [] {
+        Quiet q;
+        ref::INTPTS();
+    });
+    bool ok = true;
+    double err = 0.0;
+    for (int I = 1; I <= NIP; ++I) {
+        ok = ok && same(UIP[I], u[I - 1]);
+        for (int K = 1; K <= 3; ++K) ok = ok && same(GRADV[K][I], g[3 * (I - 1) + K - 1]);
+        err = std::max(err, std::fabs(UIP[I] - (XIP[I][1] + 2 * XIP[I][2] + 3 * XIP[I][3])));
+    }
+    char note[64];
+    std::snprintf(note, sizeof note, "%s (|u - exact| <= %.1e)", ok ? "same bits" : "", err);
+    row("internal points", tr, tn, note);
+    check(ok, "internal-point results differ");
+}
+
+// ---------------------------------------------------------------- whole run
+
+std::string masked(const std::string& console) {
+    static const std::regex t("time :[ 0-9.*]+");
+    return std::regex_replace(console, t, "time : (masked)");
+}
+
+void benchWholeRun() {
+    const int nip = 100;
+    header("Whole run of the cube problem: steps 6 to 17 (4374 elements, 100 points)");
+    std::string cn, rn, cr, rr;
+    int sn = -1, sr = -1;
+    auto run = [&](int (*solve)(textio::OutUnit&), std::string& con, std::string& rep, int& st) {
+        std::ostringstream out;
+        {
+            textio::OutUnit unit(out);
+            Quiet q;
+            st = solve(unit);
+            unit.flush();
+            con = q.text();
+        }
+        rep = out.str();
+    };
+    const double tn = timed(RUNS, [] { bench::cube(27, nip); }, [&] { run(SOLVE, cn, rn, sn); });
+    const double tr = timed(RUNS, [] { bench::cube(27, nip); }, [&] { run(ref::SOLVE, cr, rr, sr); });
+    const bool ok = sn == sr && rn == rr && masked(cn) == masked(cr);
+    char note[96];
+    std::snprintf(note, sizeof note, "%s", ok ? "same report and console" : "");
+    row("whole run", tr, tn, note);
+    check(ok, "report or console differ");
+    const std::size_t f = rn.find(" FLUX  1 :");
+    if (f != std::string::npos)
+        std::printf("  (report: %zu bytes;%s)\n", rn.size(), rn.substr(f, rn.find('\n', f) - f).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string writeInput;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--quick"))
+            RUNS = 1;
+        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+            RUNS = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--write-input") && i + 1 < argc)
+            writeInput = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: telma-bench [--quick] [--runs N] [--write-input FILE]\n");
+            return 2;
+        }
+    }
+    if (!writeInput.empty()) {
+        bench::box(20, 30, 34, NIPMAX);
+        bench::writeData(writeInput);
+        std::printf("%s: %d elements, %d internal points\n", writeInput.c_str(), NBE, NIP);
+        return 0;
+    }
+    std::printf("telma-bench: %d thread(s), medians of %d run(s)\n", omp_get_max_threads(), RUNS);
+    const auto t0 = Clock::now();
+    benchInflu();
+    benchAssembly();
+    benchSweeps();
+    benchPoints();
+    benchWholeRun();
+    std::printf("\n%s (%.0f s)\n", failures ? "MISMATCHES FOUND" : "all results bit for bit the same",
+                seconds(t0, Clock::now()));
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,285 @@
+// The straightforward solver of the benchmark (see reference.hpp).
+#include "bench/reference.hpp"
+
+#include <cmath>
+#include <cstddef>
+#include <utility>
+
+#include "QVLIB/STPWATCH/stpwatch.hpp"
+
+namespace ref {
+
+using namespace telma;
+
+namespace {
+
+double Acm[static_cast<std::size_t>(NBEMAX) * NBEMAX];
+
+const double CF = -0.25 / (4.0 * std::atan(1.0));
+constexpr double ONLINE = 1.0e-10;
+
+double norm3(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+
+}  // namespace
+
+double& A(int I, int J) { return Acm[static_cast<std::size_t>(J - 1) * NBEMAX + (I - 1)]; }
+const double* matrix() { return Acm; }
+
+void INFLU(double XP, double YP, double ZP, int J, double& G, double& H) {
+    const int NV = NPE[J];
+    // corners relative to the node, the first two sides, the frame
+    double V[MAXV][3];
+    for (int M = 0; M < NV; ++M)
+        for (int K = 0; K < 3; ++K) V[M][K] = XE[J][M + 1][K + 1] - XC[J][K + 1];
+    double E1[3], E2[3];
+    for (int K = 0; K < 3; ++K) {
+        E1[K] = V[1][K] - V[0][K];
+        E2[K] = V[2][K] - V[1][K];
+    }
+    const double p[3] = {XP - XC[J][1], YP - XC[J][2], ZP - XC[J][3]};
+    const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
+                         E1[0] * E2[1] - E1[1] * E2[0]};
+    const double cn = norm3(c);
+    const double e1n = norm3(E1);
+    double n[3], t1[3], t2[3];
+    for (int K = 0; K < 3; ++K) {
+        n[K] = c[K] / cn;
+        t1[K] = E1[K] / e1n;
+    }
+    t2[0] = n[1] * t1[2] - n[2] * t1[1];
+    t2[1] = n[2] * t1[0] - n[0] * t1[2];
+    t2[2] = n[0] * t1[1] - n[1] * t1[0];
+    const double xp = p[0] * t1[0] + p[1] * t1[1] + p[2] * t1[2];
+    const double yp = p[0] * t2[0] + p[1] * t2[1] + p[2] * t2[2];
+    double zp = p[0] * n[0] + p[1] * n[1] + p[2] * n[2];
+    double xl[MAXV + 1], yl[MAXV + 1];
+    for (int M = 0; M < NV; ++M) {
+        xl[M] = V[M][0] * t1[0] + V[M][1] * t1[1] + V[M][2] * t1[2];
+        yl[M] = V[M][0] * t2[0] + V[M][1] * t2[1] + V[M][2] * t2[2];
+    }
+    xl[NV] = xl[0];
+    yl[NV] = yl[0];
+    // on the line of an edge the point is in the plane
+    double lmax = 0.0;
+    for (int M = 0; M < NV; ++M) {
+        const double dx = xl[M + 1] - xl[M], dy = yl[M + 1] - yl[M];
+        lmax = std::fmax(lmax, std::sqrt(dy * dy + dx * dx));
+    }
+    if (std::fabs(zp) <= ONLINE * lmax) {
+        for (int M = 0; M < NV; ++M) {
+            const double dx = xl[M + 1] - xl[M], dy = yl[M + 1] - yl[M];
+            const double L = std::sqrt(dy * dy + dx * dx);
+            const double R0 = (xl[M] - xp) * (dy / L) - (yl[M] - yp) * (dx / L);
+            if (std::fabs(R0) <= ONLINE * L && std::fabs(zp) <= ONLINE * L) {
+                zp = 0.0;
+                break;
+            }
+        }
+    }
+    const double SG = zp >= 0.0 ? 1.0 : -1.0;
+    const double AZ = std::fabs(zp);
+    const double Z2 = zp * zp;
+    G = 0.0;
+    H = 0.0;
+    for (int M = 0; M < NV; ++M) {
+        const double x1 = xl[M], y1 = yl[M], x2 = xl[M + 1], y2 = yl[M + 1];
+        const double L = std::sqrt((y2 - y1) * (y2 - y1) + (x2 - x1) * (x2 - x1));
+        const double cx = (x2 - x1) / L, cy = (y2 - y1) / L;
+        const double s1 = (x1 - xp) * cx + (y1 - yp) * cy;
+        const double s2 = (x2 - xp) * cx + (y2 - yp) * cy;
+        const double R0 = (x1 - xp) * cy - (y1 - yp) * cx;
+        if (std::fabs(R0) <= ONLINE * L) continue;
+        const double r1 = std::sqrt((yp - y1) * (yp - y1) + (xp - x1) * (xp - x1) + Z2);
+        const double r2 = std::sqrt((yp - y2) * (yp - y2) + (xp - x2) * (xp - x2) + Z2);
+        double den = r1 + r2 - L;
+        if (!(den > 0.0)) {
+            // r1 + r2 - L without cancellation
+            const double d2 = R0 * R0 + Z2;
+            const double a = s1 < 0.0 ? d2 / (r1 - s1) : r1 + s1;
+            const double b = s2 > 0.0 ? d2 / (r2 + s2) : r2 - s2;
+            den = a + b;
+        }
+        const double FL = std::log((r1 + r2 + L) / den);
+        const double T1 = R0 * s1 * (AZ - r1) / (AZ * (s1 * s1) + r1 * (R0 * R0));
+        const double T2 = R0 * s2 * (AZ - r2) / (AZ * (s2 * s2) + r2 * (R0 * R0));
+        const double FA = std::atan2(T2 - T1, 1.0 + T1 * T2);
+        G = G + AZ * FA + R0 * FL;
+        H = H - SG * FA;
+    }
+    G = CF * G;
+    H = CF * H;
+    if (p[0] == 0.0 && p[1] == 0.0 && p[2] == 0.0) H = 0.0;
+}
+
+void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS) {
+    for (int KX = IREFX; KX <= 1; KX += 2) {
+        const int WX = KX == -1 ? IPARX : 1;
+        for (int KY = IREFY; KY <= 1; KY += 2) {
+            const int WY = KY == -1 ? IPARY : 1;
+            for (int KZ = IREFZ; KZ <= 1; KZ += 2) {
+                const int WZ = KZ == -1 ? IPARZ : 1;
+                const int W = WX * WY * WZ;
+                double G, H;
+                INFLU(KX * X, KY * Y, KZ * Z, J, G, H);
+                GS += W * G;
+                HS += W * H;
+            }
+        }
+    }
+}
+
+void ASSEMB() {
+    textio::OutUnit& con = textio::console();
+    for (int I = 1; I <= NBE; ++I) {
+        if (I % 10 == 0) {
+            con.write("(' Calculation line #',i4,'/',i4,\\)", {I, NBE});
+            float t;
+            qvlib::SWTIME(t);
+            con.write("(', time :',f8.3)", {t});
+        }
+        B[I] = 0.0;
+        for (int J = 1; J <= NBE; ++J) {
+            A(I, J) = 0.0;
+            double GSUM = 0.0;
+            double HSUM = J == I ? -0.5 : 0.0;
+            INFSYM(XC[I][1], XC[I][2], XC[I][3], J, GSUM, HSUM);
+            if (KODE[J] <= 0) {
+                A(I, J) = A(I, J) + GSUM;
+                B[I] = B[I] + VBC[J] * HSUM;
+            } else {
+                A(I, J) = A(I, J) - HSUM;
+                B[I] = B[I] - VBC[J] * GSUM;
+            }
+        }
+    }
+    con.write("()");
+}
+
+bool DOMTST(int N) {
+    bool dominant = true;
+    for (int J = 1; J <= N; ++J) {
+        double S = 0.0;
+        for (int I = 1; I <= N; ++I)
+            if (I != J) S += std::fabs(A(I, J));
+        if (!(dominant && std::fabs(A(J, J)) > S)) dominant = false;
+    }
+    return dominant;
+}
+
+double SWEEP(const double* A, const double* B, double* X, int N, int LDA) {
+    double ERR = 0.0;
+    for (int I = 0; I < N; ++I) {
+        double S = 0.0;
+        for (int J = 0; J < N; ++J)
+            if (J != I) S += X[J] * A[static_cast<std::size_t>(J) * LDA + I];
+        const double XNEW = (B[I] - S) / A[static_cast<std::size_t>(I) * LDA + I];
+        const double D = X[I] - XNEW;
+        X[I] = XNEW;
+        ERR += D * D;
+    }
+    return ERR;
+}
+
+bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
+            int& IER) {
+    textio::OutUnit& con = textio::console();
+    if (N <= 0 || M <= 0) return true;
+    int NITER = 0;
+    double ERR = 2.0 * EPS;
+    bool ok = true;
+    while (EPS < ERR) {
+        ERR = 0.0;
+        for (int I = 0; I < N; ++I) {
+            for (int L = 0; L < M; ++L) {
+                double* x = X + static_cast<std::size_t>(L) * LDA;
+                double S = 0.0;
+                for (int J = 0; J < N; ++J)
+                    if (J != I) S += x[J] * A[static_cast<std::size_t>(J) * LDA + I];
+                const double XNEW =
+                    (B[static_cast<std::size_t>(L) * LDA + I] - S) / A[static_cast<std::size_t>(I) * LDA + I];
+                const double D = x[I] - XNEW;
+                x[I] = XNEW;
+                ERR += D * D;
+            }
+        }
+        ERR = std::sqrt(ERR / (M * N));
+        ++NITER;
+        con.write("(' Niter :',i3,'  RMS error :',1Pe10.3)", {NITER, ERR});
+        if (NITER > N) IER = -NITER;
+        if (!std::isfinite(ERR)) {
+            con.write("(' SOLUTION FAILED: THE RMS CHANGE IS NOT A FINITE NUMBER AFTER SWEEP',i4)",
+                      {NITER});
+            ok = false;
+            break;
+        }
+        if (EPS < ERR && NITER >= MAXIT) {
+            con.write("(' SOLUTION FAILED: NO CONVERGENCE IN',i4,' SWEEPS (RMS CHANGE',"
+                      "1Pe10.3,', TOLERANCE',1Pe10.3,')')",
+                      {NITER, ERR, EPS});
+            ok = false;
+            break;
+        }
+    }
+    if (!ok) IER = -NITER;
+    for (int L = 0; L < M; ++L)
+        for (int I = 0; I < N; ++I)
+            B[static_cast<std::size_t>(L) * LDA + I] = X[static_cast<std::size_t>(L) * LDA + I];
+    return ok;
+}
+
+void POTINT(double X, double Y, double Z, double& UP) {
+    UP = 0.0;
+    for (int J = 1; J <= NBE; ++J) {
+        double GSUM = 0.0, HSUM = 0.0;
+        INFSYM(X, Y, Z, J, GSUM, HSUM);
+        UP = UP + VBC[J] * HSUM - B[J] * GSUM;
+    }
+}
+
+void INTPTS() {
+    if (NIP == 0) return;
+    qvlib::SWSTRT();
+    textio::OutUnit& con = textio::console();
+    for (int I = 1; I <= NIP; ++I) {
+        if (I % 10 == 0) {
+            con.write("(' Internal points #',i4,'/',i4,\\)", {I, NIP});
+            float t;
+            qvlib::SWTIME(t);
+            con.write("(', time :',f8.3)", {t});
+        }
+        POTINT(XIP[I][1], XIP[I][2], XIP[I][3], UIP[I]);
+        POTINT(XIP[I][1] + DELTA, XIP[I][2], XIP[I][3], GRADV[1][I]);
+        POTINT(XIP[I][1], XIP[I][2] + DELTA, XIP[I][3], GRADV[2][I]);
+        POTINT(XIP[I][1], XIP[I][2], XIP[I][3] + DELTA, GRADV[3][I]);
+        for (int K = 1; K <= 3; ++K) GRADV[K][I] = (GRADV[K][I] - UIP[I]) / DELTA;
+    }
+}
+
+int SOLVE(textio::OutUnit& rep) {
+    textio::OutUnit& con = textio::console();
+    ELCHK();
+    GEOM();
+    qvlib::SWSTRT();
+    ASSEMB();
+    if (DOMTST(NBE))
+        con.write("(' The matrix is diagonally dominant')");
+    else
+        con.write("(' The matrix is NOT diagonally dominant')");
+    qvlib::SWSTRT();
+    for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
+    const bool solved = ITSOLV(Acm, &B[1], &XIT[1], NBE, 1, NBEMAX, EPSIT, IER);
+    if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
+    qvlib::SWSHOW();
+    for (int I = 1; I <= NBE; ++I)
+        if (KODE[I] >= 1) std::swap(B[I], VBC[I]);
+    INTPTS();
+    OUTRES(rep);
+    CURRNT(rep);
+    if (!solved) {
+        con.write("(' *** THE SYSTEM WAS NOT SOLVED: THE RESULTS ARE NOT VALID ***')");
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace ref
