@@ -128,9 +128,18 @@ void edgeLanes(const ELDATA& E, double xp, double yp, double AZ, double Z2, Edge
 
 #endif
 
-// INFLU itself, inlined into the loops below.
-[[gnu::always_inline]] inline void influ(double XP, double YP, double ZP, int J, double& G,
-                                         double& H) {
+// INFLU in two stages: the geometry of the field point and the edges, then
+// the logarithms, angles and sums of the edges.  The loops below run the
+// first stage of the next call before the second of this one, so that the
+// arithmetic of one overlaps the library calls of the other.
+struct Stage {
+    EdgeLanes V;
+    const ELDATA* E;
+    double SG, AZ, Z2;
+    bool own;  // the field point is the element's node
+};
+
+[[gnu::always_inline]] inline void geometry(double XP, double YP, double ZP, int J, Stage& S) {
     const ELDATA& E = ELD[J];
     const double px = XP - E.XN[0];
     const double py = YP - E.XN[1];
@@ -141,12 +150,18 @@ void edgeLanes(const ELDATA& E, double xp, double yp, double AZ, double Z2, Edge
     // On the line of an edge the point is in the plane: zp is rounding noise
     // there, and its sign would decide the side from which H is seen.
     if (std::fabs(zp) <= ONLINE * E.ELMAX && onEdgeLine(E, xp, yp, zp)) zp = 0.0;
-    const double SG = zp >= 0.0 ? 1.0 : -1.0;
-    const double AZ = std::fabs(zp);
-    const double Z2 = zp * zp;
+    S.E = &E;
+    S.SG = zp >= 0.0 ? 1.0 : -1.0;
+    S.AZ = std::fabs(zp);
+    S.Z2 = zp * zp;
+    S.own = px == 0.0 && py == 0.0 && pz == 0.0;
+    edgeLanes(E, xp, yp, S.AZ, S.Z2, S.V);
+}
 
-    EdgeLanes V;
-    edgeLanes(E, xp, yp, AZ, Z2, V);
+[[gnu::always_inline]] inline void edgeSums(const Stage& S, double& G, double& H) {
+    const ELDATA& E = *S.E;
+    const EdgeLanes& V = S.V;
+    const double AZ = S.AZ, SG = S.SG;
     G = 0.0;
     H = 0.0;
     for (int M = 0; M < E.NV; ++M) {
@@ -158,7 +173,7 @@ void edgeLanes(const ELDATA& E, double xp, double yp, double AZ, double Z2, Edge
         double q = V.Q[M];
         if (!(V.DEN[M] > 0.0))
             q = (V.RS[M] + L) /
-                logDenominator(V.R1[M], V.R2[M], V.S1[M], V.S2[M], V.R0[M] * V.R0[M] + Z2);
+                logDenominator(V.R1[M], V.R2[M], V.S1[M], V.S2[M], V.R0[M] * V.R0[M] + S.Z2);
         const double FL = std::log(q);
         const double FA = std::atan2(V.TY[M], V.TX[M]);
         G = G + AZ * FA + V.R0[M] * FL;
@@ -166,40 +181,68 @@ void edgeLanes(const ELDATA& E, double xp, double yp, double AZ, double Z2, Edge
     }
     G = CF * G;
     H = CF * H;
-    if (px == 0.0 && py == 0.0 && pz == 0.0) H = 0.0;
+    // At its own node the element's H is left to the free term.
+    if (S.own) H = 0.0;
 }
 
-// INFSYM itself, inlined into the loops below.
-[[gnu::always_inline]] inline void infsym(double X, double Y, double Z, int J, double& GS,
-                                          double& HS) {
+// The image points of (X, Y, Z) and their weights, in INFSYM's order:
+// x outermost, the mirrored term before the direct one.  Returns their number.
+int images(double X, double Y, double Z, double PX[8], double PY[8], double PZ[8], int W[8]) {
+    int n = 0;
     for (int KX = IREFX; KX <= 1; KX += 2) {
         const int WX = KX == -1 ? IPARX : 1;
         for (int KY = IREFY; KY <= 1; KY += 2) {
             const int WY = KY == -1 ? IPARY : 1;
             for (int KZ = IREFZ; KZ <= 1; KZ += 2) {
                 const int WZ = KZ == -1 ? IPARZ : 1;
-                const int W = WX * WY * WZ;
-                double G, H;
-                influ(KX * X, KY * Y, KZ * Z, J, G, H);
-                GS += W * G;
-                HS += W * H;
+                PX[n] = KX * X;
+                PY[n] = KY * Y;
+                PZ[n] = KZ * Z;
+                W[n] = WX * WY * WZ;
+                ++n;
             }
         }
     }
+    return n;
 }
 
 }  // namespace
 
 void INFLU(double XP, double YP, double ZP, int J, double& G, double& H) {
-    influ(XP, YP, ZP, J, G, H);
+    Stage S;
+    geometry(XP, YP, ZP, J, S);
+    edgeSums(S, G, H);
 }
 
 void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS) {
-    infsym(X, Y, Z, J, GS, HS);
+    INFSYMS(X, Y, Z, J, J + 1, &GS, &HS);
 }
 
 void INFSYMS(double X, double Y, double Z, int J0, int J1, double* GS, double* HS) {
-    for (int J = J0; J < J1; ++J) infsym(X, Y, Z, J, GS[J - J0], HS[J - J0]);
+    double PX[8], PY[8], PZ[8];
+    int W[8];
+    const int NI = images(X, Y, Z, PX, PY, PZ, W);
+    // the terms in order: element by element, image by image within each
+    const int n = (J1 - J0) * NI;
+    if (n <= 0) return;
+    Stage S[2];
+    geometry(PX[0], PY[0], PZ[0], J0, S[0]);
+    int J = J0, k = 0;
+    for (int t = 0; t < n; ++t) {
+        if (t + 1 < n) {
+            const int k1 = k + 1 < NI ? k + 1 : 0;
+            const int J1n = k + 1 < NI ? J : J + 1;
+            geometry(PX[k1], PY[k1], PZ[k1], J1n, S[(t + 1) & 1]);
+        }
+        double G, H;
+        edgeSums(S[t & 1], G, H);
+        GS[J - J0] += W[k] * G;
+        HS[J - J0] += W[k] * H;
+        if (++k == NI) {
+            k = 0;
+            ++J;
+        }
+    }
 }
 
 }  // namespace telma
