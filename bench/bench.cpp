@@ -41,17 +41,28 @@ double median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
 
-// Median time of `runs` calls of f, each after prepare() (not timed).
-double timed(int runs, const std::function<void()>& prepare, const std::function<void()>& f) {
-    std::vector<double> t;
-    for (int r = 0; r < runs; ++r) {
-        prepare();
-        const auto a = Clock::now();
-        f();
-        t.push_back(seconds(a, Clock::now()));
-    }
-    return median(t);
+// A piece of work to time, and what to do before it (not timed).
+struct Job {
+    std::function<void()> prepare, run;
+};
+
+// Median times of `runs` rounds of the jobs, the jobs taking turns within
+// each round so that a busy spell of the machine falls on all of them.
+std::vector<double> timed(int runs, const std::vector<Job>& jobs) {
+    std::vector<std::vector<double>> t(jobs.size());
+    for (int r = 0; r < runs; ++r)
+        for (std::size_t k = 0; k < jobs.size(); ++k) {
+            jobs[k].prepare();
+            const auto a = Clock::now();
+            jobs[k].run();
+            t[k].push_back(seconds(a, Clock::now()));
+        }
+    std::vector<double> m;
+    for (auto& v : t) m.push_back(median(v));
+    return m;
 }
+
+void nothing() {}
 
 bool same(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
@@ -166,17 +177,20 @@ void benchAssembly() {
     ELCHK();
     GEOM();
     header("Assembly of the cube problem (4374 x 4374)");
-    const double tn = timed(RUNS, [] {}, [] {
-        Quiet q;
-        qvlib::SWSTRT();
-        ASSEMB();
-    });
-    Bsave.assign(B.begin(), B.end());
-    const double tr = timed(RUNS, [] {}, [] {
-        Quiet q;
-        qvlib::SWSTRT();
-        ref::ASSEMB();
-    });
+    const std::vector<double> t = timed(
+        RUNS, {{nothing,
+                [] {
+                    Quiet q;
+                    qvlib::SWSTRT();
+                    ASSEMB();
+                }},
+               {[] { Bsave.assign(B.begin(), B.end()); },
+                [] {
+                    Quiet q;
+                    qvlib::SWSTRT();
+                    ref::ASSEMB();
+                }}});
+    const double tn = t[0], tr = t[1];
     bool ok = true;
     for (int I = 1; I <= NBE && ok; ++I) {
         if (!same(B[I], Bsave[I])) ok = false;
@@ -189,8 +203,9 @@ void benchAssembly() {
     row("assembly", tr, tn, ok ? "same bits" : "");
     check(ok, "assembled matrix or right-hand side differ");
     bool dn = true, dr = true;
-    const double tdn = timed(std::max(RUNS, 5), [] {}, [&] { dn = DOMTST(NBE); });
-    const double tdr = timed(RUNS, [] {}, [&] { dr = ref::DOMTST(NBE); });
+    const std::vector<double> td =
+        timed(std::max(RUNS, 5), {{nothing, [&] { dn = DOMTST(NBE); }}, {nothing, [&] { dr = ref::DOMTST(NBE); }}});
+    const double tdn = td[0], tdr = td[1];
     row("dominance test", tdr, tdn, dn == dr ? "same answer" : "");
     check(dn == dr, "dominance test differs");
 }
@@ -220,15 +235,18 @@ void benchSweeps() {
     header("Gauss-Seidel on the cube problem");
     [[maybe_unused]] static volatile double sink;
     const int many = std::max(RUNS, 11);
-    const double tread2 = timed(many, [] {}, [] { sink = readOnce(2); });
-    const double tread1 = timed(many, [] {}, [] { sink = readOnce(1); });
+
     std::vector<double> X0(N, 0.0), X1, X2, Xr;
     // start from the vector after two sweeps, as in the middle of a solve
     for (int k = 0; k < 2; ++k) GSSWEEP(&A(1, 1), &B[1], X0.data(), N, NBEMAX, 1);
     double e1 = 0, e2 = 0, er = 0;
-    const double t2 = timed(many, [&] { X2 = X0; }, [&] { e2 = GSSWEEP(&A(1, 1), &B[1], X2.data(), N, NBEMAX, 2); });
-    const double t1 = timed(many, [&] { X1 = X0; }, [&] { e1 = GSSWEEP(&A(1, 1), &B[1], X1.data(), N, NBEMAX, 1); });
-    const double tr = timed(RUNS, [&] { Xr = X0; }, [&] { er = ref::SWEEP(ref::matrix(), &B[1], Xr.data(), N, NBEMAX); });
+    const std::vector<double> t =
+        timed(many, {{[&] { X2 = X0; }, [&] { e2 = GSSWEEP(&A(1, 1), &B[1], X2.data(), N, NBEMAX, 2); }},
+                     {[&] { X1 = X0; }, [&] { e1 = GSSWEEP(&A(1, 1), &B[1], X1.data(), N, NBEMAX, 1); }},
+                     {[&] { Xr = X0; }, [&] { er = ref::SWEEP(ref::matrix(), &B[1], Xr.data(), N, NBEMAX); }},
+                     {nothing, [] { sink = readOnce(2); }},
+                     {nothing, [] { sink = readOnce(1); }}});
+    const double t2 = t[0], t1 = t[1], tr = t[2], tread2 = t[3], tread1 = t[4];
     bool ok = same(e1, e2) && same(e1, er);
     for (int I = 0; I < N; ++I) ok = ok && same(X2[I], X1[I]) && same(X2[I], Xr[I]);
     row("one sweep, column-major reference", tr, t2, ok ? "same bits" : "");
@@ -242,22 +260,22 @@ void benchSweeps() {
     std::string cn, cr;
     std::vector<double> Bn, Br;
     int iern = 0, ierr = 0;
-    const double tsn = timed(RUNS, [] {}, [&] {
-        std::vector<double> b(Bsave.begin() + 1, Bsave.begin() + 1 + N), x(N, 0.0);
-        Quiet q;
-        iern = 0;
-        ITSOLV(&A(1, 1), b.data(), x.data(), N, 1, NBEMAX, EPSIT, iern);
-        cn = q.text();
-        Bn = b;
-    });
-    const double tsr = timed(RUNS, [] {}, [&] {
-        std::vector<double> b(Bsave.begin() + 1, Bsave.begin() + 1 + N), x(N, 0.0);
-        Quiet q;
-        ierr = 0;
-        ref::ITSOLV(ref::matrix(), b.data(), x.data(), N, 1, NBEMAX, EPSIT, ierr);
-        cr = q.text();
-        Br = b;
-    });
+    auto solveJob = [&](bool plain) {
+        return [&, plain] {
+            std::vector<double> b(Bsave.begin() + 1, Bsave.begin() + 1 + N), x(N, 0.0);
+            Quiet q;
+            int& ier = plain ? ierr : iern;
+            ier = 0;
+            if (plain)
+                ref::ITSOLV(ref::matrix(), b.data(), x.data(), N, 1, NBEMAX, EPSIT, ier);
+            else
+                ITSOLV(&A(1, 1), b.data(), x.data(), N, 1, NBEMAX, EPSIT, ier);
+            (plain ? cr : cn) = q.text();
+            (plain ? Br : Bn) = b;
+        };
+    };
+    const std::vector<double> ts = timed(RUNS, {{nothing, solveJob(false)}, {nothing, solveJob(true)}});
+    const double tsn = ts[0], tsr = ts[1];
     bool same2 = cn == cr && iern == ierr && Bn.size() == Br.size();
     for (std::size_t I = 0; same2 && I < Bn.size(); ++I) same2 = same(Bn[I], Br[I]);
     char note[64];
@@ -287,18 +305,24 @@ void benchPoints() {
                   NBE, NIP);
     header(title);
     std::vector<double> u, g;
-    const double tn = timed(RUNS, [] {}, [] {
-        Quiet q;
-        INTPTS();
-    });
-    for (int I = 1; I <= NIP; ++I) {
-        u.push_back(UIP[I]);
-        for (int K = 1; K <= 3; ++K) g.push_back(GRADV[K][I]);
-    }
-    const double tr = timed(RUNS, [] {}, [] {
-        Quiet q;
-        ref::INTPTS();
-    });
+    auto save = [&] {
+        u.clear();
+        g.clear();
+        for (int I = 1; I <= NIP; ++I) {
+            u.push_back(UIP[I]);
+            for (int K = 1; K <= 3; ++K) g.push_back(GRADV[K][I]);
+        }
+    };
+    const std::vector<double> t = timed(RUNS, {{nothing,
+                                                [] {
+                                                    Quiet q;
+                                                    INTPTS();
+                                                }},
+                                               {save, [] {
+                                                    Quiet q;
+                                                    ref::INTPTS();
+                                                }}});
+    const double tn = t[0], tr = t[1];
     bool ok = true;
     double err = 0.0;
     for (int I = 1; I <= NIP; ++I) {
@@ -320,7 +344,7 @@ std::string masked(const std::string& console) {
 }
 
 void benchWholeRun() {
-    const int nip = 100;
+    static constexpr int nip = 100;
     header("Whole run of the cube problem: steps 6 to 17 (4374 elements, 100 points)");
     std::string cn, rn, cr, rr;
     int sn = -1, sr = -1;
@@ -335,8 +359,10 @@ void benchWholeRun() {
         }
         rep = out.str();
     };
-    const double tn = timed(RUNS, [] { bench::cube(27, nip); }, [&] { run(SOLVE, cn, rn, sn); });
-    const double tr = timed(RUNS, [] { bench::cube(27, nip); }, [&] { run(ref::SOLVE, cr, rr, sr); });
+    auto problem = [] { bench::cube(27, nip); };
+    const std::vector<double> t = timed(RUNS, {{problem, [&] { run(SOLVE, cn, rn, sn); }},
+                                               {problem, [&] { run(ref::SOLVE, cr, rr, sr); }}});
+    const double tn = t[0], tr = t[1];
     const bool ok = sn == sr && rn == rr && masked(cn) == masked(cr);
     char note[96];
     std::snprintf(note, sizeof note, "%s", ok ? "same report and console" : "");
