@@ -387,15 +387,18 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     try {
         std::string output;
         Mesh m = buildFromArgs(args, output);
+        // The whole file is made first, so that a refused mesh leaves an
+        // existing file alone.
+        std::ostringstream text;
+        writeDataFile(text, m);
         if (output == "-") {
-            writeDataFile(out, m);
+            out << text.str();
             out.flush();
             if (!out) throw MeshError("cannot write to standard output");
         } else {
-            checkForSolver(m);
             std::ofstream os = textio::openUnknown(output);
             if (!os) throw MeshError("cannot create " + output);
-            writeDataFile(os, m);
+            os << text.str();
             os.close();
             if (!os) throw MeshError("cannot write " + output);
             int ntri = 0;

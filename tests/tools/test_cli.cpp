@@ -133,6 +133,11 @@ TEST(Cli, WritesTheFileAndSaysWhat) {
     EXPECT_TRUE(r.err.empty());
     EXPECT_TRUE(has(r.out, "24 elements (0 triangles, 24 quadrilaterals), 0 internal points")) << r.out;
     EXPECT_TRUE(std::filesystem::exists(path));
+    auto size = std::filesystem::file_size(path);
+    // A refused mesh leaves the existing file as it was.
+    Outcome bad = run({"box", "--title", " RESULTS", "-o", path});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(std::filesystem::file_size(path), size);
     Outcome s = run({"sphere", "--level", "0", "-o", "-"});
     EXPECT_EQ(s.status, 0);
     EXPECT_EQ(s.out.substr(0, s.out.find('\n')), "telma-mesh sphere --level 0 -o -");
