@@ -1,8 +1,37 @@
 // Steps 6 to 17 of the run: geometry, assembly, solve, results.
+#include <utility>
+
+#include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/telma.hpp"
 
 namespace telma {
 
-int SOLVE(textio::OutUnit& /*rep*/) { return 0; }
+int SOLVE(textio::OutUnit& rep) {
+    textio::OutUnit& con = textio::console();
+    ELCHK();
+    GEOM();
+    qvlib::SWSTRT();
+    ASSEMB();
+    if (DOMTST(NBE))
+        con.write("(' The matrix is diagonally dominant')");
+    else
+        con.write("(' The matrix is NOT diagonally dominant')");
+    qvlib::SWSTRT();
+    for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
+    const bool solved = ITSOLV(&A(1, 1), &B[1], &XIT[1], NBE, 1, NBEMAX, EPSIT, IER);
+    if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
+    qvlib::SWSHOW();
+    // Afterwards VBC holds the potential and B the normal derivative.
+    for (int I = 1; I <= NBE; ++I)
+        if (KODE[I] >= 1) std::swap(B[I], VBC[I]);
+    INTPTS();
+    OUTRES(rep);
+    CURRNT(rep);
+    if (!solved) {
+        con.write("(' *** THE SYSTEM WAS NOT SOLVED: THE RESULTS ARE NOT VALID ***')");
+        return 1;
+    }
+    return 0;
+}
 
 }  // namespace telma

@@ -60,3 +60,60 @@ namespace telma {
 // Returns the exit status of the run: 0, or 1 when the solve failed.
 int SOLVE(textio::OutUnit& rep);
 }  // namespace telma
+
+// ======================================================================
+// Numerics: element geometry, influence coefficients, assembly, solve,
+// internal points, results and fluxes.
+namespace telma {
+
+// Per-element data that INFLU derives from the corners alone, computed once
+// by GEOM with exactly the operations INFLU would use, so every value is bit
+// for bit the same as a per-call computation.
+struct ELDATA {
+    double XN[3];          // the node XC(:,J)
+    double T1[3], T2[3];   // in-plane axes
+    double EN[3];          // unit normal
+    double XL[MAXV + 1];   // local plane corners, slot NV repeats corner 0
+    double YL[MAXV + 1];
+    double EL[MAXV];       // edge lengths in the plane
+    double CX[MAXV], CY[MAXV];
+    double ELMAX;          // longest edge
+    int NV;
+};
+extern std::array<ELDATA, NBEMAX + 1> ELD;
+
+constexpr double EPSIT = 1.0E-8;  // tolerance of the solve
+constexpr int MAXIT = 999;        // sweep limit of ITSOLV (fits the i3 field)
+constexpr double DELTA = 1.0E-4;  // finite-difference step of INTPTS
+
+// Refuses elements the influence formulas cannot integrate: a corner count
+// other than 3 or 4, an edge of zero length, first three corners in one line,
+// an element lying in an odd symmetry plane, a flux group beyond the table.
+// Names the first such element on the console and stops with status 1.
+void ELCHK();
+// Nodes, areas and per-element frames of elements 1..NBE.
+void GEOM();
+// Coefficients G and H of element J for the field point (XP, YP, ZP).
+void INFLU(double XP, double YP, double ZP, int J, double& G, double& H);
+// Adds the coefficients of element J summed over the symmetry images.
+void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS);
+// Assembles A and B row by row, with a progress line every tenth row.
+void ASSEMB();
+// Diagonal dominance by columns of the leading N x N block of A.
+bool DOMTST(int N);
+// Gauss-Seidel sweeps on A x = B.  A is row-major with row stride LDA; B and
+// X hold M columns of LDA entries.  Returns false when the sweeps stopped
+// without reaching EPS (change not finite, or MAXIT sweeps); IER is then
+// minus the sweep count.
+bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
+            int& IER);
+// Potential at an internal point (X, Y, Z).
+void POTINT(double X, double Y, double Z, double& UP);
+// Potential and gradient at the internal points.
+void INTPTS();
+// The RESULTS section of the report.
+void OUTRES(textio::OutUnit& rep);
+// Fluxes of the groups and the CURRENTS block.
+void CURRNT(textio::OutUnit& rep);
+
+}  // namespace telma

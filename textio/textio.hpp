@@ -140,6 +140,7 @@ private:
     bool haveLine_ = false;   // a line of the current statement is loaded
     bool touched_ = false;    // the current statement has loaded a line
     bool slashed_ = false;    // a slash ended the current statement
+    bool comma_ = false;      // the last separator was a comma
     int repeat_ = 0;          // pending copies of repValue_
     bool repNull_ = false;
     std::string repValue_;

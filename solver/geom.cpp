@@ -1,0 +1,162 @@
+// Element geometry: nodes, areas, the per-element frames of INFLU, and the
+// refusal of elements that cannot be integrated.
+#include <cmath>
+
+#include "solver/telma.hpp"
+
+namespace telma {
+
+std::array<ELDATA, NBEMAX + 1> ELD{};
+
+namespace {
+
+// Relative size below which a length or a sine counts as zero.
+constexpr double DEGTOL = 1.0e-10;
+
+// Node of element I: the plain average of its corners.
+void centroid(int I, double xc[3]) {
+    const int NP = NPE[I];
+    for (int K = 1; K <= 3; ++K) {
+        double s = 0.0;
+        for (int M = 1; M <= NP; ++M) s += XE[I][M][K];
+        xc[K - 1] = s / static_cast<double>(NP);
+    }
+}
+
+double norm3(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+
+// Steps 1, 2, 4, 5 and 7 of INFLU and the corner-only parts of step 8.1:
+// everything that depends on the element alone.
+void frame(int J, const double xc[3], ELDATA& E) {
+    const int NV = NPE[J];
+    double V[MAXV][3];
+    for (int M = 0; M < NV; ++M)
+        for (int K = 0; K < 3; ++K) V[M][K] = XE[J][M + 1][K + 1] - xc[K];
+    double E1[3], E2[3];
+    for (int K = 0; K < 3; ++K) {
+        E1[K] = V[1][K] - V[0][K];
+        E2[K] = V[2][K] - V[1][K];
+    }
+    const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
+                         E1[0] * E2[1] - E1[1] * E2[0]};
+    const double cn = norm3(c);
+    const double e1n = norm3(E1);
+    double* n = E.EN;
+    double* t1 = E.T1;
+    double* t2 = E.T2;
+    for (int K = 0; K < 3; ++K) {
+        n[K] = c[K] / cn;
+        t1[K] = E1[K] / e1n;
+        E.XN[K] = xc[K];
+    }
+    t2[0] = n[1] * t1[2] - n[2] * t1[1];
+    t2[1] = n[2] * t1[0] - n[0] * t1[2];
+    t2[2] = n[0] * t1[1] - n[1] * t1[0];
+    for (int M = 0; M < NV; ++M) {
+        E.XL[M] = V[M][0] * t1[0] + V[M][1] * t1[1] + V[M][2] * t1[2];
+        E.YL[M] = V[M][0] * t2[0] + V[M][1] * t2[1] + V[M][2] * t2[2];
+    }
+    E.XL[NV] = E.XL[0];
+    E.YL[NV] = E.YL[0];
+    E.ELMAX = 0.0;
+    for (int M = 0; M < NV; ++M) {
+        const double dx = E.XL[M + 1] - E.XL[M];
+        const double dy = E.YL[M + 1] - E.YL[M];
+        const double L = std::sqrt(dy * dy + dx * dx);
+        E.EL[M] = L;
+        E.CX[M] = dx / L;
+        E.CY[M] = dy / L;
+        E.ELMAX = std::fmax(E.ELMAX, L);
+    }
+    E.NV = NV;
+}
+
+[[noreturn]] void refuse(std::string_view fmt, std::initializer_list<textio::Item> items) {
+    textio::console().write(fmt, items);
+    textio::stop("*** FATAL ERROR ***", 1);
+}
+
+}  // namespace
+
+void ELCHK() {
+    const int IREF[3] = {IREFX, IREFY, IREFZ};
+    const int IPAR[3] = {IPARX, IPARY, IPARZ};
+    static constexpr const char* AXIS[3] = {"X", "Y", "Z"};
+    for (int I = 1; I <= NBE; ++I) {
+        const int NP = NPE[I];
+        if (NP < 3 || NP > MAXV)
+            refuse("(' ELEMENT',I5,' HAS',I5,' EXTREME POINTS (3 OR 4 EXPECTED)')", {I, NP});
+        if (KODE[I] < -NBEMAX)
+            refuse("(' ELEMENT',I5,' HAS CODE',I7,': FLUX GROUP BEYOND',I5)",
+                   {I, KODE[I], NBEMAX});
+        double xc[3];
+        centroid(I, xc);
+        double size = 0.0;
+        for (int M = 1; M <= NP; ++M) {
+            const double v[3] = {XE[I][M][1] - xc[0], XE[I][M][2] - xc[1], XE[I][M][3] - xc[2]};
+            size = std::fmax(size, norm3(v));
+        }
+        for (int M = 1; M <= NP; ++M) {
+            const int M2 = M == NP ? 1 : M + 1;
+            const double e[3] = {XE[I][M2][1] - XE[I][M][1], XE[I][M2][2] - XE[I][M][2],
+                                 XE[I][M2][3] - XE[I][M][3]};
+            if (!(norm3(e) > DEGTOL * size))
+                refuse("(' ELEMENT',I5,' IS DEGENERATE: EDGE',I2,' HAS ZERO LENGTH')", {I, M});
+        }
+        double E1[3], E2[3];
+        for (int K = 0; K < 3; ++K) {
+            E1[K] = XE[I][2][K + 1] - XE[I][1][K + 1];
+            E2[K] = XE[I][3][K + 1] - XE[I][2][K + 1];
+        }
+        const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
+                             E1[0] * E2[1] - E1[1] * E2[0]};
+        if (!(norm3(c) > DEGTOL * norm3(E1) * norm3(E2)))
+            refuse("(' ELEMENT',I5,' IS DEGENERATE: ITS FIRST THREE CORNERS LIE IN ONE LINE')",
+                   {I});
+        // A warped quadrilateral is integrated as its projection, whose edges
+        // must not vanish either.
+        ELDATA E;
+        frame(I, xc, E);
+        for (int M = 0; M < NP; ++M)
+            if (!(E.EL[M] > DEGTOL * size))
+                refuse("(' ELEMENT',I5,' IS DEGENERATE: EDGE',I2,' HAS ZERO LENGTH')",
+                       {I, M + 1});
+        // In an odd plane the element meets its own mirror image with weight
+        // -1: its potential is zero by symmetry and its row would vanish.
+        for (int K = 0; K < 3; ++K) {
+            if (IREF[K] != -1 || IPAR[K] != -1) continue;
+            bool inPlane = true;
+            for (int M = 1; M <= NP; ++M)
+                if (!(std::fabs(XE[I][M][K + 1]) <= DEGTOL * size)) inPlane = false;
+            if (inPlane)
+                refuse("(' ELEMENT',I5,' LIES IN THE ODD SYMMETRY PLANE ',A,' = 0:',"
+                       "' ITS POTENTIAL IS ZERO BY SYMMETRY; DO NOT MESH IT')",
+                       {I, AXIS[K]});
+        }
+    }
+}
+
+void GEOM() {
+    for (int I = 1; I <= NBE; ++I) {
+        const int NP = NPE[I];
+        double xc[3];
+        centroid(I, xc);
+        for (int K = 1; K <= 3; ++K) XC[I][K] = xc[K - 1];
+        AREA[I] = 0.0;
+        for (int M = 1; M <= NP; ++M) {
+            const int M2 = M == NP ? 1 : M + 1;
+            double D1[3], D2[3];
+            for (int K = 0; K < 3; ++K) {
+                D1[K] = XE[I][M][K + 1] - XC[I][K + 1];
+                D2[K] = XE[I][M2][K + 1] - XC[I][K + 1];
+            }
+            const double WX = D1[1] * D2[2] - D2[1] * D1[2];
+            const double WY = D2[0] * D1[2] - D1[0] * D2[2];
+            const double WZ = D1[0] * D2[1] - D2[0] * D1[1];
+            AREA[I] += 0.5 * std::sqrt(WZ * WZ + WY * WY + WX * WX);
+        }
+        frame(I, xc, ELD[I]);
+    }
+}
+
+}  // namespace telma

@@ -1,0 +1,117 @@
+// The problem data file: read, check the bounds, derive the symmetry
+// parameters and echo everything to the report while reading.
+#include <string>
+#include <vector>
+
+#include "solver/telma.hpp"
+
+namespace telma {
+
+namespace {
+
+// Refuses a value that the tables cannot hold, naming the record.
+[[noreturn]] void refuse(const textio::Reader& in, const std::string& what) {
+    throw textio::IoError(in.name() + ":" + std::to_string(in.lineNumber()) + ": " + what);
+}
+
+// One symmetry flag: the report line, the first sign and the mirror weight.
+void symmetry(textio::OutUnit& rep, int isym, int& iref, int& ipar, const char* even, const char* odd) {
+    iref = 1;
+    if (isym == 1) {
+        rep.write(even);
+        iref = -1;
+        ipar = 1;
+    } else if (isym == -1) {
+        rep.write(odd);
+        iref = -1;
+        ipar = -1;
+    }
+}
+
+std::string of(const char* what, int i) { return std::string(what) + std::to_string(i); }
+
+}  // namespace
+
+void READIN(textio::Reader& in, textio::OutUnit& rep) {
+    auto& con = textio::console();
+
+    rep.write("(' ',79('*'))");
+    TITLE = in.readA(80);
+    rep.write("(A)", {TITLE});
+
+    in.begin();
+    in.read(NBE, "NBE");
+    in.read(ISYMX, "ISYMX");
+    in.read(ISYMY, "ISYMY");
+    in.read(ISYMZ, "ISYMZ");
+    in.read(NIP, "NIP");
+    const int controlLine = in.lineNumber();
+    in.end();
+
+    rep.write("(/,/,' DATA',/,/,2X,'NUMBER OF BOUNDARY ELEMENTS =',I4,/,2X,"
+              "'NUMBER OF INTERNAL POINTS WHERE THE FUNCTION IS CALCULATED =',I4,/)",
+              {NBE, NIP});
+
+    if (NBE > NBEMAX) {
+        con.write("(' TOO MANY ELEMENTS :',I4,'/',I4,' (maximum)')", {NBE, NBEMAX});
+        textio::stop("*** FATAL ERROR ***", 1);
+    }
+    if (NIP > NIPMAX) {
+        con.write("(' TOO INTERNAL POINTS :',I4,'/',I4,' (maximum)')", {NIP, NIPMAX});
+        textio::stop("*** FATAL ERROR ***", 1);
+    }
+    // Counts that would leave nothing to solve or index outside the tables.
+    if (NBE <= 0)
+        throw textio::IoError(in.name() + ":" + std::to_string(controlLine) +
+                              ": expected 1 or more boundary elements (NBE), found " + std::to_string(NBE));
+    if (NIP < 0)
+        throw textio::IoError(in.name() + ":" + std::to_string(controlLine) +
+                              ": expected 0 or more internal points (NIP), found " + std::to_string(NIP));
+
+    symmetry(rep, ISYMX, IREFX, IPARX, "('  X-EVEN SYMMETRY')", "('  X-ODD SYMMETRY')");
+    symmetry(rep, ISYMY, IREFY, IPARY, "('  Y-EVEN SYMMETRY')", "('  Y-ODD SYMMETRY')");
+    symmetry(rep, ISYMZ, IREFZ, IPARZ, "('  Z-EVEN SYMMETRY')", "('  Z-ODD SYMMETRY')");
+
+    rep.write("(/,/,2X,'COORDINATES OF THE EXTREME POINTS OF THE BOUNDARY',' ELEMENTS',/,/,"
+              "1X,'POINT',7X,'X',15X,'Y')");
+    static const char* const axis[] = {"", "x", "y", "z"};
+    std::vector<textio::Item> items;
+    for (int I = 1; I <= NBE; ++I) {
+        in.begin();
+        in.read(NPE[I], of("NPE of element ", I));
+        if (NPE[I] < 3 || NPE[I] > MAXV)
+            refuse(in, "expected 3 or 4 corners (NPE of element " + std::to_string(I) + "), found " +
+                           std::to_string(NPE[I]));
+        for (int M = 1; M <= NPE[I]; ++M)
+            for (int K = 1; K <= 3; ++K)
+                in.read(XE[I][M][K], std::string(axis[K]) + " of corner " + std::to_string(M) + " of element " +
+                                         std::to_string(I));
+        in.end();
+        items.assign({I});
+        for (int M = 1; M <= NPE[I]; ++M)
+            for (int K = 1; K <= 3; ++K) items.emplace_back(XE[I][M][K]);
+        rep.write("(1X,I4,4(2X,1P,3E14.5))", items);
+    }
+
+    rep.write("(/,/,2X,'BOUNDARY CONDITIONS',/,/,2X,'NODE',7X,'CODE',8X,'PRESCRIBED VALUE')");
+    for (int I = 1; I <= NBE; ++I) {
+        in.begin();
+        in.read(KODE[I], of("KODE of node ", I));
+        in.read(VBC[I], of("prescribed value of node ", I));
+        in.end();
+        // A flux group is -KODE and must fit the flux table.
+        if (KODE[I] < -NBEMAX)
+            refuse(in, "expected a code of -" + std::to_string(NBEMAX) + " or more (KODE of node " +
+                           std::to_string(I) + "), found " + std::to_string(KODE[I]));
+        rep.write("(1X,I4,9X,I3,8X,1P,E14.5)", {I, KODE[I], VBC[I]});
+    }
+
+    if (NIP == 0) return;
+    in.begin();
+    for (int I = 1; I <= NIP; ++I)
+        for (int K = 1; K <= 3; ++K)
+            in.read(XIP[I][K], std::string(axis[K]) + " of internal point " + std::to_string(I));
+    in.end();
+}
+
+}  // namespace telma

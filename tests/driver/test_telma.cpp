@@ -1,0 +1,97 @@
+// The telma program as a user runs it: file-name dialogue, failures, exit status.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    std::string out, err;
+    int status;
+};
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Telma : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("telma_run_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Result run(const std::string& args, const std::string& input) {
+        std::ofstream(dir / "stdin.txt", std::ios::binary) << input;
+        const std::string cmd = "cd '" + dir.string() + "' && '" TELMA_EXE "' " + args +
+                                " < stdin.txt > stdout.txt 2> stderr.txt";
+        const int rc = std::system(cmd.c_str());
+        return {slurp(dir / "stdout.txt"), slurp(dir / "stderr.txt"), WIFEXITED(rc) ? WEXITSTATUS(rc) : -1};
+    }
+    void write(const std::string& name, const std::string& text) { std::ofstream(dir / name, std::ios::binary) << text; }
+
+    fs::path dir;
+};
+
+const char* SQUARE = "Unit square\n1 0 0 0 0\n4 0 0 0 1 0 0 1 1 0 0 1 0\n0 1.0\n";
+
+}  // namespace
+
+TEST_F(Telma, EmptyAnswersGiveTheDefaultNames) {
+    write("telma.in", SQUARE);  // found although the default is TELMA.IN
+    const Result r = run("", "\n   \n");
+    EXPECT_EQ(r.out.rfind(" TELMA\n NAME OF INPUT FILE :  NAME OF OUTPUT FILE : ", 0), 0u) << r.out;
+    EXPECT_TRUE(fs::exists(dir / "TELMA.OUT"));
+    EXPECT_EQ(slurp(dir / "TELMA.OUT").rfind(" ****", 0), 0u);
+}
+
+TEST_F(Telma, OneWordEchoesTheInputAndPromptsForTheOutput) {
+    write("case.dat", SQUARE);
+    const Result r = run("case.dat", "case.rep\n");
+    EXPECT_EQ(r.out.rfind(" TELMA\n NAME OF INPUT FILE : case.dat\n NAME OF OUTPUT FILE : ", 0), 0u) << r.out;
+    EXPECT_TRUE(fs::exists(dir / "case.rep"));
+}
+
+TEST_F(Telma, TwoWordsPromptForNothing) {
+    write("case.dat", SQUARE);
+    const Result r = run("case.dat out.rep ignored", "");
+    EXPECT_EQ(r.out.rfind(" TELMA\n NAME OF INPUT FILE : case.dat\n NAME OF OUTPUT FILE : out.rep\n", 0), 0u)
+        << r.out;
+    EXPECT_TRUE(fs::exists(dir / "out.rep"));
+}
+
+TEST_F(Telma, MissingDataFileFailsBeforeTheReportIsOpened) {
+    const Result r = run("nothing.in out.rep", "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "telma: nothing.in: cannot open the file for reading (it must exist)\n");
+    EXPECT_FALSE(fs::exists(dir / "out.rep"));
+}
+
+TEST_F(Telma, MalformedDataFileReportsFileAndLine) {
+    write("bad.in", "T\n1 0 0 0 0\n4.5 0 0 0\n");
+    const Result r = run("bad.in bad.out", "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "telma: bad.in:3: expected an integer (NPE of element 1), found \"4.5\"\n");
+    EXPECT_NE(slurp(dir / "bad.out").find("POINT"), std::string::npos);
+}
+
+TEST_F(Telma, TooManyElementsIsAFatalError) {
+    write("big.in", "Big\n4601 0 0 0 0\n");
+    const Result r = run("big.in big.out", "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(" TOO MANY ELEMENTS :4601/4600 (maximum)\n*** FATAL ERROR ***\n"), std::string::npos);
+}

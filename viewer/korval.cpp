@@ -1,0 +1,43 @@
+// The viewer's run: switch, title, loading, summary, then pictures and the
+// dialogue without end.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "textio/textio.hpp"
+#include "viewer/korval.hpp"
+
+namespace korval {
+
+void SWITCH(int argc, char** argv) {
+    ICOL = 0;
+    IPOT = 0;
+    if (argc < 2) return;
+    // The first two characters, blank-padded; compared exactly.
+    std::string sw(argv[1], std::min<std::size_t>(std::strlen(argv[1]), 2));
+    sw.resize(2, ' ');
+    if (sw == "/p" || sw == "/P") {
+        ICOL = 1;
+        IPOT = 1;
+    } else if (sw == "/F" || sw == "/f") {
+        ICOL = 1;
+        IPOT = 0;
+    }
+}
+
+void KORVAL(int argc, char** argv) {
+    SWITCH(argc, argv);
+    auto& con = textio::console();
+    con.write("('--- KORVAL ---' )");
+    RDMESH();
+    if (ICOL == 1) RDRES();
+    con.write("(' Npt, nfa, nfa2 :',3I5)", {Npt, nfa, nfa2});
+    con.write("(' solmin, solmax :',1p2e15.6)", {solmin, solmax});
+    DEFVIEW();
+    for (;;) {
+        PICTURE();
+        EDVIEW();
+    }
+}
+
+}  // namespace korval

@@ -1,0 +1,68 @@
+// The viewer's run-wide state and routines.
+//
+// Tables are 1-based: slot 0 is never used.  A table written XYZ(K,J) in the
+// design notes is XYZ[J][K] here, so that its memory order (first index
+// fastest) is the same.  Reals are single precision throughout, so that a
+// picture carries the numbers that a 4-byte program computes.
+//
+// The viewer's axes: a file point (x, y, z) is stored as (z, x, y).
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace korval {
+
+constexpr int NPMAX = 40000;  // vertices in all; also bounds faces and values
+constexpr float PI = 3.1415927f;
+
+// ---- colouring, from the command line
+extern int ICOL;  // 1: faces filled from the report, colour bar drawn
+extern int IPOT;  // 1: colour by POTENTIAL, else by POTENTIAL DERIVATIVE
+
+// ---- mesh and values, filled by RDMESH and RDRES
+extern int Npt, nfa, nfa2;
+extern std::array<int, NPMAX + 1> NP;        // vertices of face I
+extern float XYZ[NPMAX + 1][4];              // XYZ(K,J), viewer axes
+extern std::array<float, NPMAX + 1> VAL;     // value of face I
+extern float solmin, solmax;                 // ends of the colour scale
+
+// ---- view parameters (angles in radians)
+extern float AX, AY, AZ, D, Th, Ps, Om, Zx, Ex;
+
+// ---- picture file name
+extern std::string FNAME;
+
+// ---- camera state, written by INIPERS only (vectors 1-based)
+struct Persp {
+    std::array<float, 4> n;   // unit vector from the aimed-at point to the eye
+    std::array<float, 4> h;   // picture horizontal axis
+    std::array<float, 4> v;   // picture vertical axis
+    std::array<float, 4> E;   // eye position
+    float cosOm, sinOm;       // roll
+};
+extern Persp PERSP;
+
+// ---- routines
+// Sets ICOL and IPOT from the first command-line argument.
+void SWITCH(int argc, char** argv);
+// Mesh from "tELMA.in".
+void RDMESH();
+// Face values from "TELMA.out".
+void RDRES();
+// Default view parameters.
+void DEFVIEW();
+// Camera from the view parameters (note the order: Ps before Th, D last).
+void INIPERS(float AX, float AY, float AZ, float Ps, float Th, float Om, float D);
+// Projects one point into picture coordinates.
+void T3D2D(float X, float Y, float Z, float& XP, float& YP);
+// Blue-green-yellow-red colour of a value in 0 .. 1.
+void PALLETTE(float& R, float& G, float& B, float X);
+// Writes one complete picture to FNAME.
+void PICTURE();
+// The view editing dialogue on the console.
+void EDVIEW();
+// The whole run; ends only by textio::Stop or textio::IoError.
+[[noreturn]] void KORVAL(int argc, char** argv);
+
+}  // namespace korval

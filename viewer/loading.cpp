@@ -1,0 +1,103 @@
+// Loading the mesh (RDMESH) and the face values (RDRES) from the solver's
+// own files.
+#include <string>
+
+#include "textio/textio.hpp"
+#include "viewer/korval.hpp"
+
+namespace korval {
+
+namespace {
+
+std::string where(const textio::Reader& in) {
+    return in.name() + ":" + std::to_string(in.lineNumber()) + ": ";
+}
+
+}  // namespace
+
+void RDMESH() {
+    const std::string name = textio::resolveExisting("tELMA.in");
+    std::ifstream file = textio::openOld(name);
+    textio::Reader in(file, name);
+    Npt = 0;
+    in.skipLines(1);  // title
+
+    // Only the face count of the control record is used; the rest of the
+    // line that holds the fourth value is skipped with it.
+    int isym = 0;
+    in.begin();
+    in.read(nfa, "number of faces");
+    in.read(isym, "symmetry flag x");
+    in.read(isym, "symmetry flag y");
+    in.read(isym, "symmetry flag z");
+    in.end();
+
+    for (int I = 1; I <= nfa; ++I) {
+        in.begin();
+        int np = 0;
+        in.read(np, "vertex count of face " + std::to_string(I));
+        // The face tables and the picture's face geometry hold 3 or 4.
+        if (np < 3 || np > 4)
+            throw textio::IoError(where(in) + "expected 3 or 4 vertices (face " +
+                                  std::to_string(I) + "), found " + std::to_string(np));
+        if (Npt + np > NPMAX) textio::stop("Nombre de pts>NPMAX", 1);
+        NP[I] = np;
+        for (int k = 1; k <= np; ++k) {
+            const int J = Npt + k;
+            const std::string what = "vertex " + std::to_string(k) + " of face " + std::to_string(I);
+            float x = 0, y = 0, z = 0;
+            in.read(x, "x of " + what);
+            in.read(y, "y of " + what);
+            in.read(z, "z of " + what);
+            XYZ[J][2] = x;
+            XYZ[J][3] = y;
+            XYZ[J][1] = z;
+        }
+        in.end();
+        Npt = Npt + np;
+    }
+}
+
+void RDRES() {
+    const std::string name = textio::resolveExisting("TELMA.out");
+    std::ifstream file = textio::openOld(name);
+    textio::Reader in(file, name);
+
+    // The first line equal to " RESULTS", trailing blanks aside, in a
+    // 512-character buffer.
+    for (std::string line;;) {
+        if (!in.getLine(line))
+            throw textio::IoError(name + ":" + std::to_string(in.lineNumber()) +
+                                  ": end of file before the line \" RESULTS\"");
+        if (line.size() > 512) line.resize(512);
+        const auto last = line.find_last_not_of(' ');
+        if (last != std::string::npos && line.compare(0, last + 1, " RESULTS") == 0) break;
+    }
+    in.skipLines(5);
+
+    // Rows of six numbers until the first record that is not one, or the end
+    // of the file; both are the normal end.  The table holds NPMAX values.
+    nfa2 = 0;
+    float r[7] = {};
+    for (int J = 1; J <= NPMAX; ++J) {
+        try {
+            in.begin();
+            for (int k = 1; k <= 6; ++k) {
+                if (!in.read(r[k], "a number of a report row")) break;
+            }
+            in.end();
+        } catch (const textio::IoError&) {
+            break;
+        }
+        VAL[J] = IPOT == 1 ? r[5] : r[6];
+        if (J == 1) {
+            solmin = VAL[1];
+            solmax = VAL[1];
+        }
+        if (VAL[J] > solmax) solmax = VAL[J];
+        if (VAL[J] < solmin) solmin = VAL[J];
+        nfa2 = J;
+    }
+}
+
+}  // namespace korval

@@ -1,0 +1,189 @@
+// Picture composition: the mesh, the tripod and the colour bar as one
+// PostScript page in FNAME.
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "QVLIB/PGRPH2/pgrph2.hpp"
+#include "textio/textio.hpp"
+#include "viewer/korval.hpp"
+
+namespace korval {
+
+namespace {
+
+constexpr float CM = 28.346457f;  // points per centimetre
+constexpr float FLOOR = 1.0E-9f;  // normalised values below the scale
+
+float PX[NPMAX + 1], PY[NPMAX + 1];  // projections, before the zoom
+float AXPT[4 + 1][4];                // AXPT(K,J): aimed-at point and tripod ends
+float TPX[4 + 1], TPY[4 + 1];        // their projections
+
+std::ofstream PSFILE;                // unit 10
+textio::OutUnit UNIT10(PSFILE);
+
+// The face value normalised to the colour scale, before the exponent.  A scale
+// of zero width has no quotient: its common value takes the middle.
+float normalised(float val) {
+    if (solmax == solmin) return val == solmin ? 0.5f : val > solmin ? 1.0f : FLOOR;
+    float t = (val - solmin) / (solmax - solmin);
+    if (t > 1) t = 1;
+    if (t < 0) t = FLOOR;
+    return t;
+}
+
+void faces(textio::OutUnit& lu) {
+    int j1 = 0, j2 = 0;
+    for (int I = 1; I <= nfa; ++I) {
+        float V[4 + 1][4] = {};
+        float G[4] = {};
+        for (int k = 1; k <= NP[I]; ++k) {
+            ++j1;
+            for (int c = 1; c <= 3; ++c) {
+                G[c] = G[c] + XYZ[j1][c];
+                V[k][c] = XYZ[j1][c];
+            }
+        }
+        for (int c = 1; c <= 3; ++c) G[c] = G[c] / static_cast<float>(NP[I]);
+        float a[4], b[4], n[4];
+        for (int c = 1; c <= 3; ++c) {
+            a[c] = V[2][c] - V[1][c];
+            b[c] = V[3][c] - V[2][c];
+        }
+        n[1] = a[2] * b[3] - a[3] * b[2];
+        n[2] = a[3] * b[1] - a[1] * b[3];
+        n[3] = a[1] * b[2] - a[2] * b[1];
+        const float len = std::sqrt(n[1] * n[1] + n[2] * n[2] + n[3] * n[3]);
+        for (int c = 1; c <= 3; ++c) n[c] = n[c] / len;
+        const auto& E = PERSP.E;
+        const float s = (E[1] - G[1]) * n[1] + (E[2] - G[2]) * n[2] + (E[3] - G[3]) * n[3];
+
+        lu.write(s > 0 ? "(' B '\\)" : "(' G '\\)");
+        for (int k = 1; k <= NP[I]; ++k) {
+            ++j2;
+            float x, y;
+            qvlib::PSXFORM(PX[j2] * Zx, PY[j2] * Zx, x, y);
+            if (k == 1)
+                lu.write("(' N',2f10.3,' M'\\)", {x, y});
+            else
+                lu.write("(2f10.3,' L'\\)", {x, y});
+        }
+        if (ICOL == 1 && I <= nfa2) {
+            const float t = std::pow(normalised(VAL[I]), Ex);
+            float R, Gr, B;
+            PALLETTE(R, Gr, B, t);
+            lu.write("(' C ',3f6.3,' K ')", {R, Gr, B});
+        } else {
+            lu.write("(' C S')");
+        }
+    }
+}
+
+void tripod(textio::OutUnit& lu) {
+    float x0, y0;
+    qvlib::PSXFORM(TPX[1] * Zx, TPY[1] * Zx, x0, y0);
+    for (int J = 2; J <= 4; ++J) {
+        float x, y;
+        qvlib::PSXFORM(TPX[J] * Zx, TPY[J] * Zx, x, y);
+        lu.write("(' N',2f10.3,' M'\\)", {x0, y0});
+        lu.write("(2f10.3,' L S')", {x, y});
+    }
+}
+
+// Fixed on the page: neither zoom nor view moves it.
+void colourBar(textio::OutUnit& lu) {
+    float x = 255, y = 170;
+    const float w = 2.04f, h = 15.3f;
+    for (int k = 0; k <= 100; ++k) {
+        const float t = std::pow(static_cast<float>(k) / 100.0f, Ex);
+        lu.write("(' N ',2F10.3,' M '\\)", {x, y});
+        lu.write("(2F10.3, ' L '\\)", {x + w, y});
+        lu.write("(2F10.3, ' L '\\)", {x + w, y + h});
+        lu.write("(2F10.3, ' L '\\)", {x, y + h});
+        float R, G, B;
+        PALLETTE(R, G, B, t);
+        lu.write("('C',3f6.3,' K')", {R, G, B});
+        x = x + w;
+    }
+}
+
+}  // namespace
+
+void PICTURE() {
+    for (int J = 1; J <= 4; ++J) {
+        AXPT[J][1] = AX;
+        AXPT[J][2] = AY;
+        AXPT[J][3] = AZ;
+    }
+    AXPT[2][1] = AXPT[2][1] + 1;
+    AXPT[3][2] = AXPT[3][2] + 1;
+    AXPT[4][3] = AXPT[4][3] + 1;
+
+    INIPERS(AX, AY, AZ, Ps, Th, Om, D);
+
+    float xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+    for (int J = 1; J <= Npt; ++J) {
+        float x, y;
+        T3D2D(XYZ[J][1], XYZ[J][2], XYZ[J][3], x, y);
+        PX[J] = x;
+        PY[J] = y;
+        if (J == 1) {
+            xmin = xmax = x;
+            ymin = ymax = y;
+        }
+        xmin = std::min(xmin, x);
+        xmax = std::max(xmax, x);
+        ymin = std::min(ymin, y);
+        ymax = std::max(ymax, y);
+    }
+    for (int J = 1; J <= 4; ++J) {
+        float x, y;
+        T3D2D(AXPT[J][1], AXPT[J][2], AXPT[J][3], x, y);
+        TPX[J] = x;
+        TPY[J] = y;
+        if (Npt == 0 && J == 1) {
+            xmin = xmax = x;
+            ymin = ymax = y;
+        }
+        xmin = std::min(xmin, x);
+        xmax = std::max(xmax, x);
+        ymin = std::min(ymin, y);
+        ymax = std::max(ymax, y);
+    }
+
+    textio::console().write("(' Trace postcript  ')");
+    PSFILE = textio::openUnknown(FNAME);
+    qvlib::PSBEGIN(UNIT10);
+
+    UNIT10.writeFree({"/B {0. setgray}def"});
+    UNIT10.writeFree({"/G {.7 setgray}def"});
+    UNIT10.writeFree({"/N {newpath}   def"});
+    UNIT10.writeFree({"/M {moveto}    def"});
+    UNIT10.writeFree({"/L {lineto}    def"});
+    UNIT10.writeFree({"/C {closepath} def"});
+    UNIT10.writeFree({"/S {stroke}    def"});
+    UNIT10.writeFree({"/K {gsave setrgbcolor fill grestore} def"});
+    UNIT10.writeFree({".25 setlinewidth B"});
+    UNIT10.writeFree({"N 0 170 M 510 170 L 510 680 L 0 680 L C clip"});
+
+    const float S = std::max(xmax - xmin, ymax - ymin);
+    const float XC = (xmin + xmax) / 2;
+    const float YC = (ymin + ymax) / 2;
+    const qvlib::Window PAGE = {9 * CM, 18 * CM, 15 * CM, 24 * CM};
+    const qvlib::Window WIN = {XC, S / 2 + XC, YC, S / 2 + YC};
+    qvlib::PSSCALE(PAGE, WIN);
+
+    faces(UNIT10);
+    tripod(UNIT10);
+    if (ICOL == 1) colourBar(UNIT10);
+    UNIT10.writeFree({"showpage"});
+
+    textio::console().write("(' Dessin termin\xE9 '/)");
+
+    qvlib::PSEND();
+    UNIT10.flush();
+    PSFILE.close();
+    if (!PSFILE) throw textio::IoError(FNAME + ": the picture could not be written");
+}
+
+}  // namespace korval
