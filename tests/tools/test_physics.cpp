@@ -331,3 +331,110 @@ TEST(Physics, GmshSphereCapacitance) {
     telma::SOLVE(rep);
     EXPECT_NEAR(capacitance() / 2.0, 1.0, 0.01) << telma::NBE << " elements";
 }
+
+// ---------------------------------------------------------------- the shipped examples
+
+namespace {
+
+// Reads and solves one of the data files in examples/.
+void solveExample(const std::string& name) {
+    std::string path = std::string(EXAMPLES_DIR) + "/" + name;
+    std::ifstream f(path);
+    ASSERT_TRUE(f) << path;
+    textio::Reader rd(f, name);
+    std::ostringstream rs;
+    textio::OutUnit rep(rs);
+    telma::READIN(rd, rep);
+    telma::IER = 0;
+    ASSERT_EQ(telma::SOLVE(rep), 0) << name;
+}
+
+}  // namespace
+
+// Each example states the figure it should give; these are the physical
+// reasons for those figures, checked on the files as shipped.
+
+// Outside a charged sphere u = C / r and du/dr = -C / r^2.  The polyhedron
+// departs from the sphere only in multipoles of high order, which are gone a
+// little way out, so the points agree with C / r far better than C with R.
+TEST(Examples, SphereGivesItsRadiusAndTheFieldOfAPointCharge) {
+    solveExample("sphere.in");
+    const double c = capacitance();
+    EXPECT_NEAR(c, 1.0, 0.005);
+    EXPECT_LT(c, 1.0);
+    ASSERT_EQ(telma::NIP, 6);
+    for (int i = 1; i <= telma::NIP; ++i) {
+        const double r = telma::XIP[i][1];
+        EXPECT_NEAR(telma::UIP[i] * r / c, 1.0, 1e-3) << r;
+        EXPECT_NEAR(-telma::GRADV[1][i] * r * r / c, 1.0, 1e-3) << r;
+    }
+}
+
+// The ends of the insulated bar pass the same current, 1/2 for the exact
+// field u = x / 2, which constant elements of a quarter overestimate by a few
+// percent.
+TEST(Examples, ElectrodesPassEqualAndOppositeCurrents) {
+    solveExample("electrodes.in");
+    ASSERT_EQ(telma::NGRP, 2);
+    const double f2 = telma::FLUX[2];
+    EXPECT_NEAR(telma::FLUX[1] + f2, 0.0, 1e-6 * f2);
+    EXPECT_GT(f2, 0.5);
+    EXPECT_LT(f2, 0.5 * 1.05);
+}
+
+// u = z in the box: the bounds of InteriorLinearFieldAndItsGradient for
+// elements of size h = 0.25.
+TEST(Examples, InteriorFieldIsLinear) {
+    solveExample("interior.in");
+    const double h = 0.25;
+    ASSERT_EQ(telma::NIP, 9);
+    for (int i = 1; i <= telma::NIP; ++i) {
+        EXPECT_NEAR(telma::UIP[i], telma::XIP[i][3], 0.02 * h) << i;
+        EXPECT_NEAR(telma::GRADV[1][i], 0.0, 0.1 * h) << i;
+        EXPECT_NEAR(telma::GRADV[2][i], 0.0, 0.1 * h) << i;
+        EXPECT_NEAR(telma::GRADV[3][i], 1.0, 0.1 * h) << i;
+    }
+}
+
+// The half model gives what the full box, its elements split along x = 0,
+// gives, element for element and at the internal points (to the solver's
+// tolerance: the two are different linear systems).
+TEST(Examples, HalfCubeIsTheFullBox) {
+    solveExample("cube_half.in");
+    const int n = telma::NBE;
+    ASSERT_EQ(n, 5);
+    std::array<Vec3, 5> node{};
+    std::array<double, 5> u{}, q{};
+    for (int i = 1; i <= n; ++i) {
+        node[i - 1] = {telma::XC[i][1], telma::XC[i][2], telma::XC[i][3]};
+        u[i - 1] = telma::VBC[i];
+        q[i - 1] = telma::B[i];
+    }
+    std::array<Vec3, 2> ip{};
+    std::array<double, 2> uip{};
+    for (int i = 1; i <= 2; ++i) {
+        ip[i - 1] = {telma::XIP[i][1], telma::XIP[i][2], telma::XIP[i][3]};
+        uip[i - 1] = telma::UIP[i];
+    }
+
+    BoxSpec s;
+    s.lo = {-1, 0, 0};
+    s.face[ZMIN].bc = {0, 0.0};
+    s.face[ZMAX].bc = {0, 1.0};
+    Mesh full = makeBox(s);
+    splitAlong(full, 0);
+    for (const Vec3& p : ip) full.ip.push_back(p);
+    solve(full);
+    ASSERT_EQ(telma::NBE, 10);
+    for (int k = 0; k < n; ++k) {
+        int match = 0;
+        for (int i = 1; i <= telma::NBE; ++i)
+            if (telma::XC[i][1] == node[k][0] && telma::XC[i][2] == node[k][1] && telma::XC[i][3] == node[k][2]) {
+                ++match;
+                EXPECT_NEAR(telma::VBC[i], u[k], 1e-6) << k;
+                EXPECT_NEAR(telma::B[i], q[k], 1e-6) << k;
+            }
+        EXPECT_EQ(match, 1) << k;
+    }
+    for (int i = 1; i <= 2; ++i) EXPECT_NEAR(telma::UIP[i], uip[i - 1], 1e-6) << i;
+}
