@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <istream>
 #include <string>
+#include <type_traits>
 
 #include "textio/textio.hpp"
 
@@ -179,37 +180,35 @@ Reader::Tok Reader::next(std::string& tok, std::string_view what, const char* ki
     }
 }
 
-bool Reader::read(int& v, std::string_view what) {
+namespace {
+
+template <class T>
+constexpr const char* kindOf() {
+    return std::is_same_v<T, int> ? "an integer" : "a real";
+}
+
+bool parseAny(std::string_view s, int& v) { return parseInt(s, v); }
+template <class T>
+bool parseAny(std::string_view s, T& v) {
+    return parseReal(s, v);
+}
+
+}  // namespace
+
+template <class T>
+bool Reader::readValue(T& v, std::string_view what) {
     std::string tok;
-    switch (next(tok, what, "an integer")) {
+    switch (next(tok, what, kindOf<T>())) {
         case Tok::Slash: return false;
         case Tok::Null: return true;
         case Tok::Value: break;
     }
-    if (!parseInt(tok, v)) fail("expected an integer (" + std::string(what) + "), found \"" + tok + "\"");
+    if (!parseAny(tok, v)) fail("expected " + std::string(kindOf<T>()) + " (" + std::string(what) + "), found \"" + tok + "\"");
     return true;
 }
 
-bool Reader::read(double& v, std::string_view what) {
-    std::string tok;
-    switch (next(tok, what, "a real")) {
-        case Tok::Slash: return false;
-        case Tok::Null: return true;
-        case Tok::Value: break;
-    }
-    if (!parseReal(tok, v)) fail("expected a real (" + std::string(what) + "), found \"" + tok + "\"");
-    return true;
-}
-
-bool Reader::read(float& v, std::string_view what) {
-    std::string tok;
-    switch (next(tok, what, "a real")) {
-        case Tok::Slash: return false;
-        case Tok::Null: return true;
-        case Tok::Value: break;
-    }
-    if (!parseReal(tok, v)) fail("expected a real (" + std::string(what) + "), found \"" + tok + "\"");
-    return true;
-}
+bool Reader::read(int& v, std::string_view what) { return readValue(v, what); }
+bool Reader::read(double& v, std::string_view what) { return readValue(v, what); }
+bool Reader::read(float& v, std::string_view what) { return readValue(v, what); }
 
 }  // namespace textio

@@ -130,6 +130,8 @@ public:
 private:
     enum class Tok { Value, Null, Slash };
     Tok next(std::string& tok, std::string_view what, const char* kind);
+    template <class T>
+    bool readValue(T& v, std::string_view what);
     [[noreturn]] void fail(std::string_view msg) const;
 
     std::istream* in_;

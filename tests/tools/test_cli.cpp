@@ -1,0 +1,144 @@
+// Command line of telma-mesh: help, option errors, what the options build.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "tools/cli.hpp"
+
+using namespace tmesh;
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+Outcome run(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    int st = runTool(args, out, err);
+    return {st, out.str(), err.str()};
+}
+
+Mesh build(const std::vector<std::string>& args) {
+    std::string o;
+    return buildFromArgs(args, o);
+}
+
+bool has(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST(Cli, HelpExplainsEveryOptionWithExamples) {
+    Outcome r = run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.empty());
+    for (const char* opt : {"box", "sphere", "gmsh", "--min", "--max", "--div", "--face", "--exterior", "--radius",
+                            "--centre", "--level", "--bc", "--interior", "--group", "--rest", "--scale", "--orient",
+                            "--flip", "-o, --output", "--title", "--sym", "--split", "--point", "--line", "--grid",
+                            "u=V", "q=V", "group=K", "div=NAxNB", "Example"})
+        EXPECT_TRUE(has(r.out, opt)) << opt;
+    EXPECT_EQ(run({"box", "-h"}).status, 0);
+}
+
+TEST(Cli, BadCommandLinesFailWithAClearMessage) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {{}, "box, sphere or gmsh"},
+        {{"cylinder"}, "unknown shape \"cylinder\""},
+        {{"box", "--colour", "red"}, "unknown option \"--colour\" for box"},
+        {{"sphere", "--face", "xmin", "u=1"}, "unknown option \"--face\" for sphere"},
+        {{"box", "--max"}, "--max needs a value"},
+        {{"box", "--max", "1,2"}, "expected X,Y,Z"},
+        {{"box", "--max", "1,2,a"}, "expected a number, found \"a\""},
+        {{"box", "--div", "2,2"}, "N or NX,NY,NZ"},
+        {{"box", "--div", "0"}, "at least 1"},
+        {{"box", "--min", "0,2,0"}, "y extent is empty"},
+        {{"box", "--face", "top", "u=1"}, "unknown face \"top\""},
+        {{"box", "--face", "zmin", "v=1"}, "unknown item \"v=1\""},
+        {{"box", "--face", "zmin", "group=1"}, "needs u=V or q=V"},
+        {{"box", "--face", "zmin", "u=1,q=0"}, "either u= or q="},
+        {{"box", "--face", "zmin", "q=1,group=2"}, "needs a prescribed potential"},
+        {{"box", "--face", "zmin", "u=1,group=0"}, "1 to 4600"},
+        {{"box", "--face", "zmin", "u=1,group=4601"}, "1 to 4600"},
+        {{"box", "--face", "zmin", "u=1,div=3"}, "div=NAxNB"},
+        {{"sphere", "--bc", "u=1,div=2x2"}, "unknown item \"div=2x2\""},
+        {{"sphere", "--level", "2.5"}, "expected an integer"},
+        {{"sphere", "--level", "5"}, "at most 4600"},
+        {{"sphere", "--radius", "-1"}, "radius must be positive"},
+        {{"sphere", "--sym", "w=even"}, "axis x, y or z"},
+        {{"sphere", "--sym", "x=mirror"}, "even or odd"},
+        {{"sphere", "--sym", "x"}, "[+-]AXIS=even|odd"},
+        {{"sphere", "--sym", "x=even", "--sym", "-x=odd"}, "given twice"},
+        {{"sphere", "--line", "0,0,2", "0,0,3"}, "--line needs a value"},
+        {{"sphere", "--grid", "0,0,2", "1,1,3", "2,2"}, "NX,NY,NZ"},
+        {{"sphere", "--point", "0,0,2", "--title", " RESULTS"}, "mislead the viewer"},
+        {{"gmsh"}, "name the .msh file"},
+        {{"gmsh", "--group", "a", "u=1"}, "before the options"},
+        {{"gmsh", "no-such-file.msh", "--rest", "u=1"}, "no-such-file.msh"},
+        {{"gmsh", "x.msh", "--orient", "up"}, "outward or inward"},
+        {{"gmsh", "x.msh", "--scale", "0"}, "must be positive"},
+        {{"box", "--sym", "-x=even"}, "no element is left"},
+    };
+    for (const Case& c : cases) {
+        Outcome r = run(c.args);
+        std::string line;
+        for (const auto& w : c.args) line += w + " ";
+        EXPECT_EQ(r.status, 1) << line;
+        EXPECT_TRUE(has(r.err, "telma-mesh: ")) << line << r.err;
+        EXPECT_TRUE(has(r.err, c.says)) << line << "\n" << r.err;
+        EXPECT_TRUE(r.out.empty()) << line;
+    }
+}
+
+TEST(Cli, OptionsReachTheBuilders) {
+    Mesh m = build({"box", "--min", "-1,0,0", "--max", "+1,2,1", "--div", "2,4,1", "--face", "xmax",
+                    "u=2.5,group=3,div=2x2", "--sym", "x=odd", "--grid", "0.1,0.1,0.1", "0.9,1.9,0.9", "2,3,4",
+                    "--point", "0.5,1,0.5", "--title", "t"});
+    EXPECT_EQ(m.title, "t");
+    EXPECT_EQ(m.isym, (std::array<int, 3>{-1, 0, 0}));
+    EXPECT_EQ(m.ip.size(), 2u * 3 * 4 + 1);
+    int grp = 0;
+    for (const Element& e : m.el) {
+        for (int j = 0; j < e.npe; ++j) EXPECT_GE(e.x[j][0], 0.0);
+        if (e.bc.kode == -3) {
+            ++grp;
+            EXPECT_EQ(e.bc.vbc, 2.5);
+        }
+    }
+    EXPECT_EQ(grp, 4);
+    // zmin, zmax: 1 x 4 cells on the kept half; ymin, ymax: 1 x 1; xmax 2 x 2
+    EXPECT_EQ(m.el.size(), 4u + 4 + 1 + 1 + 4);
+
+    Mesh s = build({"sphere", "--level", "1", "--interior", "--bc", "q=-1", "--sym", "-z=even", "--split", "x"});
+    EXPECT_EQ(s.isym, (std::array<int, 3>{0, 0, 1}));
+    for (const Element& e : s.el) {
+        EXPECT_EQ(e.bc.kode, 1);
+        EXPECT_EQ(e.bc.vbc, -1.0);
+        for (int j = 0; j < e.npe; ++j) EXPECT_LE(e.x[j][2], 0.0);
+        EXPECT_GT(unitNormal(e)[0] * centroid(e)[0] + unitNormal(e)[1] * centroid(e)[1] +
+                      unitNormal(e)[2] * centroid(e)[2], 0);
+    }
+    // default title: the command line
+    EXPECT_EQ(build({"sphere", "--level", "0"}).title, "telma-mesh sphere --level 0");
+}
+
+TEST(Cli, WritesTheFileAndSaysWhat) {
+    std::string path = (std::filesystem::current_path() / "cli_box.in").string();
+    Outcome r = run({"box", "--div", "2", "-o", path});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty());
+    EXPECT_TRUE(has(r.out, "24 elements (0 triangles, 24 quadrilaterals), 0 internal points")) << r.out;
+    EXPECT_TRUE(std::filesystem::exists(path));
+    auto size = std::filesystem::file_size(path);
+    // A refused mesh leaves the existing file as it was.
+    Outcome bad = run({"box", "--title", " RESULTS", "-o", path});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(std::filesystem::file_size(path), size);
+    Outcome s = run({"sphere", "--level", "0", "-o", "-"});
+    EXPECT_EQ(s.status, 0);
+    EXPECT_EQ(s.out.substr(0, s.out.find('\n')), "telma-mesh sphere --level 0 -o -");
+}

@@ -1,0 +1,420 @@
+// Command line of telma-mesh.
+#include "tools/cli.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+#include "solver/telma.hpp"
+#include "textio/textio.hpp"
+#include "tools/datafile.hpp"
+#include "tools/msh.hpp"
+
+namespace tmesh {
+
+const char* const HELP = R"(telma-mesh: writes problem data files for the solver telma and the viewer korval
+
+Usage:
+  telma-mesh box    [box options]    [common options]
+  telma-mesh sphere [sphere options] [common options]
+  telma-mesh gmsh FILE.msh [gmsh options] [common options]
+  telma-mesh --help
+
+Every element gets one boundary condition, written SPEC below as a
+comma-separated list:
+  u=V            the potential V is prescribed (code 0)
+  u=V,group=K    the potential V, and the element belongs to flux group K
+                 (code -K, 1 <= K <= 4600); the solver reports the current
+                 through each group
+  q=V            the normal derivative V is prescribed (code 1); q=0 is an
+                 insulating wall
+Corners are ordered so that each element's normal points out of the region
+where the potential is sought; the normal derivative is taken along it.
+
+box: a rectangular box, each face split into quadrilaterals
+  --min X,Y,Z          lower corner (default 0,0,0)
+  --max X,Y,Z          upper corner (default 1,1,1)
+  --div N | NX,NY,NZ   divisions along x, y and z (default 1); the face zmin
+                       gets NX x NY quadrilaterals, and so on
+  --face NAME SPEC     condition of the face NAME: xmin, xmax, ymin, ymax, zmin
+                       or zmax (default q=0); SPEC may add div=NAxNB to split
+                       that face on its own
+  --exterior           the potential is sought outside the box (default:
+                       inside, normals outward)
+  Faces are written in the order zmin, zmax, ymin, ymax, xmin, xmax.
+  Example, the unit cube between potentials 0 and 1:
+    telma-mesh box --face zmin u=0 --face zmax u=1 -o cube.in
+  Example, two electrodes in an insulated box, 8 x 4 x 4 cells:
+    telma-mesh box --max 2,1,1 --div 8,4,4 --face xmin u=0,group=1 \
+               --face xmax u=1,group=2 -o pair.in
+
+sphere: an icosahedron with each triangle split L times into four
+  --radius R           (default 1)
+  --centre X,Y,Z       (default 0,0,0)
+  --level L            20 x 4^L triangles, L = 0 to 6 (default 3: 1280)
+  --bc SPEC            (default u=1,group=1: an electrode at potential 1)
+  --interior           the potential is sought inside the sphere (default:
+                       outside, normals toward the centre)
+  Example, the capacitance of the unit sphere (flux / 4 pi -> 1):
+    telma-mesh sphere --level 3 -o sphere.in
+
+gmsh: a surface mesh from Gmsh (ASCII .msh, version 2.2 or 4.1) made of
+      triangles and quadrilaterals; lines and points are passed over
+  --group NAME SPEC    condition of the physical surface NAME (its name or
+                       its number); SPEC may add flip to reverse its normals
+  --rest SPEC          condition of every element that no --group covers;
+                       without it such an element is an error
+  --scale F            multiply all coordinates by F (default 1)
+  --orient outward|inward
+                       order the corners of each closed surface consistently,
+                       its normals pointing away from the volume it encloses
+                       (outward: interior problems) or into it (inward:
+                       exterior problems); default: as Gmsh wrote them
+  --flip               reverse the normals of all elements (after --orient)
+  Example, a sphere meshed by Gmsh as an electrode, exterior problem:
+    gmsh -2 -format msh41 ball.geo -o ball.msh
+    telma-mesh gmsh ball.msh --group electrode u=1,group=1 --orient inward
+
+common options
+  -o, --output FILE    the data file to write (default TELMA.IN; - writes to
+                       standard output)
+  --title TEXT         the title line (default: the command line), at most
+                       80 characters are kept
+  --sym [+-]AXIS=even|odd
+                       keep only the part with AXIS >= 0 (+, the default) or
+                       AXIS <= 0 (-) and declare the plane AXIS = 0 a plane of
+                       even or odd symmetry; elements that cross the plane are
+                       cut along it, elements lying in it are dropped; AXIS is
+                       x, y or z, and each axis may be given once
+  --split AXIS         cut the elements that cross the plane AXIS = 0 into
+                       their parts on either side, keeping both (a full mesh to
+                       compare a symmetric model with)
+  --point X,Y,Z        one internal point
+  --line X1,Y1,Z1 X2,Y2,Z2 N
+                       N internal points from the first point to the second,
+                       both included
+  --grid X1,Y1,Z1 X2,Y2,Z2 NX,NY,NZ
+                       a regular grid of NX x NY x NZ internal points filling
+                       the box between the two points (x varying fastest)
+  Example, the upper half of the sphere, even in z, with 11 points on the z axis:
+    telma-mesh sphere --sym z=even --line 0,0,1.5 0,0,3.5 11 -o half.in
+
+Workflow: write the mesh as TELMA.IN (the default), solve it with
+  telma TELMA.IN TELMA.OUT
+and draw it, coloured by the potential, into KORV.PS with
+  korval /p
+(korval reads the files tELMA.in and TELMA.out, whatever the letter case).
+)";
+
+namespace {
+
+std::string trimPlus(const std::string& s) { return (!s.empty() && s[0] == '+') ? s.substr(1) : s; }
+
+double toReal(const std::string& s0, const std::string& what) {
+    std::string s = trimPlus(s0);
+    double v = 0;
+    auto res = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || res.ec != std::errc() || res.ptr != s.data() + s.size() || !std::isfinite(v))
+        throw MeshError(what + ": expected a number, found \"" + s0 + "\"");
+    return v;
+}
+
+int toInt(const std::string& s0, const std::string& what) {
+    std::string s = trimPlus(s0);
+    int v = 0;
+    auto res = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || res.ec != std::errc() || res.ptr != s.data() + s.size())
+        throw MeshError(what + ": expected an integer, found \"" + s0 + "\"");
+    return v;
+}
+
+std::vector<std::string> splitOn(const std::string& s, char sep) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t k = s.find(sep, start);
+        out.push_back(s.substr(start, k - start));
+        if (k == std::string::npos) return out;
+        start = k + 1;
+    }
+}
+
+Vec3 toVec3(const std::string& s, const std::string& what) {
+    auto p = splitOn(s, ',');
+    if (p.size() != 3) throw MeshError(what + ": expected X,Y,Z, found \"" + s + "\"");
+    return {toReal(p[0], what), toReal(p[1], what), toReal(p[2], what)};
+}
+
+int toAxis(const std::string& s, const std::string& what) {
+    if (s == "x" || s == "X") return 0;
+    if (s == "y" || s == "Y") return 1;
+    if (s == "z" || s == "Z") return 2;
+    throw MeshError(what + ": expected the axis x, y or z, found \"" + s + "\"");
+}
+
+// A boundary-condition SPEC with the extras a context allows.
+struct Spec {
+    BC bc;
+    int na = 0, nb = 0;
+    bool flip = false;
+};
+
+Spec toSpec(const std::string& s, const std::string& what, bool allowDiv, bool allowFlip) {
+    Spec sp;
+    std::optional<double> u, q;
+    int group = 0;
+    for (const std::string& item : splitOn(s, ',')) {
+        auto eq = item.find('=');
+        std::string key = item.substr(0, eq);
+        std::string val = eq == std::string::npos ? "" : item.substr(eq + 1);
+        bool hasVal = eq != std::string::npos;
+        if (key == "u" && hasVal) u = toReal(val, what + " u");
+        else if (key == "q" && hasVal) q = toReal(val, what + " q");
+        else if (key == "group" && hasVal) {
+            group = toInt(val, what + " group");
+            if (group < 1 || group > telma::NBEMAX)
+                throw MeshError(what + ": the flux group must be 1 to " + std::to_string(telma::NBEMAX));
+        } else if (key == "div" && hasVal && allowDiv) {
+            auto ab = splitOn(val, 'x');
+            if (ab.size() != 2) throw MeshError(what + ": expected div=NAxNB, found \"" + item + "\"");
+            sp.na = toInt(ab[0], what + " div");
+            sp.nb = toInt(ab[1], what + " div");
+            if (sp.na < 1 || sp.nb < 1) throw MeshError(what + ": divisions must be at least 1");
+        } else if (key == "flip" && !hasVal && allowFlip) {
+            sp.flip = true;
+        } else {
+            throw MeshError(what + ": unknown item \"" + item + "\" in the condition \"" + s + "\"");
+        }
+    }
+    if (u && q) throw MeshError(what + ": give either u= or q=, not both");
+    if (!u && !q) throw MeshError(what + ": the condition \"" + s + "\" needs u=V or q=V");
+    if (q && group) throw MeshError(what + ": a flux group needs a prescribed potential (u=V)");
+    if (u) sp.bc = BC{group ? -group : 0, *u};
+    else sp.bc = BC{1, *q};
+    return sp;
+}
+
+// Walks the words of the command line.
+class Args {
+public:
+    explicit Args(const std::vector<std::string>& a) : a_(a) {}
+    bool done() const { return i_ >= a_.size(); }
+    const std::string& next() { return a_[i_++]; }
+    const std::string& value(const std::string& opt) {
+        if (done()) throw MeshError(opt + " needs a value");
+        return next();
+    }
+
+private:
+    const std::vector<std::string>& a_;
+    std::size_t i_ = 0;
+};
+
+struct Common {
+    std::optional<std::string> title;
+    std::array<int, 3> parity{0, 0, 0};
+    std::array<int, 3> side{1, 1, 1};
+    std::array<bool, 3> split{false, false, false};
+    std::vector<Vec3> ip;
+};
+
+// Takes an option common to all shapes; false when `opt` is not one.
+bool commonOption(const std::string& opt, Args& a, Common& c, std::string& output, Mesh& scratch) {
+    if (opt == "-o" || opt == "--output") {
+        output = a.value(opt);
+    } else if (opt == "--title") {
+        c.title = a.value(opt);
+    } else if (opt == "--sym") {
+        std::string v = a.value(opt);
+        auto eq = v.find('=');
+        if (eq == std::string::npos) throw MeshError("--sym: expected [+-]AXIS=even|odd, found \"" + v + "\"");
+        std::string ax = v.substr(0, eq), par = v.substr(eq + 1);
+        int side = 1;
+        if (!ax.empty() && (ax[0] == '+' || ax[0] == '-')) {
+            side = ax[0] == '-' ? -1 : 1;
+            ax = ax.substr(1);
+        }
+        int axis = toAxis(ax, "--sym");
+        if (c.parity[axis] != 0) throw MeshError("--sym: the plane " + ax + " = 0 is given twice");
+        if (par == "even") c.parity[axis] = 1;
+        else if (par == "odd") c.parity[axis] = -1;
+        else throw MeshError("--sym: expected even or odd, found \"" + par + "\"");
+        c.side[axis] = side;
+    } else if (opt == "--split") {
+        c.split[toAxis(a.value(opt), "--split")] = true;
+    } else if (opt == "--point") {
+        c.ip.push_back(toVec3(a.value(opt), "--point"));
+    } else if (opt == "--line") {
+        Vec3 p = toVec3(a.value(opt), "--line");
+        Vec3 q = toVec3(a.value(opt), "--line");
+        int n = toInt(a.value(opt), "--line");
+        scratch.ip.clear();
+        addLine(scratch, p, q, n);
+        c.ip.insert(c.ip.end(), scratch.ip.begin(), scratch.ip.end());
+    } else if (opt == "--grid") {
+        Vec3 p = toVec3(a.value(opt), "--grid");
+        Vec3 q = toVec3(a.value(opt), "--grid");
+        auto n = splitOn(a.value(opt), ',');
+        if (n.size() != 3) throw MeshError("--grid: expected NX,NY,NZ");
+        scratch.ip.clear();
+        addGrid(scratch, p, q, {toInt(n[0], "--grid"), toInt(n[1], "--grid"), toInt(n[2], "--grid")});
+        c.ip.insert(c.ip.end(), scratch.ip.begin(), scratch.ip.end());
+    } else {
+        return false;
+    }
+    return true;
+}
+
+[[noreturn]] void unknown(const std::string& shape, const std::string& opt) {
+    throw MeshError("unknown option \"" + opt + "\" for " + shape);
+}
+
+}  // namespace
+
+Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
+    output = "TELMA.IN";
+    if (args.empty()) throw MeshError("say what to build: box, sphere or gmsh FILE.msh");
+    Args a(args);
+    std::string shape = a.next();
+    Common c;
+    Mesh scratch;
+    Mesh m;
+    if (shape == "box") {
+        BoxSpec s;
+        while (!a.done()) {
+            std::string opt = a.next();
+            if (commonOption(opt, a, c, output, scratch)) continue;
+            if (opt == "--min") s.lo = toVec3(a.value(opt), opt);
+            else if (opt == "--max") s.hi = toVec3(a.value(opt), opt);
+            else if (opt == "--div") {
+                auto d = splitOn(a.value(opt), ',');
+                if (d.size() == 1) s.div.fill(toInt(d[0], opt));
+                else if (d.size() == 3)
+                    for (int k = 0; k < 3; ++k) s.div[k] = toInt(d[k], opt);
+                else throw MeshError("--div: expected N or NX,NY,NZ");
+            } else if (opt == "--face") {
+                std::string name = a.value(opt);
+                int f = 0;
+                while (f < NFACE && name != FACENAME[f]) ++f;
+                if (f == NFACE)
+                    throw MeshError("--face: unknown face \"" + name + "\" (xmin, xmax, ymin, ymax, zmin, zmax)");
+                Spec sp = toSpec(a.value(opt), "--face " + name, true, false);
+                s.face[f] = FaceSpec{sp.bc, sp.na, sp.nb};
+            } else if (opt == "--exterior") s.exterior = true;
+            else if (opt == "--interior") s.exterior = false;
+            else unknown("box", opt);
+        }
+        m = makeBox(s);
+    } else if (shape == "sphere") {
+        SphereSpec s;
+        while (!a.done()) {
+            std::string opt = a.next();
+            if (commonOption(opt, a, c, output, scratch)) continue;
+            if (opt == "--radius") s.r = toReal(a.value(opt), opt);
+            else if (opt == "--centre" || opt == "--center") s.c = toVec3(a.value(opt), opt);
+            else if (opt == "--level") s.level = toInt(a.value(opt), opt);
+            else if (opt == "--bc") s.bc = toSpec(a.value(opt), opt, false, false).bc;
+            else if (opt == "--interior") s.exterior = false;
+            else if (opt == "--exterior") s.exterior = true;
+            else unknown("sphere", opt);
+        }
+        m = makeSphere(s);
+    } else if (shape == "gmsh") {
+        if (a.done()) throw MeshError("gmsh: name the .msh file");
+        std::string file = a.next();
+        if (!file.empty() && file[0] == '-') throw MeshError("gmsh: name the .msh file before the options");
+        std::vector<GroupBC> groups;
+        std::optional<GroupBC> rest;
+        double scale = 1.0;
+        int orient = 0;  // 1 outward, -1 inward
+        bool flipAll = false;
+        while (!a.done()) {
+            std::string opt = a.next();
+            if (commonOption(opt, a, c, output, scratch)) continue;
+            if (opt == "--group") {
+                std::string name = a.value(opt);
+                Spec sp = toSpec(a.value(opt), "--group " + name, false, true);
+                groups.push_back({name, sp.bc, sp.flip});
+            } else if (opt == "--rest") {
+                Spec sp = toSpec(a.value(opt), opt, false, true);
+                rest = GroupBC{"", sp.bc, sp.flip};
+            } else if (opt == "--scale") {
+                scale = toReal(a.value(opt), opt);
+                if (!(scale > 0)) throw MeshError("--scale: the factor must be positive");
+            } else if (opt == "--orient") {
+                std::string v = a.value(opt);
+                if (v == "outward") orient = 1;
+                else if (v == "inward") orient = -1;
+                else throw MeshError("--orient: expected outward or inward, found \"" + v + "\"");
+            } else if (opt == "--flip") flipAll = true;
+            else unknown("gmsh", opt);
+        }
+        std::ifstream in = textio::openOld(file);
+        m = readMsh(in, file, groups, rest, scale);
+        if (orient != 0) orientClosed(m, orient > 0);
+        if (flipAll)
+            for (Element& e : m.el) flip(e);
+    } else if (shape == "--help" || shape == "-h") {
+        throw MeshError("--help stands alone");
+    } else {
+        throw MeshError("unknown shape \"" + shape + "\": expected box, sphere or gmsh");
+    }
+
+    for (int k = 0; k < 3; ++k)
+        if (c.split[k]) splitAlong(m, k);
+    for (int k = 0; k < 3; ++k)
+        if (c.parity[k] != 0) cutSymmetry(m, k, c.side[k], c.parity[k]);
+    if (m.el.empty()) throw MeshError("no element is left on the kept side of the symmetry planes");
+    m.ip = c.ip;
+    if (c.title) {
+        m.title = *c.title;
+    } else {
+        m.title = "telma-mesh";
+        for (const std::string& w : args) m.title += " " + w;
+    }
+    return m;
+}
+
+int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    for (const std::string& w : args)
+        if (w == "--help" || w == "-h") {
+            out << HELP;
+            return 0;
+        }
+    try {
+        std::string output;
+        Mesh m = buildFromArgs(args, output);
+        // The whole file is made first, so that a refused mesh leaves an
+        // existing file alone.
+        std::ostringstream text;
+        writeDataFile(text, m);
+        if (output == "-") {
+            out << text.str();
+            out.flush();
+            if (!out) throw MeshError("cannot write to standard output");
+        } else {
+            std::ofstream os = textio::openUnknown(output);
+            if (!os) throw MeshError("cannot create " + output);
+            os << text.str();
+            os.close();
+            if (!os) throw MeshError("cannot write " + output);
+            int ntri = 0;
+            for (const Element& e : m.el) ntri += e.npe == 3;
+            out << "telma-mesh: wrote " << output << ": " << m.el.size() << " elements (" << ntri
+                << " triangles, " << m.el.size() - ntri << " quadrilaterals), " << m.ip.size()
+                << " internal points, symmetry " << m.isym[0] << ' ' << m.isym[1] << ' ' << m.isym[2]
+                << ", area " << totalArea(m) << '\n';
+        }
+        return 0;
+    } catch (const MeshError& e) {
+        err << "telma-mesh: " << e.what() << "\n(telma-mesh --help explains the options)\n";
+    } catch (const textio::IoError& e) {
+        err << "telma-mesh: " << e.what() << '\n';
+    }
+    return 1;
+}
+
+}  // namespace tmesh

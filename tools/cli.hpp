@@ -1,0 +1,24 @@
+// Command line of telma-mesh.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "tools/mesh.hpp"
+
+namespace tmesh {
+
+// The help text of --help.
+extern const char* const HELP;
+
+// Builds the mesh that a command line (without the program name) asks for.
+// `output` receives the -o name ("TELMA.IN" when none is given, "-" for
+// standard output).  Throws MeshError on a bad option or bad input.
+Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output);
+
+// The whole program: --help, building, writing, the summary line.
+// Returns the exit status (0 done, 1 failed); messages go to `err`.
+int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace tmesh

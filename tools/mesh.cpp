@@ -1,0 +1,471 @@
+// Mesh builders of telma-mesh.
+#include "tools/mesh.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "solver/telma.hpp"
+
+namespace tmesh {
+
+namespace {
+
+Vec3 sub(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+Vec3 add(const Vec3& a, const Vec3& b) { return {a[0] + b[0], a[1] + b[1], a[2] + b[2]}; }
+Vec3 scale(const Vec3& a, double s) { return {a[0] * s, a[1] * s, a[2] * s}; }
+double dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec3 cross(const Vec3& a, const Vec3& b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
+
+std::string str(const Vec3& p) {
+    return "(" + std::to_string(p[0]) + ", " + std::to_string(p[1]) + ", " + std::to_string(p[2]) + ")";
+}
+
+// k-th of n equal steps from lo to hi, the ends exact, so that faces that
+// share an edge compute the same corner coordinates.
+double step(double lo, double hi, int k, int n) {
+    if (k == 0) return lo;
+    if (k == n) return hi;
+    return lo + (hi - lo) * k / n;
+}
+
+// Unit vector of a + b: the midpoint of an edge pushed onto the unit sphere.
+// a + b == b + a and the rounding is sign-symmetric, so the two triangles of
+// an edge, and mirror-image edges, get bit-identical points.
+Vec3 midUnit(const Vec3& a, const Vec3& b) {
+    Vec3 s = add(a, b);
+    return scale(s, 1.0 / norm(s));
+}
+
+// ---------------------------------------------------------------- polygons
+
+using Poly = std::vector<Vec3>;
+
+Poly corners(const Element& e) { return Poly(e.x.begin(), e.x.begin() + e.npe); }
+
+// Point where the edge p-q crosses the plane x[axis] = 0 (p and q strictly on
+// either side).  The weights make the result independent of the order of p
+// and q and exactly mirrored for a mirrored edge.
+Vec3 crossing(const Vec3& p, const Vec3& q, int axis) {
+    double wp = std::fabs(q[axis]);
+    double wq = std::fabs(p[axis]);
+    double w = wp + wq;
+    Vec3 r;
+    for (int k = 0; k < 3; ++k) r[k] = (p[k] * wp + q[k] * wq) / w;
+    r[axis] = 0.0;
+    return r;
+}
+
+// The part of a polygon with side * x[axis] >= 0, corners in the same order.
+Poly clip(const Poly& p, int axis, int side) {
+    Poly out;
+    std::size_t n = p.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Vec3& s = p[i];
+        const Vec3& e = p[(i + 1) % n];
+        double ds = side * s[axis], de = side * e[axis];
+        if (ds >= 0) out.push_back(s);
+        if ((ds > 0 && de < 0) || (ds < 0 && de > 0)) out.push_back(crossing(s, e, axis));
+    }
+    return out;
+}
+
+// Drops repeated corners and corners on the straight line of their neighbours,
+// which a cut through a corner or along an edge leaves behind.
+void tidy(Poly& p) {
+    bool changed = true;
+    while (changed && p.size() >= 3) {
+        changed = false;
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            const Vec3& a = p[(i + p.size() - 1) % p.size()];
+            const Vec3& b = p[i];
+            const Vec3& c = p[(i + 1) % p.size()];
+            Vec3 e1 = sub(b, a), e2 = sub(c, b);
+            double l1 = norm(e1), l2 = norm(e2);
+            if (l1 == 0 || l2 == 0 || norm(cross(e1, e2)) <= 1e-10 * l1 * l2) {
+                p.erase(p.begin() + static_cast<std::ptrdiff_t>(i));
+                changed = true;
+                break;
+            }
+        }
+    }
+    if (p.size() < 3) p.clear();
+}
+
+// A convex polygon as quadrilaterals (and a last triangle) fanned from its
+// first corner, each with the polygon's corner sense.
+void pieces(const Poly& p, const BC& bc, std::vector<Element>& out) {
+    std::size_t n = p.size();
+    for (std::size_t s = 1; s + 1 < n;) {
+        Element e;
+        e.bc = bc;
+        e.x[0] = p[0];
+        if (s + 2 <= n - 1) {
+            e.npe = 4;
+            e.x[1] = p[s];
+            e.x[2] = p[s + 1];
+            e.x[3] = p[s + 2];
+            s += 2;
+        } else {
+            e.npe = 3;
+            e.x[1] = p[s];
+            e.x[2] = p[s + 1];
+            s += 1;
+        }
+        out.push_back(e);
+    }
+}
+
+double meshSize(const Mesh& m) {
+    Vec3 lo{0, 0, 0}, hi{0, 0, 0};
+    bool first = true;
+    for (const Element& e : m.el)
+        for (int j = 0; j < e.npe; ++j)
+            for (int k = 0; k < 3; ++k) {
+                if (first || e.x[j][k] < lo[k]) lo[k] = e.x[j][k];
+                if (first || e.x[j][k] > hi[k]) hi[k] = e.x[j][k];
+                first = false;
+            }
+    return norm(sub(hi, lo));
+}
+
+// Moves corners that lie within rounding distance of the plane onto it, so
+// that a corner meant to be on the plane does not leave a sliver behind.
+void snap(Mesh& m, int axis) {
+    double tol = 1e-12 * meshSize(m);
+    for (Element& e : m.el)
+        for (int j = 0; j < e.npe; ++j)
+            if (std::fabs(e.x[j][axis]) <= tol) e.x[j][axis] = 0.0;
+}
+
+// Corners strictly on the positive and on the negative side of the plane.
+std::pair<int, int> sides(const Element& e, int axis, int side) {
+    int pos = 0, neg = 0;
+    for (int j = 0; j < e.npe; ++j) {
+        double d = side * e.x[j][axis];
+        if (d > 0) ++pos;
+        if (d < 0) ++neg;
+    }
+    return {pos, neg};
+}
+
+void checkAxis(int axis) {
+    if (axis < 0 || axis > 2) throw MeshError("axis must be x, y or z");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- box
+
+const std::array<const char*, NFACE> FACENAME = {"zmin", "zmax", "ymin", "ymax", "xmin", "xmax"};
+
+std::array<int, 2> faceAxes(Face f) {
+    switch (f) {
+        case ZMIN: return {1, 0};
+        case ZMAX: return {0, 1};
+        case YMIN: return {0, 2};
+        case YMAX: return {2, 0};
+        case XMIN: return {2, 1};
+        default: return {1, 2};
+    }
+}
+
+Mesh makeBox(const BoxSpec& s) {
+    for (int k = 0; k < 3; ++k) {
+        if (!(s.lo[k] < s.hi[k]))
+            throw MeshError(std::string("box: the ") + "xyz"[k] + " extent is empty (min must be below max)");
+        if (s.div[k] < 1) throw MeshError("box: divisions must be at least 1");
+    }
+    Mesh m;
+    for (int f = 0; f < NFACE; ++f) {
+        const FaceSpec& fs = s.face[f];
+        auto [a, b] = faceAxes(static_cast<Face>(f));
+        int fixed = 3 - a - b;
+        double fx = (f % 2 == 0) ? s.lo[fixed] : s.hi[fixed];
+        int na = fs.na > 0 ? fs.na : s.div[a];
+        int nb = fs.nb > 0 ? fs.nb : s.div[b];
+        auto point = [&](int i, int j) {
+            Vec3 p;
+            p[fixed] = fx;
+            p[a] = step(s.lo[a], s.hi[a], i, na);
+            p[b] = step(s.lo[b], s.hi[b], j, nb);
+            return p;
+        };
+        for (int j = 0; j < nb; ++j)
+            for (int i = 0; i < na; ++i) {
+                Element e;
+                e.npe = 4;
+                e.bc = fs.bc;
+                e.x = {point(i, j), point(i + 1, j), point(i + 1, j + 1), point(i, j + 1)};
+                if (s.exterior) flip(e);
+                m.el.push_back(e);
+            }
+    }
+    return m;
+}
+
+// ---------------------------------------------------------------- sphere
+
+Mesh makeSphere(const SphereSpec& s) {
+    if (!(s.r > 0)) throw MeshError("sphere: the radius must be positive");
+    if (s.level < 0 || s.level > 6) throw MeshError("sphere: the level must be 0 to 6");
+    const double phi = (1.0 + std::sqrt(5.0)) / 2.0;
+    const double h = 1.0 / std::sqrt(1.0 + phi * phi);
+    const double a = h, b = phi * h;
+    const std::array<Vec3, 12> v = {{{-a, b, 0}, {a, b, 0}, {-a, -b, 0}, {a, -b, 0},
+                                     {0, -a, b}, {0, a, b}, {0, -a, -b}, {0, a, -b},
+                                     {b, 0, -a}, {b, 0, a}, {-b, 0, -a}, {-b, 0, a}}};
+    const int face[20][3] = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
+                             {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
+                             {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
+                             {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}};
+    using Tri = std::array<Vec3, 3>;
+    std::vector<Tri> tri;
+    for (const auto& f : face) {
+        Tri t = {v[f[0]], v[f[1]], v[f[2]]};
+        // Outward sense on the unit sphere, whatever the table says.
+        if (dot(cross(sub(t[1], t[0]), sub(t[2], t[1])), add(add(t[0], t[1]), t[2])) < 0)
+            std::swap(t[1], t[2]);
+        tri.push_back(t);
+    }
+    for (int l = 0; l < s.level; ++l) {
+        std::vector<Tri> next;
+        next.reserve(tri.size() * 4);
+        for (const Tri& t : tri) {
+            Vec3 ab = midUnit(t[0], t[1]), bc = midUnit(t[1], t[2]), ca = midUnit(t[2], t[0]);
+            next.push_back({t[0], ab, ca});
+            next.push_back({ab, t[1], bc});
+            next.push_back({ca, bc, t[2]});
+            next.push_back({ab, bc, ca});
+        }
+        tri = std::move(next);
+    }
+    Mesh m;
+    m.el.reserve(tri.size());
+    for (const Tri& t : tri) {
+        Element e;
+        e.npe = 3;
+        e.bc = s.bc;
+        for (int j = 0; j < 3; ++j) e.x[j] = add(s.c, scale(t[j], s.r));
+        if (s.exterior) flip(e);
+        m.el.push_back(e);
+    }
+    return m;
+}
+
+// ---------------------------------------------------------------- symmetry
+
+void cutSymmetry(Mesh& m, int axis, int side, int parity) {
+    checkAxis(axis);
+    if (side != 1 && side != -1) throw MeshError("symmetry: the side must be + or -");
+    if (parity != 1 && parity != -1) throw MeshError("symmetry: the parity must be even or odd");
+    snap(m, axis);
+    std::vector<Element> out;
+    for (const Element& e : m.el) {
+        auto [pos, neg] = sides(e, axis, side);
+        if (pos == 0) continue;  // in the plane, or wholly on the other side
+        if (neg == 0) {
+            out.push_back(e);
+            continue;
+        }
+        Poly p = clip(corners(e), axis, side);
+        tidy(p);
+        pieces(p, e.bc, out);
+    }
+    m.el = std::move(out);
+    m.isym[axis] = parity;
+}
+
+void splitAlong(Mesh& m, int axis) {
+    checkAxis(axis);
+    snap(m, axis);
+    std::vector<Element> out;
+    for (const Element& e : m.el) {
+        auto [pos, neg] = sides(e, axis, 1);
+        if (pos == 0 || neg == 0) {
+            out.push_back(e);
+            continue;
+        }
+        for (int side : {1, -1}) {
+            Poly p = clip(corners(e), axis, side);
+            tidy(p);
+            pieces(p, e.bc, out);
+        }
+    }
+    m.el = std::move(out);
+}
+
+// ---------------------------------------------------------------- internal points
+
+void addLine(Mesh& m, const Vec3& a, const Vec3& b, int n) {
+    if (n < 1) throw MeshError("line: the number of points must be at least 1");
+    for (int i = 0; i < n; ++i) {
+        Vec3 p;
+        for (int k = 0; k < 3; ++k) p[k] = (n == 1) ? a[k] : step(a[k], b[k], i, n - 1);
+        m.ip.push_back(p);
+    }
+}
+
+void addGrid(Mesh& m, const Vec3& a, const Vec3& b, const std::array<int, 3>& n) {
+    for (int k = 0; k < 3; ++k)
+        if (n[k] < 1) throw MeshError("grid: the number of points along each axis must be at least 1");
+    auto coord = [&](int k, int i) { return n[k] == 1 ? a[k] : step(a[k], b[k], i, n[k] - 1); };
+    for (int iz = 0; iz < n[2]; ++iz)
+        for (int iy = 0; iy < n[1]; ++iy)
+            for (int ix = 0; ix < n[0]; ++ix) m.ip.push_back({coord(0, ix), coord(1, iy), coord(2, iz)});
+}
+
+// ---------------------------------------------------------------- orientation
+
+void flip(Element& e) { std::reverse(e.x.begin() + 1, e.x.begin() + e.npe); }
+
+namespace {
+// Signed volume of the cone from the origin over one element.
+double coneVolume(const Element& e) {
+    double v = 0;
+    for (int j = 1; j + 1 < e.npe; ++j) v += dot(e.x[0], cross(e.x[j], e.x[j + 1]));
+    return v / 6.0;
+}
+}  // namespace
+
+void orientClosed(Mesh& m, bool outward) {
+    std::size_t ne = m.el.size();
+    if (ne == 0) return;
+    // Corners are the same point when their coordinates are identical, as the
+    // shared nodes of an imported mesh and the builders' corners are.
+    std::map<Vec3, int> id;
+    std::vector<std::array<int, 4>> vid(ne);
+    for (std::size_t i = 0; i < ne; ++i)
+        for (int j = 0; j < m.el[i].npe; ++j) vid[i][j] = id.emplace(m.el[i].x[j], int(id.size())).first->second;
+    // Every edge with the elements that use it and the sense they run it in.
+    struct Use {
+        std::size_t el;
+        bool up;  // runs from the lower to the higher vertex number
+    };
+    std::map<std::pair<int, int>, std::vector<Use>> edges;
+    for (std::size_t i = 0; i < ne; ++i)
+        for (int j = 0; j < m.el[i].npe; ++j) {
+            int p = vid[i][j], q = vid[i][(j + 1) % m.el[i].npe];
+            edges[{std::min(p, q), std::max(p, q)}].push_back({i, p < q});
+        }
+    std::vector<std::vector<std::pair<std::size_t, const std::vector<Use>*>>> adj(ne);
+    for (const auto& [key, uses] : edges) {
+        if (uses.size() != 2) {
+            const Element& e = m.el[uses[0].el];
+            int j = 0;
+            while (vid[uses[0].el][j] != key.first && vid[uses[0].el][j] != key.second) ++j;
+            throw MeshError("cannot orient: the surface is not closed; the edge at " + str(e.x[j]) +
+                            " of element " + std::to_string(uses[0].el + 1) + " belongs to " +
+                            std::to_string(uses.size()) + " element(s), not 2");
+        }
+        adj[uses[0].el].push_back({uses[1].el, &uses});
+        adj[uses[1].el].push_back({uses[0].el, &uses});
+    }
+    std::vector<int> flipped(ne, -1);
+    for (std::size_t start = 0; start < ne; ++start) {
+        if (flipped[start] >= 0) continue;
+        std::vector<std::size_t> comp{start};
+        flipped[start] = 0;
+        for (std::size_t k = 0; k < comp.size(); ++k) {
+            std::size_t a = comp[k];
+            for (const auto& [b, uses] : adj[a]) {
+                bool upA = ((*uses)[0].el == a ? (*uses)[0].up : (*uses)[1].up) != (flipped[a] == 1);
+                bool upB0 = (*uses)[0].el == b ? (*uses)[0].up : (*uses)[1].up;
+                // Neighbours run their common edge in opposite senses.
+                int want = (upB0 == upA) ? 1 : 0;
+                if (flipped[b] < 0) {
+                    flipped[b] = want;
+                    comp.push_back(b);
+                } else if (flipped[b] != want) {
+                    throw MeshError("cannot orient: the surface through element " + std::to_string(b + 1) +
+                                    " is not orientable");
+                }
+            }
+        }
+        for (std::size_t i : comp)
+            if (flipped[i] == 1) flip(m.el[i]);
+        double vol = 0;
+        for (std::size_t i : comp) vol += coneVolume(m.el[i]);
+        if (vol == 0)
+            throw MeshError("cannot orient: the surface through element " + std::to_string(start + 1) +
+                            " encloses no volume");
+        if ((vol > 0) != outward)
+            for (std::size_t i : comp) flip(m.el[i]);
+    }
+}
+
+// ---------------------------------------------------------------- measures
+
+Vec3 centroid(const Element& e) {
+    Vec3 c{0, 0, 0};
+    for (int j = 0; j < e.npe; ++j) c = add(c, e.x[j]);
+    return scale(c, 1.0 / e.npe);
+}
+
+double area(const Element& e) {
+    Vec3 c = centroid(e);
+    double s = 0;
+    for (int j = 0; j < e.npe; ++j) s += 0.5 * norm(cross(sub(e.x[j], c), sub(e.x[(j + 1) % e.npe], c)));
+    return s;
+}
+
+Vec3 unitNormal(const Element& e) {
+    Vec3 n = cross(sub(e.x[1], e.x[0]), sub(e.x[2], e.x[1]));
+    return scale(n, 1.0 / norm(n));
+}
+
+double totalArea(const Mesh& m) {
+    double s = 0;
+    for (const Element& e : m.el) s += area(e);
+    return s;
+}
+
+double signedVolume(const Mesh& m) {
+    double v = 0;
+    for (const Element& e : m.el) v += coneVolume(e);
+    return v;
+}
+
+void checkForSolver(const Mesh& m) {
+    using telma::NBEMAX;
+    using telma::NIPMAX;
+    if (m.el.empty()) throw MeshError("the mesh has no elements");
+    if (m.el.size() > static_cast<std::size_t>(NBEMAX))
+        throw MeshError(std::to_string(m.el.size()) + " elements: the solver takes at most " +
+                        std::to_string(NBEMAX));
+    if (m.ip.size() > static_cast<std::size_t>(NIPMAX))
+        throw MeshError(std::to_string(m.ip.size()) + " internal points: the solver takes at most " +
+                        std::to_string(NIPMAX));
+    for (std::size_t i = 0; i < m.el.size(); ++i) {
+        const Element& e = m.el[i];
+        std::string which = "element " + std::to_string(i + 1);
+        if (e.npe < 3 || e.npe > 4) throw MeshError(which + " has " + std::to_string(e.npe) + " corners, not 3 or 4");
+        if (e.bc.kode < -NBEMAX)
+            throw MeshError(which + ": flux group " + std::to_string(-e.bc.kode) + " is beyond " +
+                            std::to_string(NBEMAX));
+        if (!std::isfinite(e.bc.vbc)) throw MeshError(which + ": the prescribed value is not finite");
+        double longest = 0;
+        for (int j = 0; j < e.npe; ++j) {
+            for (int k = 0; k < 3; ++k)
+                if (!std::isfinite(e.x[j][k])) throw MeshError(which + ": a coordinate is not finite");
+            longest = std::max(longest, norm(sub(e.x[(j + 1) % e.npe], e.x[j])));
+        }
+        for (int j = 0; j < e.npe; ++j)
+            if (norm(sub(e.x[(j + 1) % e.npe], e.x[j])) <= 1e-12 * longest)
+                throw MeshError(which + " has an edge of zero length at " + str(e.x[j]));
+        Vec3 e1 = sub(e.x[1], e.x[0]), e2 = sub(e.x[2], e.x[1]);
+        if (norm(cross(e1, e2)) <= 1e-12 * norm(e1) * norm(e2))
+            throw MeshError(which + ": its first three corners lie on one line");
+    }
+    for (std::size_t i = 0; i < m.ip.size(); ++i)
+        for (int k = 0; k < 3; ++k)
+            if (!std::isfinite(m.ip[i][k]))
+                throw MeshError("internal point " + std::to_string(i + 1) + ": a coordinate is not finite");
+}
+
+}  // namespace tmesh
