@@ -167,7 +167,7 @@ void prefixes(const double* A, const double* X, int N, int LDA) {
     const int nb = (N + CB - 1) / CB;
     for (int m = 2; m < nb; ++m) POS[m] = 0;
     for (int I = 2 * CB; I < N; ++I) P[I] = 0.0;
-    int lo = 2;
+    int lo = 2, idle = 0;
     while (lo < nb) {
         const int f = FRONT.load(std::memory_order_acquire) & ~7;
         bool worked = false;
@@ -189,7 +189,15 @@ void prefixes(const double* A, const double* X, int N, int LDA) {
                 worked = true;
             }
         }
-        if (!worked) relax();
+        // the row thread may be sharing this core: give it way now and then
+        if (worked)
+            idle = 0;
+        else if (++idle > 4096) {
+            std::this_thread::yield();
+            idle = 0;
+        } else {
+            relax();
+        }
     }
 }
 
@@ -219,8 +227,10 @@ bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double
     textio::OutUnit& con = textio::console();
     // An empty system has nothing to sweep (and no RMS to form).
     if (N <= 0 || M <= 0) return true;
-    // Small systems are not worth a second thread.
-    const int threads = omp_get_max_threads() >= 2 && N >= 8 * CB ? 2 : 1;
+    // Small systems are not worth a second thread, and the two threads of a
+    // sweep wait for each other, so they need two processors of their own.
+    const int threads =
+        omp_get_max_threads() >= 2 && omp_get_num_procs() >= 2 && N >= 8 * CB ? 2 : 1;
     int NITER = 0;
     double ERR = 2.0 * EPS;
     bool ok = true;
