@@ -22,6 +22,10 @@ float TPX[4 + 1], TPY[4 + 1];        // their projections
 std::ofstream PSFILE;                // unit 10
 textio::OutUnit UNIT10(PSFILE);
 
+// A node in the plane through the eye across the line of sight has no
+// projection (T3D2D divides by its depth, zero): it must not reach the page.
+bool projected(float x, float y) { return std::isfinite(x) && std::isfinite(y); }
+
 // The face value normalised to the colour scale, before the exponent.  A scale
 // of zero width has no quotient: its common value takes the middle.
 float normalised(float val) {
@@ -58,6 +62,13 @@ void faces(textio::OutUnit& lu) {
         const auto& E = PERSP.E;
         const float s = (E[1] - G[1]) * n[1] + (E[2] - G[2]) * n[2] + (E[3] - G[3]) * n[3];
 
+        // a face through the eye plane cannot be drawn as a polygon: left out
+        bool drawable = true;
+        for (int k = 1; k <= NP[I]; ++k) drawable = drawable && projected(PX[j2 + k], PY[j2 + k]);
+        if (!drawable) {
+            j2 += NP[I];
+            continue;
+        }
         lu.write(s > 0 ? "(' B '\\)" : "(' G '\\)");
         for (int k = 1; k <= NP[I]; ++k) {
             ++j2;
@@ -83,6 +94,7 @@ void tripod(textio::OutUnit& lu) {
     float x0, y0;
     qvlib::PSXFORM(TPX[1] * Zx, TPY[1] * Zx, x0, y0);
     for (int J = 2; J <= 4; ++J) {
+        if (!projected(TPX[1], TPY[1]) || !projected(TPX[J], TPY[J])) continue;
         float x, y;
         qvlib::PSXFORM(TPX[J] * Zx, TPY[J] * Zx, x, y);
         lu.write("(' N',2f10.3,' M'\\)", {x0, y0});
@@ -121,34 +133,34 @@ void PICTURE() {
 
     INIPERS(AX, AY, AZ, Ps, Th, Om, D);
 
+    // the extents of the projected points: the first one starts them
     float xmin = 0, xmax = 0, ymin = 0, ymax = 0;
-    for (int J = 1; J <= Npt; ++J) {
-        float x, y;
-        T3D2D(XYZ[J][1], XYZ[J][2], XYZ[J][3], x, y);
-        PX[J] = x;
-        PY[J] = y;
-        if (J == 1) {
+    bool first = true;
+    auto extend = [&](float x, float y) {
+        if (!projected(x, y)) return;
+        if (first) {
             xmin = xmax = x;
             ymin = ymax = y;
+            first = false;
         }
         xmin = std::min(xmin, x);
         xmax = std::max(xmax, x);
         ymin = std::min(ymin, y);
         ymax = std::max(ymax, y);
+    };
+    for (int J = 1; J <= Npt; ++J) {
+        float x, y;
+        T3D2D(XYZ[J][1], XYZ[J][2], XYZ[J][3], x, y);
+        PX[J] = x;
+        PY[J] = y;
+        extend(x, y);
     }
     for (int J = 1; J <= 4; ++J) {
         float x, y;
         T3D2D(AXPT[J][1], AXPT[J][2], AXPT[J][3], x, y);
         TPX[J] = x;
         TPY[J] = y;
-        if (Npt == 0 && J == 1) {
-            xmin = xmax = x;
-            ymin = ymax = y;
-        }
-        xmin = std::min(xmin, x);
-        xmax = std::max(xmax, x);
-        ymin = std::min(ymin, y);
-        ymax = std::max(ymax, y);
+        extend(x, y);
     }
 
     textio::console().write("(' Trace postcript  ')");

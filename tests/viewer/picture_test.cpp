@@ -263,3 +263,41 @@ TEST_F(Picture, NoFacesStillGivesAPicture) {
     EXPECT_EQ(numbers(rec[15]).size(), 4u);
     vt::expectRendered("KORV.PS");
 }
+
+TEST_F(Picture, NodesInTheEyePlaneLeaveTheirFacesOut) {
+    // the unit cube, whatever the axes permutation of the reader
+    const std::string cube = vt::dataFile({{{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}},
+                                           {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
+                                           {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}},
+                                           {{0, 1, 0}, {0, 1, 1}, {1, 1, 1}, {1, 1, 0}},
+                                           {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}, {0, 1, 0}},
+                                           {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}}});
+    vt::writeFile("tELMA.in", cube);
+    RDMESH();
+    // looking down the z axis from (0, 0, 1): the face z = 1 and the upper
+    // corners of the four sides lie in the plane through the eye
+    AX = AY = AZ = 0;
+    D = 0;
+    Th = Ps = Om = 0;
+    const auto rec = redraw();
+    const std::string text = vt::readFile("KORV.PS");
+    EXPECT_EQ(text.find("NaN"), std::string::npos);
+    EXPECT_EQ(text.find("Inf"), std::string::npos);
+    int faces = 0, axes = 0;
+    for (const auto& r : rec) {
+        if (r.rfind(" B ", 0) == 0 || r.rfind(" G ", 0) == 0) {
+            ++faces;
+            // the bottom face: its corners are on the page
+            const auto v = numbers(r);
+            ASSERT_EQ(v.size(), 8u) << r;
+            for (std::size_t k = 0; k < v.size(); k += 2) {
+                EXPECT_GE(v[k], -0.001);
+                EXPECT_LE(v[k], 510.24);
+            }
+        }
+        axes += std::regex_match(r, TRIPOD);
+    }
+    EXPECT_EQ(faces, 1);
+    EXPECT_EQ(axes, 2);  // the z axis ends in the eye plane
+    vt::expectRendered("KORV.PS");
+}
