@@ -23,7 +23,7 @@ Usage:
   telma-mesh gmsh FILE.msh [gmsh options] [common options]
   telma-mesh --help
 
-Every element gets one boundary condition, written SPEC below as a
+Every element gets one boundary condition, written COND below as a
 comma-separated list:
   u=V            the potential V is prescribed (code 0)
   u=V,group=K    the potential V, and the element belongs to flux group K
@@ -39,8 +39,8 @@ box: a rectangular box, each face split into quadrilaterals
   --max X,Y,Z          upper corner (default 1,1,1)
   --div N | NX,NY,NZ   divisions along x, y and z (default 1); the face zmin
                        gets NX x NY quadrilaterals, and so on
-  --face NAME SPEC     condition of the face NAME: xmin, xmax, ymin, ymax, zmin
-                       or zmax (default q=0); SPEC may add div=NAxNB to split
+  --face NAME COND     condition of the face NAME: xmin, xmax, ymin, ymax, zmin
+                       or zmax (default q=0); COND may add div=NAxNB to split
                        that face on its own
   --exterior           the potential is sought outside the box (default:
                        inside, normals outward)
@@ -55,7 +55,7 @@ sphere: an icosahedron with each triangle split L times into four
   --radius R           (default 1)
   --centre X,Y,Z       (default 0,0,0)
   --level L            20 x 4^L triangles, L = 0 to 6 (default 3: 1280)
-  --bc SPEC            (default u=1,group=1: an electrode at potential 1)
+  --bc COND            (default u=1,group=1: an electrode at potential 1)
   --interior           the potential is sought inside the sphere (default:
                        outside, normals toward the centre)
   Example, the capacitance of the unit sphere (flux / 4 pi -> 1):
@@ -63,9 +63,9 @@ sphere: an icosahedron with each triangle split L times into four
 
 gmsh: a surface mesh from Gmsh (ASCII .msh, version 2.2 or 4.1) made of
       triangles and quadrilaterals; lines and points are passed over
-  --group NAME SPEC    condition of the physical surface NAME (its name or
-                       its number); SPEC may add flip to reverse its normals
-  --rest SPEC          condition of every element that no --group covers;
+  --group NAME COND    condition of the physical surface NAME (its name or
+                       its number); COND may add flip to reverse its normals
+  --rest COND          condition of every element that no --group covers;
                        without it such an element is an error
   --scale F            multiply all coordinates by F (default 1)
   --orient outward|inward
@@ -155,15 +155,16 @@ int toAxis(const std::string& s, const std::string& what) {
     throw MeshError(what + ": expected the axis x, y or z, found \"" + s + "\"");
 }
 
-// A boundary-condition SPEC with the extras a context allows.
-struct Spec {
+// A boundary condition as written on the command line, with the extras a
+// context allows.
+struct Condition {
     BC bc;
     int na = 0, nb = 0;
     bool flip = false;
 };
 
-Spec toSpec(const std::string& s, const std::string& what, bool allowDiv, bool allowFlip) {
-    Spec sp;
+Condition toCondition(const std::string& s, const std::string& what, bool allowDiv, bool allowFlip) {
+    Condition sp;
     std::optional<double> u, q;
     int group = 0;
     for (const std::string& item : splitOn(s, ',')) {
@@ -283,7 +284,7 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
     Mesh scratch;
     Mesh m;
     if (shape == "box") {
-        BoxSpec s;
+        BoxParams s;
         while (!a.done()) {
             std::string opt = a.next();
             if (commonOption(opt, a, c, output, scratch)) continue;
@@ -301,22 +302,22 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
                 while (f < NFACE && name != FACENAME[f]) ++f;
                 if (f == NFACE)
                     throw MeshError("--face: unknown face \"" + name + "\" (xmin, xmax, ymin, ymax, zmin, zmax)");
-                Spec sp = toSpec(a.value(opt), "--face " + name, true, false);
-                s.face[f] = FaceSpec{sp.bc, sp.na, sp.nb};
+                Condition sp = toCondition(a.value(opt), "--face " + name, true, false);
+                s.face[f] = FaceParams{sp.bc, sp.na, sp.nb};
             } else if (opt == "--exterior") s.exterior = true;
             else if (opt == "--interior") s.exterior = false;
             else unknown("box", opt);
         }
         m = makeBox(s);
     } else if (shape == "sphere") {
-        SphereSpec s;
+        SphereParams s;
         while (!a.done()) {
             std::string opt = a.next();
             if (commonOption(opt, a, c, output, scratch)) continue;
             if (opt == "--radius") s.r = toReal(a.value(opt), opt);
             else if (opt == "--centre" || opt == "--center") s.c = toVec3(a.value(opt), opt);
             else if (opt == "--level") s.level = toInt(a.value(opt), opt);
-            else if (opt == "--bc") s.bc = toSpec(a.value(opt), opt, false, false).bc;
+            else if (opt == "--bc") s.bc = toCondition(a.value(opt), opt, false, false).bc;
             else if (opt == "--interior") s.exterior = false;
             else if (opt == "--exterior") s.exterior = true;
             else unknown("sphere", opt);
@@ -336,10 +337,10 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
             if (commonOption(opt, a, c, output, scratch)) continue;
             if (opt == "--group") {
                 std::string name = a.value(opt);
-                Spec sp = toSpec(a.value(opt), "--group " + name, false, true);
+                Condition sp = toCondition(a.value(opt), "--group " + name, false, true);
                 groups.push_back({name, sp.bc, sp.flip});
             } else if (opt == "--rest") {
-                Spec sp = toSpec(a.value(opt), opt, false, true);
+                Condition sp = toCondition(a.value(opt), opt, false, true);
                 rest = GroupBC{"", sp.bc, sp.flip};
             } else if (opt == "--scale") {
                 scale = toReal(a.value(opt), opt);

@@ -175,7 +175,7 @@ std::array<int, 2> faceAxes(Face f) {
     }
 }
 
-Mesh makeBox(const BoxSpec& s) {
+Mesh makeBox(const BoxParams& s) {
     for (int k = 0; k < 3; ++k) {
         if (!(s.lo[k] < s.hi[k]))
             throw MeshError(std::string("box: the ") + "xyz"[k] + " extent is empty (min must be below max)");
@@ -183,7 +183,7 @@ Mesh makeBox(const BoxSpec& s) {
     }
     Mesh m;
     for (int f = 0; f < NFACE; ++f) {
-        const FaceSpec& fs = s.face[f];
+        const FaceParams& fs = s.face[f];
         auto [a, b] = faceAxes(static_cast<Face>(f));
         int fixed = 3 - a - b;
         double fx = (f % 2 == 0) ? s.lo[fixed] : s.hi[fixed];
@@ -211,7 +211,7 @@ Mesh makeBox(const BoxSpec& s) {
 
 // ---------------------------------------------------------------- sphere
 
-Mesh makeSphere(const SphereSpec& s) {
+Mesh makeSphere(const SphereParams& s) {
     if (!(s.r > 0)) throw MeshError("sphere: the radius must be positive");
     if (s.level < 0 || s.level > 6) throw MeshError("sphere: the level must be 0 to 6");
     const double phi = (1.0 + std::sqrt(5.0)) / 2.0;

@@ -48,15 +48,15 @@ struct Mesh {
 enum Face { ZMIN, ZMAX, YMIN, YMAX, XMIN, XMAX, NFACE };
 extern const std::array<const char*, NFACE> FACENAME;  // "zmin", ...
 
-struct FaceSpec {
+struct FaceParams {
     BC bc;              // default: insulated (q = 0)
-    int na = 0, nb = 0; // divisions along the face's two axes; 0 = from BoxSpec::div
+    int na = 0, nb = 0; // divisions along the face's two axes; 0 = from BoxParams::div
 };
 
-struct BoxSpec {
+struct BoxParams {
     Vec3 lo{0, 0, 0}, hi{1, 1, 1};
     std::array<int, 3> div{1, 1, 1};   // divisions along x, y, z
-    std::array<FaceSpec, NFACE> face{};
+    std::array<FaceParams, NFACE> face{};
     bool exterior = false;              // potential sought outside the box
 };
 
@@ -64,13 +64,13 @@ struct BoxSpec {
 // into a grid of quadrilaterals.  With one division the unit cube comes out
 // corner for corner as the solver's six-element test problem.
 // A face spans axes (a, b); its divisions default to div[a] and div[b].
-Mesh makeBox(const BoxSpec& s);
+Mesh makeBox(const BoxParams& s);
 // The two axes (0 = x, 1 = y, 2 = z) spanned by a face, in corner order.
 std::array<int, 2> faceAxes(Face f);
 
 // ---------------------------------------------------------------- sphere
 
-struct SphereSpec {
+struct SphereParams {
     double r = 1.0;
     Vec3 c{0, 0, 0};
     int level = 3;          // 20 * 4^level triangles
@@ -81,7 +81,7 @@ struct SphereSpec {
 // An icosahedron with each triangle split `level` times into four, the new
 // corners pushed out onto the sphere.  All corners lie on the sphere; the mesh
 // is mirror-symmetric in the three coordinate planes through the centre.
-Mesh makeSphere(const SphereSpec& s);
+Mesh makeSphere(const SphereParams& s);
 
 // ---------------------------------------------------------------- symmetry
 

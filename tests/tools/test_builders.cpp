@@ -76,7 +76,7 @@ std::multiset<std::vector<Vec3>> keys(const Mesh& m) {
 // ---------------------------------------------------------------- box
 
 TEST(Box, UnitCubeIsTheSolversSixElementTestProblem) {
-    BoxSpec s;
+    BoxParams s;
     s.face[ZMIN].bc = {0, 0.0};
     s.face[ZMAX].bc = {0, 1.0};
     Mesh m = makeBox(s);
@@ -98,7 +98,7 @@ TEST(Box, UnitCubeIsTheSolversSixElementTestProblem) {
 }
 
 TEST(Box, SubdividedFacesCoverTheSurfaceWithOutwardNormals) {
-    BoxSpec s;
+    BoxParams s;
     s.lo = {-1, 0, 0.5};
     s.hi = {2, 1.5, 1.25};
     s.div = {6, 3, 2};
@@ -117,7 +117,7 @@ TEST(Box, SubdividedFacesCoverTheSurfaceWithOutwardNormals) {
 }
 
 TEST(Box, ExteriorReversesEveryNormalAndKeepsTheFirstCorner) {
-    BoxSpec s;
+    BoxParams s;
     s.div = {2, 2, 2};
     Mesh in = makeBox(s);
     s.exterior = true;
@@ -132,7 +132,7 @@ TEST(Box, ExteriorReversesEveryNormalAndKeepsTheFirstCorner) {
 }
 
 TEST(Box, PerFaceDivisionAndCondition) {
-    BoxSpec s;
+    BoxParams s;
     s.face[XMAX] = {{-2, 5.0}, 3, 4};
     Mesh m = makeBox(s);
     EXPECT_EQ(m.el.size(), 5u + 12u);
@@ -150,10 +150,10 @@ TEST(Box, PerFaceDivisionAndCondition) {
 }
 
 TEST(Box, RefusesEmptyExtentsAndZeroDivisions) {
-    BoxSpec s;
+    BoxParams s;
     s.hi = {1, 0, 1};
     EXPECT_THROW(makeBox(s), MeshError);
-    s = BoxSpec{};
+    s = BoxParams{};
     s.div = {1, 0, 1};
     EXPECT_THROW(makeBox(s), MeshError);
 }
@@ -163,7 +163,7 @@ TEST(Box, RefusesEmptyExtentsAndZeroDivisions) {
 TEST(Sphere, CountsCornersOnTheSphereAndAreaConvergence) {
     double prevErr = 0;
     for (int level = 0; level <= 4; ++level) {
-        SphereSpec s;
+        SphereParams s;
         s.level = level;
         s.r = 2.5;
         s.c = {1, -2, 0.5};
@@ -191,7 +191,7 @@ TEST(Sphere, CountsCornersOnTheSphereAndAreaConvergence) {
 }
 
 TEST(Sphere, ExteriorNormalsPointToTheCentreInteriorOnesAway) {
-    SphereSpec s;
+    SphereParams s;
     s.level = 2;
     s.c = {0.5, 0.25, -1};
     Mesh ext = makeSphere(s);
@@ -206,7 +206,7 @@ TEST(Sphere, ExteriorNormalsPointToTheCentreInteriorOnesAway) {
 }
 
 TEST(Sphere, IsExactlyMirrorSymmetricInTheCoordinatePlanes) {
-    SphereSpec s;
+    SphereParams s;
     s.level = 2;
     Mesh m = makeSphere(s);
     auto all = keys(m);
@@ -218,10 +218,10 @@ TEST(Sphere, IsExactlyMirrorSymmetricInTheCoordinatePlanes) {
 }
 
 TEST(Sphere, RefusesBadRadiusAndLevel) {
-    SphereSpec s;
+    SphereParams s;
     s.r = 0;
     EXPECT_THROW(makeSphere(s), MeshError);
-    s = SphereSpec{};
+    s = SphereParams{};
     s.level = 7;
     EXPECT_THROW(makeSphere(s), MeshError);
     s.level = -1;
@@ -231,7 +231,7 @@ TEST(Sphere, RefusesBadRadiusAndLevel) {
 // ---------------------------------------------------------------- symmetry
 
 TEST(Symmetry, HalfBoxIsTheFiveElementHalfModel) {
-    BoxSpec s;
+    BoxParams s;
     s.lo = {-1, 0, 0};
     s.face[ZMIN].bc = {0, 0.0};
     s.face[ZMAX].bc = {0, 1.0};
@@ -239,7 +239,7 @@ TEST(Symmetry, HalfBoxIsTheFiveElementHalfModel) {
     cutSymmetry(m, 0, 1, 1);
     EXPECT_EQ(m.isym, (std::array<int, 3>{1, 0, 0}));
     // The unit cube's elements 1 to 4 and 6, the face x = 0 left out.
-    BoxSpec u;
+    BoxParams u;
     u.face[ZMIN].bc = {0, 0.0};
     u.face[ZMAX].bc = {0, 1.0};
     Mesh cube = makeBox(u);
@@ -254,7 +254,7 @@ TEST(Symmetry, HalfBoxIsTheFiveElementHalfModel) {
 }
 
 TEST(Symmetry, ElementsInThePlaneAreDroppedNotKept) {
-    BoxSpec s;  // the unit cube: its face xmin lies in x = 0
+    BoxParams s;  // the unit cube: its face xmin lies in x = 0
     Mesh m = makeBox(s);
     cutSymmetry(m, 0, 1, -1);
     EXPECT_EQ(m.el.size(), 5u);
@@ -271,7 +271,7 @@ TEST(Symmetry, ElementsInThePlaneAreDroppedNotKept) {
 }
 
 TEST(Symmetry, EighthSphereCutsCrossingTrianglesAlongThePlanes) {
-    SphereSpec s;
+    SphereParams s;
     s.level = 3;
     s.r = 1.5;
     Mesh full = makeSphere(s);
@@ -305,7 +305,7 @@ TEST(Symmetry, EighthSphereCutsCrossingTrianglesAlongThePlanes) {
 }
 
 TEST(Symmetry, MirroredEighthsRebuildTheSplitFullMeshExactly) {
-    SphereSpec s;
+    SphereParams s;
     s.level = 2;
     Mesh full = makeSphere(s);
     for (int k = 0; k < 3; ++k) splitAlong(full, k);
@@ -324,7 +324,7 @@ TEST(Symmetry, MirroredEighthsRebuildTheSplitFullMeshExactly) {
 }
 
 TEST(Symmetry, NegativeSideAndCutSlivers) {
-    SphereSpec s;
+    SphereParams s;
     s.level = 1;
     Mesh m = makeSphere(s);
     cutSymmetry(m, 1, -1, 1);
@@ -370,7 +370,7 @@ TEST(Symmetry, QuadrilateralCutAcrossACornerGivesAQuadAndATriangle) {
 }
 
 TEST(Symmetry, RefusesBadArguments) {
-    Mesh m = makeBox(BoxSpec{});
+    Mesh m = makeBox(BoxParams{});
     EXPECT_THROW(cutSymmetry(m, 3, 1, 1), MeshError);
     EXPECT_THROW(cutSymmetry(m, 0, 0, 1), MeshError);
     EXPECT_THROW(cutSymmetry(m, 0, 1, 0), MeshError);
@@ -407,7 +407,7 @@ TEST(InternalPoints, GridVariesXFastest) {
 // ---------------------------------------------------------------- orientation
 
 TEST(Orientation, RestoresAScrambledSphereEitherWay) {
-    SphereSpec s;
+    SphereParams s;
     s.level = 2;
     s.exterior = false;
     Mesh ref = makeSphere(s);
@@ -425,9 +425,9 @@ TEST(Orientation, RestoresAScrambledSphereEitherWay) {
 
 TEST(Orientation, EachClosedSurfaceOnItsOwn) {
     // Two boxes apart, one listed inward and one outward: both come out outward.
-    BoxSpec a;
+    BoxParams a;
     a.div = {2, 1, 1};
-    BoxSpec b = a;
+    BoxParams b = a;
     b.lo = {3, 0, 0};
     b.hi = {4, 1, 1};
     b.exterior = true;
@@ -439,7 +439,7 @@ TEST(Orientation, EachClosedSurfaceOnItsOwn) {
 }
 
 TEST(Orientation, RefusesAnOpenSurface) {
-    Mesh m = makeBox(BoxSpec{});
+    Mesh m = makeBox(BoxParams{});
     m.el.pop_back();
     try {
         orientClosed(m, true);
@@ -476,7 +476,7 @@ TEST(Measures, AreaIsTheFanFromTheCentroid) {
 }
 
 TEST(CheckForSolver, RefusesWhatTheSolverCannotTake) {
-    Mesh ok = makeBox(BoxSpec{});
+    Mesh ok = makeBox(BoxParams{});
     EXPECT_NO_THROW(checkForSolver(ok));
     Mesh m;
     EXPECT_THROW(checkForSolver(m), MeshError);  // no element

@@ -72,7 +72,7 @@ TEST(DataFile, RecordsInTheSolversOrder) {
 }
 
 TEST(DataFile, NoInternalPointsNoRecord) {
-    Mesh m = makeBox(BoxSpec{});
+    Mesh m = makeBox(BoxParams{});
     m.title = "cube";
     std::ostringstream os;
     writeDataFile(os, m);
@@ -82,7 +82,7 @@ TEST(DataFile, NoInternalPointsNoRecord) {
 }
 
 TEST(DataFile, TitleCutAt80AndResultsTitleRefused) {
-    Mesh m = makeBox(BoxSpec{});
+    Mesh m = makeBox(BoxParams{});
     m.title = std::string(100, 'T');
     std::ostringstream os;
     writeDataFile(os, m);
@@ -95,7 +95,7 @@ TEST(DataFile, TitleCutAt80AndResultsTitleRefused) {
 }
 
 TEST(DataFile, InvalidMeshWritesNothing) {
-    Mesh m = makeBox(BoxSpec{});
+    Mesh m = makeBox(BoxParams{});
     m.el[3].x[2] = m.el[3].x[1];
     std::ostringstream os;
     EXPECT_THROW(writeDataFile(os, m), MeshError);

@@ -48,7 +48,7 @@ void solve(const Mesh& m) {
 double capacitance() { return telma::FLUX[1] / (4 * PI); }
 
 Mesh sphere(int level, double r, bool split = false) {
-    SphereSpec s;
+    SphereParams s;
     s.level = level;
     s.r = r;
     Mesh m = makeSphere(s);
@@ -64,7 +64,7 @@ Mesh sphere(int level, double r, bool split = false) {
 TEST(ReadBack, SolverReadsExactlyWhatTheToolBuilt) {
     // Off-centre, so that the planes cut triangles anywhere and leave
     // quadrilaterals; through the centre they follow the mesh's edges.
-    SphereSpec s;
+    SphereParams s;
     s.c = {0.25, 0.1, -0.3};
     Mesh m = makeSphere(s);
     cutSymmetry(m, 0, 1, 1);
@@ -194,7 +194,7 @@ namespace {
 // normal derivative on the sides, taken at each element's centroid.
 template <class U, class G>
 Mesh harmonicBox(int div, U u, G grad) {
-    BoxSpec s;
+    BoxParams s;
     s.div = {div, div, div};
     Mesh m = makeBox(s);
     for (Element& e : m.el) {
@@ -262,8 +262,8 @@ TEST(Physics, InteriorQuadraticFieldConvergesWithTheMesh) {
 // ---------------------------------------------------------------- electrodes
 
 namespace {
-BoxSpec bar(int n) {
-    BoxSpec s;
+BoxParams bar(int n) {
+    BoxParams s;
     s.hi = {2, 1, 1};
     s.div = {2 * n, n, n};
     s.face[XMIN].bc = {-1, 0.0};
@@ -291,7 +291,7 @@ TEST(Physics, ElectrodeCurrentsAreEqualAndOpposite) {
 // With the two ends meshed differently nothing but the physics makes the
 // currents cancel: what flows in flows out, up to the discretisation error.
 TEST(Physics, ElectrodeCurrentsCancelOnAnUnevenMesh) {
-    BoxSpec s = bar(4);
+    BoxParams s = bar(4);
     s.face[XMIN].na = s.face[XMIN].nb = 2;
     s.face[XMAX].na = 5;
     s.face[XMAX].nb = 3;
@@ -417,7 +417,7 @@ TEST(Examples, HalfCubeIsTheFullBox) {
         uip[i - 1] = telma::UIP[i];
     }
 
-    BoxSpec s;
+    BoxParams s;
     s.lo = {-1, 0, 0};
     s.face[ZMIN].bc = {0, 0.0};
     s.face[ZMAX].bc = {0, 1.0};
