@@ -243,7 +243,7 @@ void benchSweeps() {
     const std::vector<double> t =
         timed(many, {{[&] { X2 = X0; }, [&] { e2 = GSSWEEP(&A(1, 1), &B[1], X2.data(), N, NBEMAX, 2); }},
                      {[&] { X1 = X0; }, [&] { e1 = GSSWEEP(&A(1, 1), &B[1], X1.data(), N, NBEMAX, 1); }},
-                     {[&] { Xr = X0; }, [&] { er = ref::SWEEP(ref::matrix(), &B[1], Xr.data(), N, NBEMAX); }},
+                     {[&] { Xr = X0; }, [&] { er = ref::SWEEP(ref::matrix(), &B[1], Xr.data(), N, 1, NBEMAX); }},
                      {nothing, [] { sink = readOnce(2); }},
                      {nothing, [] { sink = readOnce(1); }}});
     const double t2 = t[0], t1 = t[1], tr = t[2], tread2 = t[3], tread1 = t[4];

@@ -20,23 +20,6 @@ using P3 = std::array<double, 3>;
 
 namespace {
 
-void clear() {
-    TITLE = std::string(80, ' ');
-    NBE = 0;
-    NIP = 0;
-    ISYMX = ISYMY = ISYMZ = 0;
-    IREFX = IREFY = IREFZ = 1;
-    IPARX = IPARY = IPARZ = 0;
-    IER = 0;
-    for (int I = 0; I <= NBEMAX; ++I) {
-        NPE[I] = 0;
-        KODE[I] = 0;
-        VBC[I] = 0.0;
-        B[I] = 0.0;
-        XIT[I] = 0.0;
-    }
-}
-
 void title(const std::string& t) {
     TITLE = t;
     TITLE.resize(80, ' ');
@@ -102,7 +85,7 @@ void boxFaces(int nx, int ny, int nz) {
 }  // namespace
 
 void cube(int n, int nip) {
-    clear();
+    CLEAR();
     title("Unit cube, exterior capacitance problem");
     boxFaces(n, n, n);
     for (int k = 0; k < nip; ++k) {
@@ -113,7 +96,7 @@ void cube(int n, int nip) {
 }
 
 void box(int a, int b, int c, int nip) {
-    clear();
+    CLEAR();
     title("Box of rectangles, exterior problem");
     boxFaces(a, b, c);
     for (int k = 0; k < nip; ++k) {
@@ -124,7 +107,7 @@ void box(int a, int b, int c, int nip) {
 }
 
 void sphere(int levels, int nip) {
-    clear();
+    CLEAR();
     title("Unit sphere, interior problem u = x + 2y + 3z");
     // icosahedron
     const double t = (1.0 + std::sqrt(5.0)) / 2.0;

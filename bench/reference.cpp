@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <utility>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 
@@ -166,61 +165,28 @@ bool DOMTST(int N) {
     return dominant;
 }
 
-double SWEEP(const double* A, const double* B, double* X, int N, int LDA) {
+double SWEEP(const double* A, const double* B, double* X, int N, int M, int LDA) {
     double ERR = 0.0;
     for (int I = 0; I < N; ++I) {
-        double S = 0.0;
-        for (int J = 0; J < N; ++J)
-            if (J != I) S += X[J] * A[static_cast<std::size_t>(J) * LDA + I];
-        const double XNEW = (B[I] - S) / A[static_cast<std::size_t>(I) * LDA + I];
-        const double D = X[I] - XNEW;
-        X[I] = XNEW;
-        ERR += D * D;
+        for (int L = 0; L < M; ++L) {
+            double* x = X + static_cast<std::size_t>(L) * LDA;
+            double S = 0.0;
+            for (int J = 0; J < N; ++J)
+                if (J != I) S += x[J] * A[static_cast<std::size_t>(J) * LDA + I];
+            const double XNEW =
+                (B[static_cast<std::size_t>(L) * LDA + I] - S) / A[static_cast<std::size_t>(I) * LDA + I];
+            const double D = x[I] - XNEW;
+            x[I] = XNEW;
+            ERR += D * D;
+        }
     }
     return ERR;
 }
 
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
             int& IER) {
-    textio::OutUnit& con = textio::console();
     if (N <= 0 || M <= 0) return true;
-    int NITER = 0;
-    double ERR = 2.0 * EPS;
-    bool ok = true;
-    while (EPS < ERR) {
-        ERR = 0.0;
-        for (int I = 0; I < N; ++I) {
-            for (int L = 0; L < M; ++L) {
-                double* x = X + static_cast<std::size_t>(L) * LDA;
-                double S = 0.0;
-                for (int J = 0; J < N; ++J)
-                    if (J != I) S += x[J] * A[static_cast<std::size_t>(J) * LDA + I];
-                const double XNEW =
-                    (B[static_cast<std::size_t>(L) * LDA + I] - S) / A[static_cast<std::size_t>(I) * LDA + I];
-                const double D = x[I] - XNEW;
-                x[I] = XNEW;
-                ERR += D * D;
-            }
-        }
-        ERR = std::sqrt(ERR / (M * N));
-        ++NITER;
-        con.write("(' Niter :',i3,'  RMS error :',1Pe10.3)", {NITER, ERR});
-        if (NITER > N) IER = -NITER;
-        if (!std::isfinite(ERR)) {
-            con.write("(' SOLUTION FAILED: THE RMS CHANGE IS NOT A FINITE NUMBER AFTER SWEEP',i4)",
-                      {NITER});
-            ok = false;
-            break;
-        }
-        if (EPS < ERR && NITER >= MAXIT) {
-            con.write("(' SOLUTION FAILED: NO CONVERGENCE IN',i4,' SWEEPS (RMS CHANGE',"
-                      "1Pe10.3,', TOLERANCE',1Pe10.3,')')",
-                      {NITER, ERR, EPS});
-            ok = false;
-            break;
-        }
-    }
-    if (!ok) IER = -NITER;
+    const bool ok = telma::ITERATE([&] { return SWEEP(A, B, X, N, M, LDA); }, N, M, EPS, IER);
     for (int L = 0; L < M; ++L)
         for (int I = 0; I < N; ++I)
             B[static_cast<std::size_t>(L) * LDA + I] = X[static_cast<std::size_t>(L) * LDA + I];
@@ -255,31 +221,6 @@ void INTPTS() {
     }
 }
 
-int SOLVE(textio::OutUnit& rep) {
-    textio::OutUnit& con = textio::console();
-    ELCHK();
-    GEOM();
-    qvlib::SWSTRT();
-    ASSEMB();
-    if (DOMTST(NBE))
-        con.write("(' The matrix is diagonally dominant')");
-    else
-        con.write("(' The matrix is NOT diagonally dominant')");
-    qvlib::SWSTRT();
-    for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
-    const bool solved = ITSOLV(Acm, &B[1], &XIT[1], NBE, 1, NBEMAX, EPSIT, IER);
-    if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
-    qvlib::SWSHOW();
-    for (int I = 1; I <= NBE; ++I)
-        if (KODE[I] >= 1) std::swap(B[I], VBC[I]);
-    INTPTS();
-    OUTRES(rep);
-    CURRNT(rep);
-    if (!solved) {
-        con.write("(' *** THE SYSTEM WAS NOT SOLVED: THE RESULTS ARE NOT VALID ***')");
-        return 1;
-    }
-    return 0;
-}
+int SOLVE(textio::OutUnit& rep) { return telma::SOLVE(rep, {ASSEMB, DOMTST, Acm, ITSOLV, INTPTS}); }
 
 }  // namespace ref

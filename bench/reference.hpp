@@ -16,14 +16,15 @@ void INFLU(double XP, double YP, double ZP, int J, double& G, double& H);
 void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS);
 void ASSEMB();
 bool DOMTST(int N);
-// Gauss-Seidel on the column-major matrix; messages and IER as the solver's.
+// One sweep of the column-major matrix for M right-hand sides, each row for
+// all of them; returns the sum of the squared changes.
+double SWEEP(const double* A, const double* B, double* X, int N, int M, int LDA);
+// Gauss-Seidel on the column-major matrix, through the solver's own loop of
+// sweeps (its lines, messages and IER).
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS, int& IER);
-// One sweep of the column-major matrix; returns the sum of the squared changes.
-double SWEEP(const double* A, const double* B, double* X, int N, int LDA);
 void POTINT(double X, double Y, double Z, double& UP);
 void INTPTS();
-// Steps 6 to 17 with the parts above; the report is written by the solver's
-// own OUTRES and CURRNT.
+// Steps 6 to 17 of the solver's SOLVE with the plain phases above.
 int SOLVE(textio::OutUnit& rep);
 
 }  // namespace ref

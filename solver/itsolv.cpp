@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -96,10 +97,11 @@ inline double chain(double S, const double* x, const double* a, int j0, int j1,
 // First column that the row thread sums itself for the rows of block m.
 inline int need(int m) { return std::max(0, (m - 1) * CB); }
 
-// Rows r0..r1-1 of the sweep on the row thread, given the prefix sums.
-double rowsOnOneThread(const double* A, const double* B, double* X, int N, int LDA, int r0,
-                       int r1, bool piped, double ERR) {
-    for (int I = r0; I < r1; ++I) {
+// The rows of the sweep in order; piped: with the prefix sums of the other
+// thread.
+double rowsInOrder(const double* A, const double* B, double* X, int N, int LDA, bool piped) {
+    double ERR = 0.0;
+    for (int I = 0; I < N; ++I) {
         const double* a = A + static_cast<std::size_t>(I) * LDA;
         const int m = I / CB;
         int c0 = 0;
@@ -205,16 +207,16 @@ void prefixes(const double* A, const double* X, int N, int LDA) {
 
 double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int THREADS) {
     if (THREADS < 2 || N > NBEMAX)
-        return rowsOnOneThread(A, B, X, N, LDA, 0, N, false, 0.0);
+        return rowsInOrder(A, B, X, N, LDA, false);
     double ERR = 0.0;
     FRONT.store(0, std::memory_order_relaxed);
     READY.store(2, std::memory_order_relaxed);
 #pragma omp parallel num_threads(2)
     {
         if (omp_get_num_threads() < 2) {
-            ERR = rowsOnOneThread(A, B, X, N, LDA, 0, N, false, 0.0);
+            ERR = rowsInOrder(A, B, X, N, LDA, false);
         } else if (omp_get_thread_num() == 0) {
-            ERR = rowsOnOneThread(A, B, X, N, LDA, 0, N, true, 0.0);
+            ERR = rowsInOrder(A, B, X, N, LDA, true);
         } else {
             prefixes(A, X, N, LDA);
         }
@@ -222,56 +224,60 @@ double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int 
     return ERR;
 }
 
-bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
-            int& IER) {
+bool ITERATE(const std::function<double()>& SWEEP, int N, int M, double EPS, int& IER) {
     textio::OutUnit& con = textio::console();
-    // An empty system has nothing to sweep (and no RMS to form).
-    if (N <= 0 || M <= 0) return true;
-    // Small systems are not worth a second thread, and the two threads of a
-    // sweep wait for each other, so they need two processors of their own.
-    const int threads =
-        omp_get_max_threads() >= 2 && omp_get_num_procs() >= 2 && N >= 8 * CB ? 2 : 1;
     int NITER = 0;
     double ERR = 2.0 * EPS;
-    bool ok = true;
     while (EPS < ERR) {
-        if (M == 1) {
-            ERR = GSSWEEP(A, B, X, N, LDA, threads);
-        } else {
-            ERR = 0.0;
-            for (int I = 0; I < N; ++I) {
-                const double* row = A + static_cast<std::size_t>(I) * LDA;
-                for (int L = 0; L < M; ++L) {
-                    double* x = X + static_cast<std::size_t>(L) * LDA;
-                    double S = 0.0;
-                    for (int J = 0; J < I; ++J) S += x[J] * row[J];
-                    for (int J = I + 1; J < N; ++J) S += x[J] * row[J];
-                    const double XNEW = (B[static_cast<std::size_t>(L) * LDA + I] - S) / row[I];
-                    const double D = x[I] - XNEW;
-                    x[I] = XNEW;
-                    ERR += D * D;
-                }
-            }
-        }
-        ERR = std::sqrt(ERR / (M * N));
+        ERR = std::sqrt(SWEEP() / (M * N));
         ++NITER;
         con.write("(' Niter :',i3,'  RMS error :',1Pe10.3)", {NITER, ERR});
         if (NITER > N) IER = -NITER;
         if (!std::isfinite(ERR)) {
             con.write("(' SOLUTION FAILED: THE RMS CHANGE IS NOT A FINITE NUMBER AFTER SWEEP',i4)",
                       {NITER});
-            ok = false;
-            break;
+            IER = -NITER;
+            return false;
         }
         if (EPS < ERR && NITER >= MAXIT) {
             con.write("(' SOLUTION FAILED: NO CONVERGENCE IN',i4,' SWEEPS (RMS CHANGE',"
                       "1Pe10.3,', TOLERANCE',1Pe10.3,')')",
                       {NITER, ERR, EPS});
-            ok = false;
-            break;
+            IER = -NITER;
+            return false;
         }
     }
-    if (!ok) IER = -NITER;
+    return true;
+}
+
+bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
+            int& IER) {
+    // An empty system has nothing to sweep (and no RMS to form).
+    if (N <= 0 || M <= 0) return true;
+    // Small systems are not worth a second thread, and the two threads of a
+    // sweep wait for each other, so they need two processors of their own.
+    const int threads =
+        omp_get_max_threads() >= 2 && omp_get_num_procs() >= 2 && N >= 8 * CB ? 2 : 1;
+    auto sweep = [&] {
+        if (M == 1) return GSSWEEP(A, B, X, N, LDA, threads);
+        // several right-hand sides: row by row, each row for all of them
+        double ERR = 0.0;
+        for (int I = 0; I < N; ++I) {
+            const double* row = A + static_cast<std::size_t>(I) * LDA;
+            for (int L = 0; L < M; ++L) {
+                double* x = X + static_cast<std::size_t>(L) * LDA;
+                double S = 0.0;
+                for (int J = 0; J < I; ++J) S += x[J] * row[J];
+                for (int J = I + 1; J < N; ++J) S += x[J] * row[J];
+                const double XNEW = (B[static_cast<std::size_t>(L) * LDA + I] - S) / row[I];
+                const double D = x[I] - XNEW;
+                x[I] = XNEW;
+                ERR += D * D;
+            }
+        }
+        return ERR;
+    };
+    const bool ok = ITERATE(sweep, N, M, EPS, IER);
     for (int L = 0; L < M; ++L)
         for (int I = 0; I < N; ++I)
             B[static_cast<std::size_t>(L) * LDA + I] = X[static_cast<std::size_t>(L) * LDA + I];

@@ -6,25 +6,27 @@
 
 namespace telma {
 
-int SOLVE(textio::OutUnit& rep) {
+int SOLVE(textio::OutUnit& rep) { return SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), ITSOLV, INTPTS}); }
+
+int SOLVE(textio::OutUnit& rep, const PHASES& P) {
     textio::OutUnit& con = textio::console();
     ELCHK();
     GEOM();
     qvlib::SWSTRT();
-    ASSEMB();
-    if (DOMTST(NBE))
+    P.ASSEMB();
+    if (P.DOMTST(NBE))
         con.write("(' The matrix is diagonally dominant')");
     else
         con.write("(' The matrix is NOT diagonally dominant')");
     qvlib::SWSTRT();
     for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
-    const bool solved = ITSOLV(&A(1, 1), &B[1], &XIT[1], NBE, 1, NBEMAX, EPSIT, IER);
+    const bool solved = P.ITSOLV(P.A, &B[1], &XIT[1], NBE, 1, NBEMAX, EPSIT, IER);
     if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
     qvlib::SWSHOW();
     // Afterwards VBC holds the potential and B the normal derivative.
     for (int I = 1; I <= NBE; ++I)
         if (KODE[I] >= 1) std::swap(B[I], VBC[I]);
-    INTPTS();
+    P.INTPTS();
     OUTRES(rep);
     CURRNT(rep);
     if (!solved) {

@@ -20,6 +20,23 @@ std::array<int, NBEMAX + 1> KODE{};
 std::array<double, NBEMAX + 1> VBC{};
 double XIP[NIPMAX + 1][4]{};
 
+void CLEAR() {
+    TITLE.assign(80, ' ');
+    NBE = 0;
+    NIP = 0;
+    ISYMX = ISYMY = ISYMZ = 0;
+    IREFX = IREFY = IREFZ = 1;
+    IPARX = IPARY = IPARZ = 0;
+    IER = 0;
+    for (int I = 0; I <= NBEMAX; ++I) {
+        NPE[I] = 0;
+        KODE[I] = 0;
+        VBC[I] = 0.0;
+        B[I] = 0.0;
+        XIT[I] = 0.0;
+    }
+}
+
 double XC[NBEMAX + 1][4]{};
 std::array<double, NBEMAX + 1> AREA{};
 

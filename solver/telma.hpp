@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,9 @@ extern double XE[NBEMAX + 1][MAXV + 1][4];      // XE(K,M,I)
 extern std::array<int, NBEMAX + 1> KODE;
 extern std::array<double, NBEMAX + 1> VBC;
 extern double XIP[NIPMAX + 1][4];               // XIP(K,I)
+// The problem tables back to their state at program load, for drivers that
+// set up several problems in one process (tests, the benchmark).
+void CLEAR();
 
 // ---- element geometry, filled by GEOM
 extern double XC[NBEMAX + 1][4];                // XC(K,I)
@@ -60,6 +64,17 @@ namespace telma {
 // Steps 6 to 17 of the run, from element geometry to the CURRENTS block.
 // Returns the exit status of the run: 0, or 1 when the solve failed.
 int SOLVE(textio::OutUnit& rep);
+// The phases of SOLVE that may be given in other versions: the benchmark runs
+// its plain reference through the same steps.
+struct PHASES {
+    void (*ASSEMB)();
+    bool (*DOMTST)(int N);
+    const double* A;  // the matrix ASSEMB fills, as ITSOLV reads it
+    bool (*ITSOLV)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
+                   int& IER);
+    void (*INTPTS)();
+};
+int SOLVE(textio::OutUnit& rep, const PHASES& P);
 }  // namespace telma
 
 // ======================================================================
@@ -127,6 +142,11 @@ bool DOMTST(int N);
 // minus the sweep count.
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
             int& IER);
+// The sweeps of ITSOLV until the RMS change is at most EPS: SWEEP() makes one
+// sweep over the M right-hand sides of N unknowns and returns the sum of the
+// squared changes.  Writes the sweep lines and the failure messages and sets
+// IER as ITSOLV does; returns false on failure.
+bool ITERATE(const std::function<double()>& SWEEP, int N, int M, double EPS, int& IER);
 // One Gauss-Seidel sweep of A x = B (one right-hand side, A row-major with
 // row stride LDA), rows in increasing order; returns the sum of the squared
 // changes of X in row order.  With THREADS = 2 two threads share the sweep

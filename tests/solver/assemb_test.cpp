@@ -37,7 +37,7 @@ TEST(Assemb, OneSquareWithPrescribedDerivative) {
 
 TEST(Assemb, LiftedSquareWithEvenAndOddPlaneZ0) {
     for (int s : {1, -1}) {
-        fx::clearProblem();
+        telma::CLEAR();
         NBE = 1;
         fx::setElement(1, {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}, 0, 1.0);
         fx::setSymmetry(0, 0, s);
@@ -68,7 +68,7 @@ TEST(Assemb, UnitCubeRowsAndRightHandSide) {
 
 // A flat n x n grid of unit squares: n^2 rows to assemble.
 void grid(int n) {
-    fx::clearProblem();
+    telma::CLEAR();
     int I = 0;
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i)

@@ -12,24 +12,6 @@ namespace fx {
 
 using P3 = std::array<double, 3>;
 
-// Back to the state of a fresh program load, for the tables the tests use.
-inline void clearProblem() {
-    using namespace telma;
-    NBE = 0;
-    NIP = 0;
-    ISYMX = ISYMY = ISYMZ = 0;
-    IREFX = IREFY = IREFZ = 1;
-    IPARX = IPARY = IPARZ = 0;
-    IER = 0;
-    for (int I = 0; I <= NBEMAX; ++I) {
-        NPE[I] = 0;
-        KODE[I] = 0;
-        VBC[I] = 0.0;
-        B[I] = 0.0;
-        XIT[I] = 0.0;
-    }
-}
-
 // Symmetry flags and the reflection data derived from them, as the reader does.
 inline void setSymmetry(int sx, int sy, int sz) {
     using namespace telma;
@@ -62,7 +44,7 @@ inline void setElement(int I, std::initializer_list<P3> corners, int kode = 0, d
 
 // The unit square (0,0,0) (1,0,0) (1,1,0) (0,1,0) as element 1 of a one-element problem.
 inline void unitSquare(int kode = 0, double vbc = 0.0) {
-    clearProblem();
+    telma::CLEAR();
     telma::NBE = 1;
     setElement(1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, kode, vbc);
 }
@@ -83,7 +65,7 @@ inline const std::array<std::array<P3, 4>, 6>& cubeFaces() {
 // The unit cube test problem: potential 0 at the bottom, 1 at the top, zero
 // normal derivative on the sides.
 inline void unitCube() {
-    clearProblem();
+    telma::CLEAR();
     telma::NBE = 6;
     const auto& f = cubeFaces();
     const int kode[6] = {0, 0, 1, 1, 1, 1};
@@ -97,7 +79,7 @@ inline void unitCube() {
 // Each cube face divided into n x n squares (orientation kept); returns the
 // number of elements; element e lies on face faceOf[e].
 inline int fineCube(int n, std::vector<int>& faceOf) {
-    clearProblem();
+    telma::CLEAR();
     const auto& f = cubeFaces();
     int I = 0;
     faceOf.assign(1, -1);

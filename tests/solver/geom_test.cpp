@@ -8,7 +8,7 @@ namespace {
 using namespace telma;
 
 TEST(Geom, SquareTriangleAndReversedSquare) {
-    fx::clearProblem();
+    telma::CLEAR();
     NBE = 3;
     fx::setElement(1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
     fx::setElement(2, {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}});
@@ -29,7 +29,7 @@ TEST(Geom, SquareTriangleAndReversedSquare) {
 }
 
 TEST(Geom, WarpedQuadrilateralAreaIsTheFan) {
-    fx::clearProblem();
+    telma::CLEAR();
     NBE = 1;
     fx::setElement(1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 1}, {0, 1, 0}});
     GEOM();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <random>
 
+#include "bench/reference.hpp"
 #include "fixtures.hpp"
 
 namespace {
@@ -86,7 +87,7 @@ TEST(Influ, ReversedCornersFlipHButNotG) {
 
 TEST(Influ, SmallTriangleFarAwayActsAsPointSource) {
     // A small triangle seen from far above acts as a point source of its area.
-    fx::clearProblem();
+    telma::CLEAR();
     NBE = 1;
     fx::setElement(1, {{0, 0, 0}, {2e-3, 0, 0}, {0, 2e-3, 0}});
     GEOM();
@@ -159,7 +160,7 @@ TEST(InfluOnEdgeLine, RotatedSquareKeepsEdgeAndCornerValues) {
     for (int n = 0; n < 2000; ++n) {
         const fx::P3 shift = n % 2 ? fx::P3{off(rng), off(rng), off(rng)} : fx::P3{0, 0, 0};
         const Rot R = euler(ang(rng), ang(rng) / 2, ang(rng), shift);
-        fx::clearProblem();
+        telma::CLEAR();
         NBE = 1;
         const fx::P3 c[4] = {R.apply(sq[0]), R.apply(sq[1]), R.apply(sq[2]), R.apply(sq[3])};
         fx::setElement(1, {c[0], c[1], c[2], c[3]});
@@ -208,102 +209,109 @@ TEST(InfluOnEdgeLine, PointsJustOffAnEdgeStayFiniteAndContinuous) {
     EXPECT_NEAR(on.H, -0.25, 1e-12);
 }
 
-// --- the per-element precomputation gives the per-call values bit for bit
+// --- the per-element data and the two-edge arithmetic give the bits of the
+// plain per-call formulas (the benchmark's reference) for any element and point
 
-// INFLU step by step from the corners and the node, nothing kept between calls.
-GH influPerCall(double XP, double YP, double ZP, int J) {
-    const int NV = NPE[J];
-    double V[4][3];
-    for (int M = 0; M < NV; ++M)
-        for (int K = 0; K < 3; ++K) V[M][K] = XE[J][M + 1][K + 1] - XC[J][K + 1];
-    double E1[3], E2[3];
-    for (int K = 0; K < 3; ++K) {
-        E1[K] = V[1][K] - V[0][K];
-        E2[K] = V[2][K] - V[1][K];
-    }
-    const double p[3] = {XP - XC[J][1], YP - XC[J][2], ZP - XC[J][3]};
-    double n[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
-                   E1[0] * E2[1] - E1[1] * E2[0]};
-    const double nl = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    const double el = std::sqrt(E1[0] * E1[0] + E1[1] * E1[1] + E1[2] * E1[2]);
-    double t1[3];
-    for (int K = 0; K < 3; ++K) {
-        n[K] = n[K] / nl;
-        t1[K] = E1[K] / el;
-    }
-    const double t2[3] = {n[1] * t1[2] - n[2] * t1[1], n[2] * t1[0] - n[0] * t1[2],
-                          n[0] * t1[1] - n[1] * t1[0]};
-    const double xp = p[0] * t1[0] + p[1] * t1[1] + p[2] * t1[2];
-    const double yp = p[0] * t2[0] + p[1] * t2[1] + p[2] * t2[2];
-    const double zp = p[0] * n[0] + p[1] * n[1] + p[2] * n[2];
-    const double SG = zp >= 0 ? 1.0 : -1.0, AZ = std::fabs(zp), Z2 = zp * zp;
-    double xl[5], yl[5];
-    for (int M = 0; M < NV; ++M) {
-        xl[M] = V[M][0] * t1[0] + V[M][1] * t1[1] + V[M][2] * t1[2];
-        yl[M] = V[M][0] * t2[0] + V[M][1] * t2[1] + V[M][2] * t2[2];
-    }
-    xl[NV] = xl[0];
-    yl[NV] = yl[0];
-    double G = 0, H = 0;
-    for (int M = 0; M < NV; ++M) {
-        const double x1 = xl[M], y1 = yl[M], x2 = xl[M + 1], y2 = yl[M + 1];
-        const double L = std::sqrt((y2 - y1) * (y2 - y1) + (x2 - x1) * (x2 - x1));
-        const double cx = (x2 - x1) / L, cy = (y2 - y1) / L;
-        const double s1 = (x1 - xp) * cx + (y1 - yp) * cy;
-        const double s2 = (x2 - xp) * cx + (y2 - yp) * cy;
-        const double R0 = (x1 - xp) * cy - (y1 - yp) * cx;
-        const double r1 = std::sqrt((yp - y1) * (yp - y1) + (xp - x1) * (xp - x1) + Z2);
-        const double r2 = std::sqrt((yp - y2) * (yp - y2) + (xp - x2) * (xp - x2) + Z2);
-        const double FL = (R0 == 0 && AZ == 0) ? 0.0 : std::log((r1 + r2 + L) / (r1 + r2 - L));
-        double FA = 0.0;
-        if (R0 != 0) {
-            const double T1 = R0 * s1 * (AZ - r1) / (AZ * (s1 * s1) + r1 * (R0 * R0));
-            const double T2 = R0 * s2 * (AZ - r2) / (AZ * (s2 * s2) + r2 * (R0 * R0));
-            FA = std::atan2(T2 - T1, 1 + T1 * T2);
+bool same(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+
+// Elements of every shape in planes of every orientation: triangles, and
+// convex quadrilaterals, some of them warped, some long and thin.
+void randomElements(std::mt19937_64& rng, int n) {
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    telma::CLEAR();
+    for (int I = 1; I <= n; ++I) {
+        fx::P3 o, e1, e2;
+        for (int K = 0; K < 3; ++K) {
+            o[K] = 2.0 * u(rng);
+            e1[K] = u(rng);
+            e2[K] = u(rng);
         }
-        G = G + AZ * FA + R0 * FL;
-        H = H - SG * FA;
-    }
-    const double CF = -0.25 / (4.0 * std::atan(1.0));
-    G = CF * G;
-    H = CF * H;
-    if (p[0] == 0 && p[1] == 0 && p[2] == 0) H = 0;
-    return {G, H};
-}
-
-TEST(InfluPrecomputed, BitForBitTheSameAsPerCallSteps) {
-    std::mt19937_64 rng(777);
-    std::uniform_real_distribution<double> u(-3.0, 3.0);
-    fx::clearProblem();
-    NBE = 40;
-    for (int I = 1; I <= NBE; ++I) {
-        const fx::P3 o{u(rng), u(rng), u(rng)}, a{u(rng), u(rng), u(rng)}, b{u(rng), u(rng), u(rng)};
-        auto pt = [&](double s, double t) {
-            return fx::P3{o[0] + s * a[0] + t * b[0], o[1] + s * a[1] + t * b[1],
-                          o[2] + s * a[2] + t * b[2]};
+        const double s = 0.05 + std::fabs(u(rng)), t = I % 5 == 0 ? 0.01 : 0.05 + std::fabs(u(rng));
+        auto at = [&](double a, double b) {
+            fx::P3 p;
+            for (int K = 0; K < 3; ++K) p[K] = o[K] + a * s * e1[K] + b * t * e2[K];
+            return p;
         };
-        if (I % 2)
-            fx::setElement(I, {pt(0, 0), pt(1, 0.1), pt(0.2, 1)});
-        else  // a warped quadrilateral: its fourth corner is off the plane
-            fx::setElement(I, {pt(0, 0), pt(1, 0), pt(1.2, 0.9), {pt(0, 1)[0], pt(0, 1)[1] + 0.1,
-                                                                   pt(0, 1)[2]}});
+        if (I % 2) {
+            fx::setElement(I, {at(0, 0), at(1, 0.2), at(0.3, 1)});
+        } else {
+            fx::P3 d = at(-0.1, 1.1);
+            if (I % 4 == 0) d[1] += 0.05;  // a warped quadrilateral: off the plane of the others
+            fx::setElement(I, {at(0, 0), at(1, 0), at(1.2, 0.9), d});
+        }
     }
+    NBE = n;
+}
+
+// Field points that take every branch of the formulas: far, near, in the
+// element's plane, on the line of an edge, at a corner and at the node.
+std::vector<fx::P3> fieldPoints(std::mt19937_64& rng, int J) {
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::vector<fx::P3> p;
+    const auto& c = XE[J];
+    auto mix = [&](double a, double b, double h) {
+        fx::P3 q;
+        for (int K = 1; K <= 3; ++K)
+            q[K - 1] = c[1][K] + a * (c[2][K] - c[1][K]) + b * (c[3][K] - c[1][K]) + h * ELD[J].EN[K - 1];
+        return q;
+    };
+    for (int k = 0; k < 6; ++k) p.push_back({3 * u(rng), 3 * u(rng), 3 * u(rng)});
+    for (int k = 0; k < 4; ++k) p.push_back(mix(u(rng), u(rng), 0.01 * u(rng)));
+    for (int k = 0; k < 4; ++k) p.push_back(mix(u(rng), u(rng), 0.0));
+    p.push_back(mix(2.5, 0.0, 0.0));   // on the line of the first edge
+    p.push_back(mix(-0.5, 0.0, 0.3));  // above that line
+    p.push_back(mix(0.0, 0.0, 0.0));   // the first corner
+    p.push_back({XC[J][1], XC[J][2], XC[J][3]});
+    return p;
+}
+
+TEST(InfluPrecomputed, SameBitsAsThePlainFormulasForEveryShapeAndPoint) {
+    std::mt19937_64 rng(2024);
+    randomElements(rng, 200);
+    ELCHK();
     GEOM();
-    for (int J = 1; J <= NBE; ++J) {
-        for (int k = 0; k < 50; ++k) {
-            const double x = u(rng), y = u(rng), z = u(rng);
-            const GH a = influ(x, y, z, J), b = influPerCall(x, y, z, J);
-            ASSERT_EQ(std::bit_cast<std::uint64_t>(a.G), std::bit_cast<std::uint64_t>(b.G));
-            ASSERT_EQ(std::bit_cast<std::uint64_t>(a.H), std::bit_cast<std::uint64_t>(b.H));
+    int calls = 0, bad = 0;
+    for (int J = 1; J <= NBE; ++J)
+        for (const fx::P3& q : fieldPoints(rng, J)) {
+            double G, H, g, h;
+            INFLU(q[0], q[1], q[2], J, G, H);
+            ref::INFLU(q[0], q[1], q[2], J, g, h);
+            ASSERT_TRUE(std::isfinite(G) && std::isfinite(H)) << "element " << J;
+            bad += !same(G, g) + !same(H, h);
+            ++calls;
         }
-        for (int I = 1; I <= NBE; ++I) {  // node to node, the assembly's points
-            const GH a = influ(XC[I][1], XC[I][2], XC[I][3], J);
-            const GH b = influPerCall(XC[I][1], XC[I][2], XC[I][3], J);
-            ASSERT_EQ(std::bit_cast<std::uint64_t>(a.G), std::bit_cast<std::uint64_t>(b.G));
-            ASSERT_EQ(std::bit_cast<std::uint64_t>(a.H), std::bit_cast<std::uint64_t>(b.H));
+    EXPECT_EQ(bad, 0) << "of " << calls << " calls";
+}
+
+TEST(InfluPrecomputed, RowsOfElementsOverTheImagesAsElementByElement) {
+    std::mt19937_64 rng(77);
+    for (int sym : {0, 1, 2}) {
+        randomElements(rng, 150);
+        // keep the elements off the symmetry planes by moving them into x, y, z > 0
+        for (int I = 1; I <= NBE; ++I)
+            for (int M = 1; M <= NPE[I]; ++M)
+                for (int K = 1; K <= 3; ++K) XE[I][M][K] += 5.0;
+        if (sym == 1) fx::setSymmetry(1, 0, -1);
+        if (sym == 2) fx::setSymmetry(-1, 1, 1);
+        ELCHK();
+        GEOM();
+        int bad = 0;
+        for (int I = 1; I <= NBE; I += 7) {
+            // every piece of a row, from one element to all of them
+            for (int J0 : {1, 2, NBE / 2}) {
+                std::vector<double> gs(NBE + 1, 0.0), hs(NBE + 1, 0.0);
+                INFSYMS(XC[I][1], XC[I][2], XC[I][3], J0, NBE + 1, &gs[J0], &hs[J0]);
+                for (int J = J0; J <= NBE; ++J) {
+                    double g = 0.0, h = 0.0;
+                    ref::INFSYM(XC[I][1], XC[I][2], XC[I][3], J, g, h);
+                    bad += !same(gs[J], g) + !same(hs[J], h);
+                }
+            }
         }
+        EXPECT_EQ(bad, 0) << "symmetry case " << sym;
     }
 }
+
 
 // --- symmetry images
 
@@ -318,7 +326,7 @@ TEST(Infsym, NoSymmetryIsTheDirectTermOnly) {
 }
 
 TEST(Infsym, OddPlaneCancelsOnThePlane) {
-    fx::clearProblem();
+    telma::CLEAR();
     NBE = 1;
     fx::setElement(1, {{0.5, 0, 0}, {1.5, 0, 0}, {1.5, 1, 0}, {0.5, 1, 0}});
     fx::setSymmetry(-1, 0, 0);
@@ -332,7 +340,7 @@ TEST(Infsym, OddPlaneCancelsOnThePlane) {
 TEST(Infsym, ImagesInOrderMirroredBeforeDirect) {
     // All three planes: eight terms, x outermost, reflected before direct,
     // weights the products of the parities.
-    fx::clearProblem();
+    telma::CLEAR();
     NBE = 1;
     fx::setElement(1, {{0.2, 0.1, 0.3}, {1.1, 0.3, 0.2}, {0.9, 1.2, 0.5}});
     fx::setSymmetry(-1, 1, -1);
@@ -354,7 +362,7 @@ TEST(Infsym, ImagesInOrderMirroredBeforeDirect) {
 }
 
 TEST(Infsym, LiftedSquareWithPlaneZ0) {
-    fx::clearProblem();
+    telma::CLEAR();
     NBE = 1;
     fx::setElement(1, {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}});
     GEOM();

@@ -78,7 +78,7 @@ TEST(Intpts, DirichletQuadraticField) {
 
 TEST(Intpts, OddPlaneGivesZeroOnThePlaneAndEvenPlaneEqualMirrors) {
     // Any boundary data will do: the symmetry relations hold term by term.
-    fx::clearProblem();
+    telma::CLEAR();
     NBE = 2;
     fx::setElement(1, {{0.2, 0, 0.3}, {1, 0.1, 0.3}, {0.9, 1, 0.4}, {0.1, 0.9, 0.3}});
     fx::setElement(2, {{0.3, 0.2, 1}, {0.4, 1.1, 1.2}, {1.2, 0.3, 1.1}});

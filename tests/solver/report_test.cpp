@@ -25,7 +25,7 @@ std::string e14(double v) {
 
 // READIN on a data file, then steps 6 to 17.
 fx::RunResult runFile(const std::string& name) {
-    fx::clearProblem();
+    telma::CLEAR();
     fx::RunResult r;
     std::ostringstream rep;
     {
@@ -200,7 +200,7 @@ TEST(Report, HalfModelWithEvenPlaneXMatchesTheFullBox) {
 
     // The whole box without symmetry: each element and its mirror in x = 0,
     // the mirror's corners reversed so that its normal points outward.
-    fx::clearProblem();
+    telma::CLEAR();
     const int pick[5] = {0, 1, 2, 3, 5};
     const int kode[6] = {0, 0, 1, 1, 1, 1};
     const double vbc[6] = {0, 1, 0, 0, 0, 0};

@@ -28,7 +28,7 @@ struct Threads {
 // The unit cube with n x n cells per face, every other cell cut into two
 // triangles; potential on the bottom and top, derivative on the sides.
 void mixedCube(int n) {
-    fx::clearProblem();
+    telma::CLEAR();
     const auto& f = fx::cubeFaces();
     int I = 0;
     for (int face = 0; face < 6; ++face) {
