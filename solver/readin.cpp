@@ -9,11 +9,6 @@ namespace telma {
 
 namespace {
 
-// Refuses a value that the tables cannot hold, naming the record.
-[[noreturn]] void refuse(const textio::Reader& in, const std::string& what) {
-    throw textio::IoError(in.name() + ":" + std::to_string(in.lineNumber()) + ": " + what);
-}
-
 // One symmetry flag: the report line, the first sign and the mirror weight.
 void symmetry(textio::OutUnit& rep, int isym, int& iref, int& ipar, const char* even, const char* odd) {
     iref = 1;
@@ -45,7 +40,6 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
     in.read(ISYMY, "ISYMY");
     in.read(ISYMZ, "ISYMZ");
     in.read(NIP, "NIP");
-    const int controlLine = in.lineNumber();
     in.end();
 
     rep.write("(/,/,' DATA',/,/,2X,'NUMBER OF BOUNDARY ELEMENTS =',I4,/,2X,"
@@ -60,13 +54,10 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
         con.write("(' TOO INTERNAL POINTS :',I4,'/',I4,' (maximum)')", {NIP, NIPMAX});
         textio::stop("*** FATAL ERROR ***", 1);
     }
-    // Counts that would leave nothing to solve or index outside the tables.
-    if (NBE <= 0)
-        throw textio::IoError(in.name() + ":" + std::to_string(controlLine) +
-                              ": expected 1 or more boundary elements (NBE), found " + std::to_string(NBE));
-    if (NIP < 0)
-        throw textio::IoError(in.name() + ":" + std::to_string(controlLine) +
-                              ": expected 0 or more internal points (NIP), found " + std::to_string(NIP));
+    // Counts that would leave nothing to solve or index outside the tables;
+    // the reader still stands on the control record.
+    if (NBE <= 0) in.fail("expected 1 or more boundary elements (NBE), found " + std::to_string(NBE));
+    if (NIP < 0) in.fail("expected 0 or more internal points (NIP), found " + std::to_string(NIP));
 
     symmetry(rep, ISYMX, IREFX, IPARX, "('  X-EVEN SYMMETRY')", "('  X-ODD SYMMETRY')");
     symmetry(rep, ISYMY, IREFY, IPARY, "('  Y-EVEN SYMMETRY')", "('  Y-ODD SYMMETRY')");
@@ -80,7 +71,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
         in.begin();
         in.read(NPE[I], of("NPE of element ", I));
         if (NPE[I] < 3 || NPE[I] > MAXV)
-            refuse(in, "expected 3 or 4 corners (NPE of element " + std::to_string(I) + "), found " +
+            in.fail("expected 3 or 4 corners (NPE of element " + std::to_string(I) + "), found " +
                            std::to_string(NPE[I]));
         for (int M = 1; M <= NPE[I]; ++M)
             for (int K = 1; K <= 3; ++K)
@@ -101,7 +92,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
         in.end();
         // A flux group is -KODE and must fit the flux table.
         if (KODE[I] < -NBEMAX)
-            refuse(in, "expected a code of -" + std::to_string(NBEMAX) + " or more (KODE of node " +
+            in.fail("expected a code of -" + std::to_string(NBEMAX) + " or more (KODE of node " +
                            std::to_string(I) + "), found " + std::to_string(KODE[I]));
         rep.write("(1X,I4,9X,I3,8X,1P,E14.5)", {I, KODE[I], VBC[I]});
     }

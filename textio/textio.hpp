@@ -126,13 +126,14 @@ public:
 
     const std::string& name() const { return name_; }
     int lineNumber() const { return lineno_; }
+    // Throws IoError "name:line: msg", the line being the last one read.
+    [[noreturn]] void fail(std::string_view msg) const;
 
 private:
     enum class Tok { Value, Null, Slash };
     Tok next(std::string& tok, std::string_view what, const char* kind);
     template <class T>
     bool readValue(T& v, std::string_view what);
-    [[noreturn]] void fail(std::string_view msg) const;
 
     std::istream* in_;
     std::string name_;

@@ -7,14 +7,6 @@
 
 namespace korval {
 
-namespace {
-
-std::string where(const textio::Reader& in) {
-    return in.name() + ":" + std::to_string(in.lineNumber()) + ": ";
-}
-
-}  // namespace
-
 void RDMESH() {
     const std::string name = textio::resolveExisting("tELMA.in");
     std::ifstream file = textio::openOld(name);
@@ -38,8 +30,7 @@ void RDMESH() {
         in.read(np, "vertex count of face " + std::to_string(I));
         // The face tables and the picture's face geometry hold 3 or 4.
         if (np < 3 || np > 4)
-            throw textio::IoError(where(in) + "expected 3 or 4 vertices (face " +
-                                  std::to_string(I) + "), found " + std::to_string(np));
+            in.fail("expected 3 or 4 vertices (face " + std::to_string(I) + "), found " + std::to_string(np));
         if (Npt + np > NPMAX) textio::stop("Nombre de pts>NPMAX", 1);
         NP[I] = np;
         for (int k = 1; k <= np; ++k) {
@@ -67,8 +58,7 @@ void RDRES() {
     // 512-character buffer.
     for (std::string line;;) {
         if (!in.getLine(line))
-            throw textio::IoError(name + ":" + std::to_string(in.lineNumber()) +
-                                  ": end of file before the line \" RESULTS\"");
+            in.fail("end of file before the line \" RESULTS\"");
         if (line.size() > 512) line.resize(512);
         const auto last = line.find_last_not_of(' ');
         if (last != std::string::npos && line.compare(0, last + 1, " RESULTS") == 0) break;

@@ -136,6 +136,9 @@ TEST(Readin, CountsTheTablesCannotHoldAreRefused) {
     EXPECT_EQ(readin("T\n0 0 0 0 0\n").error, "TELMA.IN:2: expected 1 or more boundary elements (NBE), found 0");
     EXPECT_EQ(readin("T\n-3 0 0 0 0\n").error, "TELMA.IN:2: expected 1 or more boundary elements (NBE), found -3");
     EXPECT_EQ(readin("T\n1 0 0 0 -1\n").error, "TELMA.IN:2: expected 0 or more internal points (NIP), found -1");
+    // A control statement over several lines is named by its last one.
+    EXPECT_EQ(readin("T\n0 0\n0 0\n\n0\n").error, "TELMA.IN:5: expected 1 or more boundary elements (NBE), found 0");
+    EXPECT_EQ(readin("T\n1\n0 0 0 -2 /\n").error, "TELMA.IN:3: expected 0 or more internal points (NIP), found -2");
     EXPECT_EQ(readin("T\n2 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n5 0 0 0 1 0 0\n").error,
               "TELMA.IN:4: expected 3 or 4 corners (NPE of element 2), found 5");
     EXPECT_EQ(readin("T\n1 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n-4601 1\n").error,
