@@ -1,27 +1,34 @@
 // Fluxes through the groups of elements with negative codes.
+#include <initializer_list>
+#include <string_view>
+
 #include "solver/telma.hpp"
 
 namespace telma {
+
+namespace {
+
+// The CURRENTS block goes to the report and to the console alike.
+void both(textio::OutUnit& rep, std::string_view fmt, std::initializer_list<textio::Item> items = {}) {
+    rep.write(fmt, items);
+    textio::console().write(fmt, items);
+}
+
+}  // namespace
 
 void CURRNT(textio::OutUnit& rep) {
     for (int K = 1; K <= NBEMAX; ++K) FLUX[K] = 0.0;
     NGRP = 0;
     for (int I = 1; I <= NBE; ++I) {
-        // ELCHK has refused codes beyond the table.
-        if (KODE[I] < 0 && KODE[I] >= -NBEMAX) {
+        if (KODE[I] < 0) {
             const int K = -KODE[I];
             FLUX[K] += B[I] * AREA[I];
             if (K > NGRP) NGRP = K;
         }
     }
     if (NGRP == 0) return;
-    textio::OutUnit& con = textio::console();
-    rep.write("(/' CURRENTS'/)");
-    con.write("(/' CURRENTS'/)");
-    for (int K = 1; K <= NGRP; ++K) {
-        rep.write("(' FLUX',I3,' :',1Pe12.5)", {K, FLUX[K]});
-        con.write("(' FLUX',I3,' :',1Pe12.5)", {K, FLUX[K]});
-    }
+    both(rep, "(/' CURRENTS'/)");
+    for (int K = 1; K <= NGRP; ++K) both(rep, "(' FLUX',I3,' :',1Pe12.5)", {K, FLUX[K]});
     rep.write("(' ',79('*'))");
 }
 
