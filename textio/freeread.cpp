@@ -79,9 +79,14 @@ bool parseReal(std::string_view s, float& v) {
     return true;
 }
 
-bool Reader::getLine(std::string& line) {
-    if (!std::getline(*in_, line)) return false;
+bool readLine(std::istream& in, std::string& line) {
+    if (!std::getline(in, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+bool Reader::getLine(std::string& line) {
+    if (!readLine(*in_, line)) return false;
     ++lineno_;
     return true;
 }

@@ -98,6 +98,10 @@ private:
 
 // ---------------------------------------------------------------- input
 
+// One line of a text stream without its line end, LF or CR LF; false at end of
+// input.
+bool readLine(std::istream& in, std::string& line);
+
 // Sequential reading of a text file (or the console): whole lines with "(A)",
 // "(////)", and free-form list-directed statements.  Lines end with LF or CR LF.
 //

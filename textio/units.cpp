@@ -41,9 +41,7 @@ bool consoleLine(std::string& line) {
     // The prompt must be visible before the program waits for the answer; the
     // record it opened stays open (the typed answer's line end is the user's).
     console().flush();
-    if (!std::getline(std::cin, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
+    return readLine(std::cin, line);
 }
 
 void stop(std::string_view msg, int status) {

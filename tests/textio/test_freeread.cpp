@@ -5,6 +5,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "textio/textio.hpp"
 
@@ -148,6 +149,17 @@ TEST(FreeRead, WholeLines) {
     s.r.skipLines(5);
     EXPECT_EQ(s.r.readA(4), "last");
     EXPECT_THROW(s.r.readA(4), textio::IoError);
+}
+
+TEST(FreeRead, LineEndsLfAndCrLf) {
+    // Only a CR that ends the line belongs to the line end; a last line may
+    // lack its LF.
+    std::istringstream in("a\r\n\r\nb\rc\nd\r\r\nlast");
+    std::string line;
+    std::vector<std::string> got;
+    while (textio::readLine(in, line)) got.push_back(line);
+    EXPECT_EQ(got, (std::vector<std::string>{"a", "", "b\rc", "d\r", "last"}));
+    EXPECT_FALSE(textio::readLine(in, line));
 }
 
 TEST(FreeRead, EveryScientificFieldReadsBackToThePrintedValue) {
