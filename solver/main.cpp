@@ -15,12 +15,10 @@ int main(int argc, char** argv) {
         std::ifstream dataFile = textio::openOld(inName);
         std::ofstream reportFile = textio::openUnknown(outName);
         textio::OutUnit rep(reportFile);
-        {
-            // On a read failure the report keeps the echo of every record
-            // read before it: the stream is flushed as it is destroyed.
-            textio::Reader in(dataFile, inName);
-            READIN(in, rep);
-        }
+        // On a read failure the report keeps the echo of every record read
+        // before it: the stream is flushed as it is destroyed.
+        textio::Reader in(dataFile, inName);
+        READIN(in, rep);
         dataFile.close();
         status = SOLVE(rep);
         rep.endRecord();
