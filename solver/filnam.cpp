@@ -9,9 +9,15 @@ namespace {
 
 constexpr std::size_t NAMELEN = 80;
 
-// A typed name: cut to the 80-character buffer, trailing blanks dropped.
-std::string trimmed(std::string s) {
+// A name as the 80-character buffer holds it: a longer one is cut.
+std::string cut(std::string s) {
     if (s.size() > NAMELEN) s.resize(NAMELEN);
+    return s;
+}
+
+// A typed name: cut, trailing blanks dropped.
+std::string trimmed(const std::string& line) {
+    const std::string s = cut(line);
     const auto e = s.find_last_not_of(' ');
     return e == std::string::npos ? std::string() : s.substr(0, e + 1);
 }
@@ -21,14 +27,13 @@ std::string trimmed(std::string s) {
 std::string oneName(int argc, char** argv, int k, const char* echo, const char* prompt, const char* dflt) {
     auto& con = textio::console();
     if (argc > k) {
-        std::string w = argv[k];
+        const std::string w = argv[k];
         con.write(echo, {w});
-        if (w.size() > NAMELEN) w.resize(NAMELEN);
-        return w;
+        return cut(w);
     }
     con.write(prompt);
-    std::string line;
-    if (!textio::consoleLine(line)) line.clear();
+    std::string line;  // stays empty at the end of console input
+    textio::consoleLine(line);
     const std::string name = trimmed(line);
     return name.empty() ? std::string(dflt) : name;
 }

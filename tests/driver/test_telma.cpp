@@ -74,6 +74,25 @@ TEST_F(Telma, TwoWordsPromptForNothing) {
     EXPECT_TRUE(fs::exists(dir / "out.rep"));
 }
 
+TEST_F(Telma, NamesAreCutTo80Characters) {
+    // The echo shows the whole word; the name is what the 80-character buffer
+    // holds.  A typed name also loses its trailing blanks.
+    const std::string in80(80, 'i'), out80(80, 'o');
+    write(in80, SQUARE);
+    Result r = run(in80 + "xyz", out80 + "xyz   \n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind(" TELMA\n NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : ", 0), 0u) << r.out;
+    EXPECT_TRUE(fs::exists(dir / out80));
+    r = run(in80 + "xyz " + out80 + "xyz", "");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" NAME OF OUTPUT FILE : " + out80 + "xyz\n"), std::string::npos) << r.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 5);  // 2 names + 3 logs
+    write("case.dat", SQUARE);
+    r = run("", "case.dat  \ncase.rep \n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir / "case.rep"));
+}
+
 TEST_F(Telma, MissingDataFileFailsBeforeTheReportIsOpened) {
     const Result r = run("nothing.in out.rep", "");
     EXPECT_EQ(r.status, 1);
