@@ -1,8 +1,5 @@
 // Sequential input: whole lines and free-form list-directed statements.
-#include <cctype>
-#include <cerrno>
 #include <climits>
-#include <cmath>
 #include <cstdlib>
 #include <istream>
 #include <string>
@@ -123,8 +120,6 @@ void Reader::end() {
         std::string skip;
         getLine(skip);
     }
-    haveLine_ = false;
-    repeat_ = 0;
 }
 
 // The next value of the statement: Value with its text, Null for an empty
@@ -134,7 +129,7 @@ Reader::Tok Reader::next(std::string& tok, std::string_view what, const char* ki
     if (repeat_ > 0) {
         --repeat_;
         tok = repValue_;
-        return repNull_ ? Tok::Null : Tok::Value;
+        return repValue_.empty() ? Tok::Null : Tok::Value;
     }
     for (;;) {
         if (!haveLine_) {
@@ -176,10 +171,9 @@ Reader::Tok Reader::next(std::string& tok, std::string_view what, const char* ki
             if (!parseInt(std::string_view(tok).substr(0, star), n) || n < 1)
                 fail("bad repeat count in \"" + tok + "\", expected " + kind + " (" + std::string(what) + ")");
             repValue_ = tok.substr(star + 1);
-            repNull_ = repValue_.empty();
             repeat_ = n - 1;
             tok = repValue_;
-            return repNull_ ? Tok::Null : Tok::Value;
+            return repValue_.empty() ? Tok::Null : Tok::Value;
         }
         return Tok::Value;
     }

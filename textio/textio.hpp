@@ -149,8 +149,7 @@ private:
     bool slashed_ = false;    // a slash ended the current statement
     bool comma_ = false;      // the last separator was a comma
     int repeat_ = 0;          // pending copies of repValue_
-    bool repNull_ = false;
-    std::string repValue_;
+    std::string repValue_;    // empty for n* (n empty values)
 };
 
 // Parsers of single free-form values, exposed for tests: true on success.

@@ -15,9 +15,7 @@ void OutUnit::put(std::string_view text) {
 
 void OutUnit::write(std::string_view fmt, std::span<const Item> items) { put(format(fmt, items)); }
 
-void OutUnit::write(std::string_view fmt, std::initializer_list<Item> items) {
-    put(format(fmt, std::span<const Item>(items.begin(), items.size())));
-}
+void OutUnit::write(std::string_view fmt, std::initializer_list<Item> items) { put(format(fmt, items)); }
 
 void OutUnit::writeFree(std::initializer_list<std::string_view> texts) {
     std::string rec = " ";
