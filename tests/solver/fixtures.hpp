@@ -106,6 +106,7 @@ inline int fineCube(int n, std::vector<int>& faceOf) {
 
 }  // namespace fx
 
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -149,18 +150,20 @@ inline std::vector<std::string> lines(const std::string& text) {
 namespace fx {
 
 // Steps 6 to 17 on the problem in storage: exit status, console and report text.
+// `before` runs first on the same report and console (e.g. READIN).
 struct RunResult {
     int status = -1;
     std::string console, report;
 };
 
-inline RunResult runSolve() {
+inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = {}) {
     RunResult r;
     std::ostringstream rep;
     {
         textio::OutUnit unit(rep);
         Console con;
         try {
+            if (before) before(unit);
             r.status = telma::SOLVE(unit);
         } catch (const textio::Stop& s) {
             r.status = s.status;

@@ -26,20 +26,11 @@ std::string e14(double v) {
 // READIN on a data file, then steps 6 to 17.
 fx::RunResult runFile(const std::string& name) {
     telma::CLEAR();
-    fx::RunResult r;
-    std::ostringstream rep;
-    {
-        textio::OutUnit unit(rep);
-        fx::Console con;
+    return fx::runSolve([&](textio::OutUnit& rep) {
         std::ifstream file = textio::openOld(std::string(TELMA_EXAMPLES) + "/" + name);
         textio::Reader in(file, name);
-        READIN(in, unit);
-        r.status = SOLVE(unit);
-        unit.flush();
-        r.console = con.text();
-    }
-    r.report = rep.str();
-    return r;
+        READIN(in, rep);
+    });
 }
 
 std::vector<std::string> echo(const std::string& title, int nbe, int nip,
