@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,7 +13,8 @@
 namespace fs = std::filesystem;
 
 TEST(EndToEnd, SolvedCubeGivesAColouredPicture) {
-    const fs::path dir = fs::temp_directory_path() / "telma_korval_e2e";
+    // Several checkouts may run their tests at once on one machine.
+    const fs::path dir = fs::temp_directory_path() / ("telma_korval_e2e_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", dir / "TELMA.IN");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -28,8 +29,10 @@ std::string slurp(const fs::path& p) {
 class Telma : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Several checkouts may run their tests at once on one machine.
         dir = fs::temp_directory_path() /
-              ("telma_run_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("telma_run_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+               std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

@@ -2,6 +2,7 @@
 // console apart from the times, the progress lines in order.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -86,7 +87,8 @@ std::string masked(const std::string& s) {
 }
 
 TEST(TelmaThreads, ReportAndConsoleTheSameOnOneAndTwoThreads) {
-    const fs::path dir = fs::temp_directory_path() / "telma_speed_threads";
+    // Several checkouts may run their tests at once on one machine.
+    const fs::path dir = fs::temp_directory_path() / ("telma_speed_threads_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string data = boxData(7, 45);
