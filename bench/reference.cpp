@@ -185,12 +185,7 @@ double SWEEP(const double* A, const double* B, double* X, int N, int M, int LDA)
 
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
             int& IER) {
-    if (N <= 0 || M <= 0) return true;
-    const bool ok = telma::ITERATE([&] { return SWEEP(A, B, X, N, M, LDA); }, N, M, EPS, IER);
-    for (int L = 0; L < M; ++L)
-        for (int I = 0; I < N; ++I)
-            B[static_cast<std::size_t>(L) * LDA + I] = X[static_cast<std::size_t>(L) * LDA + I];
-    return ok;
+    return telma::ITERATE([&] { return SWEEP(A, B, X, N, M, LDA); }, B, X, N, M, LDA, EPS, IER);
 }
 
 void POTINT(double X, double Y, double Z, double& UP) {

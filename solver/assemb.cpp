@@ -10,9 +10,6 @@ namespace telma {
 
 namespace {
 
-// Columns are taken in pieces whose coefficients fit the first-level cache.
-constexpr int PIECE = 128;
-
 // Row I of A and B(I), the columns in increasing order.
 void assembleRow(int I) {
     const double X = XC[I][1], Y = XC[I][2], Z = XC[I][3];
@@ -72,10 +69,9 @@ bool DOMTST(int N) {
             for (int J = std::max(J0, I + 1); J <= J1; ++J) S[J] += std::fabs(row[J - 1]);
         }
     }
-    bool dominant = true;
     for (int J = 1; J <= N; ++J)
-        if (!(dominant && std::fabs(A(J, J)) > S[J])) dominant = false;
-    return dominant;
+        if (!(std::fabs(A(J, J)) > S[J])) return false;
+    return true;
 }
 
 }  // namespace telma

@@ -6,9 +6,6 @@
 
 namespace telma {
 
-// Elements are taken in pieces whose coefficients fit the first-level cache.
-constexpr int PIECE = 128;
-
 void POTINT(double X, double Y, double Z, double& UP) {
     double up = 0.0;
     double GSUM[PIECE], HSUM[PIECE];

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <functional>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -224,11 +223,15 @@ double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int 
     return ERR;
 }
 
-bool ITERATE(const std::function<double()>& SWEEP, int N, int M, double EPS, int& IER) {
+bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, int N, int M,
+             int LDA, double EPS, int& IER) {
+    // An empty system has nothing to sweep (and no RMS to form).
+    if (N <= 0 || M <= 0) return true;
     textio::OutUnit& con = textio::console();
     int NITER = 0;
     double ERR = 2.0 * EPS;
-    while (EPS < ERR) {
+    bool ok = true;
+    while (ok && EPS < ERR) {
         ERR = std::sqrt(SWEEP() / (M * N));
         ++NITER;
         con.write("(' Niter :',i3,'  RMS error :',1Pe10.3)", {NITER, ERR});
@@ -236,24 +239,23 @@ bool ITERATE(const std::function<double()>& SWEEP, int N, int M, double EPS, int
         if (!std::isfinite(ERR)) {
             con.write("(' SOLUTION FAILED: THE RMS CHANGE IS NOT A FINITE NUMBER AFTER SWEEP',i4)",
                       {NITER});
-            IER = -NITER;
-            return false;
-        }
-        if (EPS < ERR && NITER >= MAXIT) {
+            ok = false;
+        } else if (EPS < ERR && NITER >= MAXIT) {
             con.write("(' SOLUTION FAILED: NO CONVERGENCE IN',i4,' SWEEPS (RMS CHANGE',"
                       "1Pe10.3,', TOLERANCE',1Pe10.3,')')",
                       {NITER, ERR, EPS});
-            IER = -NITER;
-            return false;
+            ok = false;
         }
     }
-    return true;
+    if (!ok) IER = -NITER;
+    for (int L = 0; L < M; ++L)
+        for (int I = 0; I < N; ++I)
+            B[static_cast<std::size_t>(L) * LDA + I] = X[static_cast<std::size_t>(L) * LDA + I];
+    return ok;
 }
 
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
             int& IER) {
-    // An empty system has nothing to sweep (and no RMS to form).
-    if (N <= 0 || M <= 0) return true;
     // Small systems are not worth a second thread, and the two threads of a
     // sweep wait for each other, so they need two processors of their own.
     const int threads =
@@ -277,11 +279,7 @@ bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double
         }
         return ERR;
     };
-    const bool ok = ITERATE(sweep, N, M, EPS, IER);
-    for (int L = 0; L < M; ++L)
-        for (int I = 0; I < N; ++I)
-            B[static_cast<std::size_t>(L) * LDA + I] = X[static_cast<std::size_t>(L) * LDA + I];
-    return ok;
+    return ITERATE(sweep, B, X, N, M, LDA, EPS, IER);
 }
 
 }  // namespace telma

@@ -30,8 +30,9 @@ extern double XE[NBEMAX + 1][MAXV + 1][4];      // XE(K,M,I)
 extern std::array<int, NBEMAX + 1> KODE;
 extern std::array<double, NBEMAX + 1> VBC;
 extern double XIP[NIPMAX + 1][4];               // XIP(K,I)
-// The problem tables back to their state at program load, for drivers that
-// set up several problems in one process (tests, the benchmark).
+// The counts, symmetry flags, element codes and values, B, XIT and IER back to
+// their state at program load, for drivers that set up several problems in one
+// process (tests, the benchmark); the tables indexed by these counts are left.
 void CLEAR();
 
 // ---- element geometry, filled by GEOM
@@ -132,6 +133,9 @@ void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS);
 // INFSYM for the elements J = J0..J1-1 in turn: adds into GS(J - J0) and
 // HS(J - J0).
 void INFSYMS(double X, double Y, double Z, int J0, int J1, double* GS, double* HS);
+// Elements per INFSYMS call of the assembly and the internal points: their
+// coefficients fit the first-level cache.
+constexpr int PIECE = 128;
 // Assembles A and B row by row, with a progress line every tenth row.
 void ASSEMB();
 // Diagonal dominance by columns of the leading N x N block of A.
@@ -143,10 +147,11 @@ bool DOMTST(int N);
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
             int& IER);
 // The sweeps of ITSOLV until the RMS change is at most EPS: SWEEP() makes one
-// sweep over the M right-hand sides of N unknowns and returns the sum of the
-// squared changes.  Writes the sweep lines and the failure messages and sets
-// IER as ITSOLV does; returns false on failure.
-bool ITERATE(const std::function<double()>& SWEEP, int N, int M, double EPS, int& IER);
+// sweep over the M right-hand sides of N unknowns in X and returns the sum of
+// the squared changes.  Writes the sweep lines and the failure messages, sets
+// IER and copies X into B as ITSOLV does; returns false on failure.
+bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, int N, int M,
+             int LDA, double EPS, int& IER);
 // One Gauss-Seidel sweep of A x = B (one right-hand side, A row-major with
 // row stride LDA), rows in increasing order; returns the sum of the squared
 // changes of X in row order.  With THREADS = 2 two threads share the sweep

