@@ -126,8 +126,8 @@ double signedVolume(const Mesh& m);
 
 // Refuses a mesh the solver cannot read or would divide by zero on: element
 // and point counts beyond its tables, corner counts other than 3 or 4, flux
-// groups beyond its table, coordinates that are not finite, edges of zero
-// length, first three corners in one line.
+// groups beyond its table, coordinates that are not finite, and element
+// shapes the solver refuses (its SHAPECHK, with its tolerance).
 void checkForSolver(const Mesh& m);
 
 }  // namespace tmesh

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "tools/cli.hpp"
@@ -141,4 +142,21 @@ TEST(Cli, WritesTheFileAndSaysWhat) {
     Outcome s = run({"sphere", "--level", "0", "-o", "-"});
     EXPECT_EQ(s.status, 0);
     EXPECT_EQ(s.out.substr(0, s.out.find('\n')), "telma-mesh sphere --level 0 -o -");
+}
+
+// A .msh sliver the solver would refuse: refused here, and no file written.
+TEST(Cli, RefusesASliverTheSolverWouldRefuse) {
+    namespace fs = std::filesystem;
+    const fs::path msh = fs::current_path() / "cli_sliver.msh";
+    const fs::path in = fs::current_path() / "cli_sliver.in";
+    std::ofstream(msh) << "$MeshFormat\n2.2 0 8\n$EndMeshFormat\n"
+                          "$Nodes\n3\n1 0 0 0\n2 1 0 0\n3 2 1e-11 0\n$EndNodes\n"
+                          "$Elements\n1\n1 2 2 1 1 1 2 3\n$EndElements\n";
+    fs::remove(in);
+    Outcome r = run({"gmsh", msh.string(), "--rest", "u=1", "-o", in.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, "telma-mesh: ")) << r.err;
+    EXPECT_TRUE(has(r.err, "element 1: its first three corners lie on one line")) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_FALSE(fs::exists(in));
 }
