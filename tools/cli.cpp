@@ -1,7 +1,6 @@
 // Command line of telma-mesh.
 #include "tools/cli.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iostream>
@@ -111,23 +110,16 @@ and draw it, coloured by the potential, into KORV.PS with
 
 namespace {
 
-std::string trimPlus(const std::string& s) { return (!s.empty() && s[0] == '+') ? s.substr(1) : s; }
-
-double toReal(const std::string& s0, const std::string& what) {
-    std::string s = trimPlus(s0);
+double toReal(const std::string& s, const std::string& what) {
     double v = 0;
-    auto res = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || res.ec != std::errc() || res.ptr != s.data() + s.size() || !std::isfinite(v))
-        throw MeshError(what + ": expected a number, found \"" + s0 + "\"");
+    if (!textio::parseReal(s, v) || !std::isfinite(v))
+        throw MeshError(what + ": expected a number, found \"" + s + "\"");
     return v;
 }
 
-int toInt(const std::string& s0, const std::string& what) {
-    std::string s = trimPlus(s0);
+int toInt(const std::string& s, const std::string& what) {
     int v = 0;
-    auto res = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || res.ec != std::errc() || res.ptr != s.data() + s.size())
-        throw MeshError(what + ": expected an integer, found \"" + s0 + "\"");
+    if (!textio::parseInt(s, v)) throw MeshError(what + ": expected an integer, found \"" + s + "\"");
     return v;
 }
 
