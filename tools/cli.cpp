@@ -215,7 +215,7 @@ struct Common {
 };
 
 // Takes an option common to all shapes; false when `opt` is not one.
-bool commonOption(const std::string& opt, Args& a, Common& c, std::string& output, Mesh& scratch) {
+bool commonOption(const std::string& opt, Args& a, Common& c, std::string& output) {
     if (opt == "-o" || opt == "--output") {
         output = a.value(opt);
     } else if (opt == "--title") {
@@ -244,17 +244,13 @@ bool commonOption(const std::string& opt, Args& a, Common& c, std::string& outpu
         Vec3 p = toVec3(a.value(opt), "--line");
         Vec3 q = toVec3(a.value(opt), "--line");
         int n = toInt(a.value(opt), "--line");
-        scratch.ip.clear();
-        addLine(scratch, p, q, n);
-        c.ip.insert(c.ip.end(), scratch.ip.begin(), scratch.ip.end());
+        addLine(c.ip, p, q, n);
     } else if (opt == "--grid") {
         Vec3 p = toVec3(a.value(opt), "--grid");
         Vec3 q = toVec3(a.value(opt), "--grid");
         auto n = splitOn(a.value(opt), ',');
         if (n.size() != 3) throw MeshError("--grid: expected NX,NY,NZ");
-        scratch.ip.clear();
-        addGrid(scratch, p, q, {toInt(n[0], "--grid"), toInt(n[1], "--grid"), toInt(n[2], "--grid")});
-        c.ip.insert(c.ip.end(), scratch.ip.begin(), scratch.ip.end());
+        addGrid(c.ip, p, q, {toInt(n[0], "--grid"), toInt(n[1], "--grid"), toInt(n[2], "--grid")});
     } else {
         return false;
     }
@@ -273,13 +269,12 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
     Args a(args);
     std::string shape = a.next();
     Common c;
-    Mesh scratch;
     Mesh m;
     if (shape == "box") {
         BoxParams s;
         while (!a.done()) {
             std::string opt = a.next();
-            if (commonOption(opt, a, c, output, scratch)) continue;
+            if (commonOption(opt, a, c, output)) continue;
             if (opt == "--min") s.lo = toVec3(a.value(opt), opt);
             else if (opt == "--max") s.hi = toVec3(a.value(opt), opt);
             else if (opt == "--div") {
@@ -305,7 +300,7 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
         SphereParams s;
         while (!a.done()) {
             std::string opt = a.next();
-            if (commonOption(opt, a, c, output, scratch)) continue;
+            if (commonOption(opt, a, c, output)) continue;
             if (opt == "--radius") s.r = toReal(a.value(opt), opt);
             else if (opt == "--centre" || opt == "--center") s.c = toVec3(a.value(opt), opt);
             else if (opt == "--level") s.level = toInt(a.value(opt), opt);
@@ -326,7 +321,7 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
         bool flipAll = false;
         while (!a.done()) {
             std::string opt = a.next();
-            if (commonOption(opt, a, c, output, scratch)) continue;
+            if (commonOption(opt, a, c, output)) continue;
             if (opt == "--group") {
                 std::string name = a.value(opt);
                 Condition sp = toCondition(a.value(opt), "--group " + name, false, true);

@@ -302,22 +302,22 @@ void splitAlong(Mesh& m, int axis) {
 
 // ---------------------------------------------------------------- internal points
 
-void addLine(Mesh& m, const Vec3& a, const Vec3& b, int n) {
+void addLine(std::vector<Vec3>& ip, const Vec3& a, const Vec3& b, int n) {
     if (n < 1) throw MeshError("line: the number of points must be at least 1");
     for (int i = 0; i < n; ++i) {
         Vec3 p;
         for (int k = 0; k < 3; ++k) p[k] = (n == 1) ? a[k] : step(a[k], b[k], i, n - 1);
-        m.ip.push_back(p);
+        ip.push_back(p);
     }
 }
 
-void addGrid(Mesh& m, const Vec3& a, const Vec3& b, const std::array<int, 3>& n) {
+void addGrid(std::vector<Vec3>& ip, const Vec3& a, const Vec3& b, const std::array<int, 3>& n) {
     for (int k = 0; k < 3; ++k)
         if (n[k] < 1) throw MeshError("grid: the number of points along each axis must be at least 1");
     auto coord = [&](int k, int i) { return n[k] == 1 ? a[k] : step(a[k], b[k], i, n[k] - 1); };
     for (int iz = 0; iz < n[2]; ++iz)
         for (int iy = 0; iy < n[1]; ++iy)
-            for (int ix = 0; ix < n[0]; ++ix) m.ip.push_back({coord(0, ix), coord(1, iy), coord(2, iz)});
+            for (int ix = 0; ix < n[0]; ++ix) ip.push_back({coord(0, ix), coord(1, iy), coord(2, iz)});
 }
 
 // ---------------------------------------------------------------- orientation

@@ -393,27 +393,27 @@ TEST(Symmetry, RefusesBadArguments) {
 
 TEST(InternalPoints, LineIncludesBothEndsExactly) {
     Mesh m;
-    addLine(m, {0, 0, 0.1}, {0, 0, 0.9}, 9);
+    addLine(m.ip, {0, 0, 0.1}, {0, 0, 0.9}, 9);
     ASSERT_EQ(m.ip.size(), 9u);
     EXPECT_EQ(m.ip.front(), (Vec3{0, 0, 0.1}));
     EXPECT_EQ(m.ip.back(), (Vec3{0, 0, 0.9}));
     EXPECT_NEAR(m.ip[4][2], 0.5, 1e-15);
-    addLine(m, {1, 2, 3}, {4, 5, 6}, 1);
+    addLine(m.ip, {1, 2, 3}, {4, 5, 6}, 1);
     ASSERT_EQ(m.ip.size(), 10u);
     EXPECT_EQ(m.ip.back(), (Vec3{1, 2, 3}));
-    EXPECT_THROW(addLine(m, {0, 0, 0}, {1, 1, 1}, 0), MeshError);
+    EXPECT_THROW(addLine(m.ip, {0, 0, 0}, {1, 1, 1}, 0), MeshError);
 }
 
 TEST(InternalPoints, GridVariesXFastest) {
     Mesh m;
-    addGrid(m, {0, 0, 0}, {1, 2, 3}, {3, 2, 1});
+    addGrid(m.ip, {0, 0, 0}, {1, 2, 3}, {3, 2, 1});
     ASSERT_EQ(m.ip.size(), 6u);
     EXPECT_EQ(m.ip[0], (Vec3{0, 0, 0}));
     EXPECT_EQ(m.ip[1], (Vec3{0.5, 0, 0}));
     EXPECT_EQ(m.ip[2], (Vec3{1, 0, 0}));
     EXPECT_EQ(m.ip[3], (Vec3{0, 2, 0}));
     EXPECT_EQ(m.ip[5], (Vec3{1, 2, 0}));
-    EXPECT_THROW(addGrid(m, {0, 0, 0}, {1, 1, 1}, {2, 0, 2}), MeshError);
+    EXPECT_THROW(addGrid(m.ip, {0, 0, 0}, {1, 1, 1}, {2, 0, 2}), MeshError);
 }
 
 // ---------------------------------------------------------------- orientation

@@ -69,7 +69,7 @@ TEST(ReadBack, SolverReadsExactlyWhatTheToolBuilt) {
     Mesh m = makeSphere(s);
     cutSymmetry(m, 0, 1, 1);
     cutSymmetry(m, 2, -1, -1);
-    addLine(m, {0.1, 0.2, -2}, {3, 0.7, -5}, 7);
+    addLine(m.ip, {0.1, 0.2, -2}, {3, 0.7, -5}, 7);
     m.title = "read back";
     readBack([&] {
         std::ostringstream os;
@@ -139,7 +139,7 @@ TEST(Physics, SphereCapacitanceApproachesTheRadius) {
     EXPECT_LT(capacitance(), r);
     // The potential outside falls off as r / distance.
     Mesh m = sphere(3, r);  // 1280 elements
-    addLine(m, {3, 0, 0}, {0, 0, 6}, 2);
+    addLine(m.ip, {3, 0, 0}, {0, 0, 6}, 2);
     solve(m);
     double err3 = std::fabs(capacitance() / r - 1);
     EXPECT_LT(capacitance(), r);
@@ -207,7 +207,7 @@ Mesh harmonicBox(int div, U u, G grad) {
             e.bc = {1, g[0] * n[0] + g[1] * n[1] + g[2] * n[2]};
         }
     }
-    addGrid(m, {0.3, 0.3, 0.3}, {0.7, 0.7, 0.7}, {3, 3, 3});
+    addGrid(m.ip, {0.3, 0.3, 0.3}, {0.7, 0.7, 0.7}, {3, 3, 3});
     return m;
 }
 
