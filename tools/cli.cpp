@@ -345,8 +345,6 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
         if (orient != 0) orientClosed(m, orient > 0);
         if (flipAll)
             for (Element& e : m.el) flip(e);
-    } else if (shape == "--help" || shape == "-h") {
-        throw MeshError("--help stands alone");
     } else {
         throw MeshError("unknown shape \"" + shape + "\": expected box, sphere or gmsh");
     }
@@ -385,7 +383,6 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             if (!out) throw MeshError("cannot write to standard output");
         } else {
             std::ofstream os = textio::openUnknown(output);
-            if (!os) throw MeshError("cannot create " + output);
             os << text.str();
             os.close();
             if (!os) throw MeshError("cannot write " + output);

@@ -142,6 +142,12 @@ TEST(Cli, WritesTheFileAndSaysWhat) {
     Outcome bad = run({"box", "--title", " RESULTS", "-o", path});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(std::filesystem::file_size(path), size);
+    // A file that cannot be made: the name in the message, status 1.
+    std::string nodir = (std::filesystem::current_path() / "no-such-dir" / "x.in").string();
+    Outcome none = run({"box", "-o", nodir});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(has(none.err, "telma-mesh: " + nodir)) << none.err;
+    EXPECT_TRUE(none.out.empty());
     Outcome s = run({"sphere", "--level", "0", "-o", "-"});
     EXPECT_EQ(s.status, 0);
     EXPECT_EQ(s.out.substr(0, s.out.find('\n')), "telma-mesh sphere --level 0 -o -");
