@@ -5,19 +5,15 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <numbers>
 #include <set>
 
 #include "tools/mesh.hpp"
+#include "tests/tools/support.hpp"
 
 using namespace tmesh;
+using namespace tmtest;
 
 namespace {
-
-const double PI = std::numbers::pi;
-
-double dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec3 minus(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
 
 // Each undirected edge with the number of elements using it in each sense.
 std::map<std::pair<Vec3, Vec3>, std::pair<int, int>> edgeUse(const Mesh& m) {
@@ -70,8 +66,6 @@ std::multiset<std::vector<Vec3>> keys(const Mesh& m) {
     }
     return s;
 }
-
-bool has(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
 // The message of the MeshError checkForSolver throws ("" when none).
 std::string refusal(const Mesh& m) {

@@ -6,8 +6,10 @@
 #include <sstream>
 
 #include "tools/cli.hpp"
+#include "tests/tools/support.hpp"
 
 using namespace tmesh;
+using namespace tmtest;
 
 namespace {
 
@@ -26,8 +28,6 @@ Mesh build(const std::vector<std::string>& args) {
     std::string o;
     return buildFromArgs(args, o);
 }
-
-bool has(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
 }  // namespace
 

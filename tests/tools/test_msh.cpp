@@ -6,19 +6,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <numbers>
 #include <sstream>
 
 #include "tools/msh.hpp"
+#include "tests/tools/support.hpp"
 
 using namespace tmesh;
+using namespace tmtest;
 
 namespace {
-
-const double PI = std::numbers::pi;
-
-double dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec3 minus(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
 
 Mesh readText(const std::string& text, const std::vector<GroupBC>& groups,
               const std::optional<GroupBC>& rest = std::nullopt) {
@@ -36,8 +32,6 @@ std::string errorOf(const std::string& text, const std::vector<GroupBC>& groups,
     }
     return "";
 }
-
-bool has(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
 // Runs gmsh on a .geo text; returns the path of the .msh written, "" when
 // gmsh is not installed.

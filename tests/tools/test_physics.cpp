@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <numbers>
 #include <sstream>
 
 #include "solver/telma.hpp"
@@ -14,12 +13,12 @@
 #include "tools/cli.hpp"
 #include "tools/datafile.hpp"
 #include "tools/msh.hpp"
+#include "tests/tools/support.hpp"
 
 using namespace tmesh;
+using namespace tmtest;
 
 namespace {
-
-const double PI = std::numbers::pi;
 
 // Reads a data-file text with READIN; the report echo is returned.
 std::string readBack(const std::string& text) {
