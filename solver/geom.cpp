@@ -1,5 +1,6 @@
 // Element geometry: nodes, areas, the per-element frames of INFLU, and the
 // refusal of elements that cannot be integrated.
+#include <algorithm>
 #include <cmath>
 
 #include "solver/telma.hpp"
@@ -10,28 +11,34 @@ std::array<ELDATA, NBEMAX + 1> ELD{};
 
 namespace {
 
-// Relative size below which a length or a sine counts as zero.
-constexpr double DEGTOL = 1.0e-10;
+// Corners of element I as SHAPECHK takes them.
+CORNERS cornersOf(int I) {
+    CORNERS X{};
+    const int NP = std::min(NPE[I], MAXV);
+    for (int M = 1; M <= NP; ++M)
+        for (int K = 1; K <= 3; ++K) X[M - 1][K - 1] = XE[I][M][K];
+    return X;
+}
 
-// Node of element I: the plain average of its corners.
-void centroid(int I, double xc[3]) {
-    const int NP = NPE[I];
-    for (int K = 1; K <= 3; ++K) {
+// Node of an element: the plain average of its NP corners.
+void centroid(int NP, const CORNERS& X, double xc[3]) {
+    for (int K = 0; K < 3; ++K) {
         double s = 0.0;
-        for (int M = 1; M <= NP; ++M) s += XE[I][M][K];
-        xc[K - 1] = s / static_cast<double>(NP);
+        for (int M = 0; M < NP; ++M) s += X[M][K];
+        xc[K] = s / static_cast<double>(NP);
     }
 }
+
+void centroid(int I, double xc[3]) { centroid(NPE[I], cornersOf(I), xc); }
 
 double norm3(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
 // Steps 1, 2, 4, 5 and 7 of INFLU and the corner-only parts of step 8.1:
 // everything that depends on the element alone.
-void frame(int J, const double xc[3], ELDATA& E) {
-    const int NV = NPE[J];
+void frame(int NV, const CORNERS& X, const double xc[3], ELDATA& E) {
     double V[MAXV][3];
     for (int M = 0; M < NV; ++M)
-        for (int K = 0; K < 3; ++K) V[M][K] = XE[J][M + 1][K + 1] - xc[K];
+        for (int K = 0; K < 3; ++K) V[M][K] = X[M][K] - xc[K];
     double E1[3], E2[3];
     for (int K = 0; K < 3; ++K) {
         E1[K] = V[1][K] - V[0][K];
@@ -80,12 +87,50 @@ void frame(int J, const double xc[3], ELDATA& E) {
     E.NV = NV;
 }
 
+void frame(int J, const double xc[3], ELDATA& E) { frame(NPE[J], cornersOf(J), xc, E); }
+
+// Largest distance from the node xc to a corner: the scale of DEGTOL.
+double sizeOf(int NP, const CORNERS& X, const double xc[3]) {
+    double size = 0.0;
+    for (int M = 0; M < NP; ++M) {
+        const double v[3] = {X[M][0] - xc[0], X[M][1] - xc[1], X[M][2] - xc[2]};
+        size = std::fmax(size, norm3(v));
+    }
+    return size;
+}
+
 [[noreturn]] void refuse(std::string_view fmt, std::initializer_list<textio::Item> items) {
     textio::console().write(fmt, items);
     textio::stop("*** FATAL ERROR ***", 1);
 }
 
 }  // namespace
+
+SHAPEFAULT SHAPECHK(int NP, const CORNERS& X) {
+    double xc[3];
+    centroid(NP, X, xc);
+    const double size = sizeOf(NP, X, xc);
+    for (int M = 0; M < NP; ++M) {
+        const int M2 = M == NP - 1 ? 0 : M + 1;
+        const double e[3] = {X[M2][0] - X[M][0], X[M2][1] - X[M][1], X[M2][2] - X[M][2]};
+        if (!(norm3(e) > DEGTOL * size)) return {SHAPE::ZERO_EDGE, M + 1};
+    }
+    double E1[3], E2[3];
+    for (int K = 0; K < 3; ++K) {
+        E1[K] = X[1][K] - X[0][K];
+        E2[K] = X[2][K] - X[1][K];
+    }
+    const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
+                         E1[0] * E2[1] - E1[1] * E2[0]};
+    if (!(norm3(c) > DEGTOL * norm3(E1) * norm3(E2))) return {SHAPE::IN_LINE, 0};
+    // A warped quadrilateral is integrated as its projection, whose edges
+    // must not vanish either.
+    ELDATA E;
+    frame(NP, X, xc, E);
+    for (int M = 0; M < NP; ++M)
+        if (!(E.EL[M] > DEGTOL * size)) return {SHAPE::FLAT_ZERO_EDGE, M + 1};
+    return {SHAPE::OK, 0};
+}
 
 void ELCHK() {
     const int IREF[3] = {IREFX, IREFY, IREFZ};
@@ -98,45 +143,23 @@ void ELCHK() {
         if (KODE[I] < -NBEMAX)
             refuse("(' ELEMENT',I5,' HAS CODE',I7,': FLUX GROUP BEYOND',I5)",
                    {I, KODE[I], NBEMAX});
-        double xc[3];
-        centroid(I, xc);
-        double size = 0.0;
-        for (int M = 1; M <= NP; ++M) {
-            const double v[3] = {XE[I][M][1] - xc[0], XE[I][M][2] - xc[1], XE[I][M][3] - xc[2]};
-            size = std::fmax(size, norm3(v));
-        }
-        for (int M = 1; M <= NP; ++M) {
-            const int M2 = M == NP ? 1 : M + 1;
-            const double e[3] = {XE[I][M2][1] - XE[I][M][1], XE[I][M2][2] - XE[I][M][2],
-                                 XE[I][M2][3] - XE[I][M][3]};
-            if (!(norm3(e) > DEGTOL * size))
-                refuse("(' ELEMENT',I5,' IS DEGENERATE: EDGE',I2,' HAS ZERO LENGTH')", {I, M});
-        }
-        double E1[3], E2[3];
-        for (int K = 0; K < 3; ++K) {
-            E1[K] = XE[I][2][K + 1] - XE[I][1][K + 1];
-            E2[K] = XE[I][3][K + 1] - XE[I][2][K + 1];
-        }
-        const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
-                             E1[0] * E2[1] - E1[1] * E2[0]};
-        if (!(norm3(c) > DEGTOL * norm3(E1) * norm3(E2)))
+        const CORNERS X = cornersOf(I);
+        const SHAPEFAULT f = SHAPECHK(NP, X);
+        if (f.kind == SHAPE::IN_LINE)
             refuse("(' ELEMENT',I5,' IS DEGENERATE: ITS FIRST THREE CORNERS LIE IN ONE LINE')",
                    {I});
-        // A warped quadrilateral is integrated as its projection, whose edges
-        // must not vanish either.
-        ELDATA E;
-        frame(I, xc, E);
-        for (int M = 0; M < NP; ++M)
-            if (!(E.EL[M] > DEGTOL * size))
-                refuse("(' ELEMENT',I5,' IS DEGENERATE: EDGE',I2,' HAS ZERO LENGTH')",
-                       {I, M + 1});
+        if (f.kind != SHAPE::OK)
+            refuse("(' ELEMENT',I5,' IS DEGENERATE: EDGE',I2,' HAS ZERO LENGTH')", {I, f.edge});
         // In an odd plane the element meets its own mirror image with weight
         // -1: its potential is zero by symmetry and its row would vanish.
+        double xc[3];
+        centroid(NP, X, xc);
+        const double size = sizeOf(NP, X, xc);
         for (int K = 0; K < 3; ++K) {
             if (IREF[K] != -1 || IPAR[K] != -1) continue;
             bool inPlane = true;
-            for (int M = 1; M <= NP; ++M)
-                if (!(std::fabs(XE[I][M][K + 1]) <= DEGTOL * size)) inPlane = false;
+            for (int M = 0; M < NP; ++M)
+                if (!(std::fabs(X[M][K]) <= DEGTOL * size)) inPlane = false;
             if (inPlane)
                 refuse("(' ELEMENT',I5,' LIES IN THE ODD SYMMETRY PLANE ',A,' = 0:',"
                        "' ITS POTENTIAL IS ZERO BY SYMMETRY; DO NOT MESH IT')",

@@ -119,6 +119,25 @@ private:
     int N_, next_ = 1;
 };
 
+// Relative size below which a length or a sine counts as zero; lengths are
+// measured against the largest distance from the node to a corner.
+constexpr double DEGTOL = 1.0e-10;
+
+// The corners of one element, corner M (1-based) in slot M - 1.
+using CORNERS = std::array<std::array<double, 3>, MAXV>;
+// What keeps an element's shape from being integrated: an edge of zero
+// length, first three corners in one line, or an edge that vanishes in the
+// plane a warped quadrilateral is flattened to.  `edge` is the edge's number
+// (1..NP) for the two edge faults, 0 otherwise.
+enum class SHAPE { OK, ZERO_EDGE, IN_LINE, FLAT_ZERO_EDGE };
+struct SHAPEFAULT {
+    SHAPE kind;
+    int edge;
+};
+// The first shape fault of an element of NP (3 or 4) corners, in the order
+// ELCHK reports them; touches no shared storage.
+SHAPEFAULT SHAPECHK(int NP, const CORNERS& X);
+
 // Refuses elements the influence formulas cannot integrate: a corner count
 // other than 3 or 4, an edge of zero length, first three corners in one line,
 // an element lying in an odd symmetry plane, a flux group beyond the table.

@@ -1,7 +1,6 @@
 // Command line of telma-mesh.
 #include "tools/cli.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iostream>
@@ -111,23 +110,16 @@ and draw it, coloured by the potential, into KORV.PS with
 
 namespace {
 
-std::string trimPlus(const std::string& s) { return (!s.empty() && s[0] == '+') ? s.substr(1) : s; }
-
-double toReal(const std::string& s0, const std::string& what) {
-    std::string s = trimPlus(s0);
+double toReal(const std::string& s, const std::string& what) {
     double v = 0;
-    auto res = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || res.ec != std::errc() || res.ptr != s.data() + s.size() || !std::isfinite(v))
-        throw MeshError(what + ": expected a number, found \"" + s0 + "\"");
+    if (!textio::parseReal(s, v) || !std::isfinite(v))
+        throw MeshError(what + ": expected a number, found \"" + s + "\"");
     return v;
 }
 
-int toInt(const std::string& s0, const std::string& what) {
-    std::string s = trimPlus(s0);
+int toInt(const std::string& s, const std::string& what) {
     int v = 0;
-    auto res = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || res.ec != std::errc() || res.ptr != s.data() + s.size())
-        throw MeshError(what + ": expected an integer, found \"" + s0 + "\"");
+    if (!textio::parseInt(s, v)) throw MeshError(what + ": expected an integer, found \"" + s + "\"");
     return v;
 }
 
@@ -223,7 +215,7 @@ struct Common {
 };
 
 // Takes an option common to all shapes; false when `opt` is not one.
-bool commonOption(const std::string& opt, Args& a, Common& c, std::string& output, Mesh& scratch) {
+bool commonOption(const std::string& opt, Args& a, Common& c, std::string& output) {
     if (opt == "-o" || opt == "--output") {
         output = a.value(opt);
     } else if (opt == "--title") {
@@ -252,17 +244,13 @@ bool commonOption(const std::string& opt, Args& a, Common& c, std::string& outpu
         Vec3 p = toVec3(a.value(opt), "--line");
         Vec3 q = toVec3(a.value(opt), "--line");
         int n = toInt(a.value(opt), "--line");
-        scratch.ip.clear();
-        addLine(scratch, p, q, n);
-        c.ip.insert(c.ip.end(), scratch.ip.begin(), scratch.ip.end());
+        addLine(c.ip, p, q, n);
     } else if (opt == "--grid") {
         Vec3 p = toVec3(a.value(opt), "--grid");
         Vec3 q = toVec3(a.value(opt), "--grid");
         auto n = splitOn(a.value(opt), ',');
         if (n.size() != 3) throw MeshError("--grid: expected NX,NY,NZ");
-        scratch.ip.clear();
-        addGrid(scratch, p, q, {toInt(n[0], "--grid"), toInt(n[1], "--grid"), toInt(n[2], "--grid")});
-        c.ip.insert(c.ip.end(), scratch.ip.begin(), scratch.ip.end());
+        addGrid(c.ip, p, q, {toInt(n[0], "--grid"), toInt(n[1], "--grid"), toInt(n[2], "--grid")});
     } else {
         return false;
     }
@@ -281,13 +269,12 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
     Args a(args);
     std::string shape = a.next();
     Common c;
-    Mesh scratch;
     Mesh m;
     if (shape == "box") {
         BoxParams s;
         while (!a.done()) {
             std::string opt = a.next();
-            if (commonOption(opt, a, c, output, scratch)) continue;
+            if (commonOption(opt, a, c, output)) continue;
             if (opt == "--min") s.lo = toVec3(a.value(opt), opt);
             else if (opt == "--max") s.hi = toVec3(a.value(opt), opt);
             else if (opt == "--div") {
@@ -313,7 +300,7 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
         SphereParams s;
         while (!a.done()) {
             std::string opt = a.next();
-            if (commonOption(opt, a, c, output, scratch)) continue;
+            if (commonOption(opt, a, c, output)) continue;
             if (opt == "--radius") s.r = toReal(a.value(opt), opt);
             else if (opt == "--centre" || opt == "--center") s.c = toVec3(a.value(opt), opt);
             else if (opt == "--level") s.level = toInt(a.value(opt), opt);
@@ -334,7 +321,7 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
         bool flipAll = false;
         while (!a.done()) {
             std::string opt = a.next();
-            if (commonOption(opt, a, c, output, scratch)) continue;
+            if (commonOption(opt, a, c, output)) continue;
             if (opt == "--group") {
                 std::string name = a.value(opt);
                 Condition sp = toCondition(a.value(opt), "--group " + name, false, true);
@@ -358,8 +345,6 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
         if (orient != 0) orientClosed(m, orient > 0);
         if (flipAll)
             for (Element& e : m.el) flip(e);
-    } else if (shape == "--help" || shape == "-h") {
-        throw MeshError("--help stands alone");
     } else {
         throw MeshError("unknown shape \"" + shape + "\": expected box, sphere or gmsh");
     }
@@ -398,7 +383,6 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             if (!out) throw MeshError("cannot write to standard output");
         } else {
             std::ofstream os = textio::openUnknown(output);
-            if (!os) throw MeshError("cannot create " + output);
             os << text.str();
             os.close();
             if (!os) throw MeshError("cannot write " + output);

@@ -302,22 +302,22 @@ void splitAlong(Mesh& m, int axis) {
 
 // ---------------------------------------------------------------- internal points
 
-void addLine(Mesh& m, const Vec3& a, const Vec3& b, int n) {
+void addLine(std::vector<Vec3>& ip, const Vec3& a, const Vec3& b, int n) {
     if (n < 1) throw MeshError("line: the number of points must be at least 1");
     for (int i = 0; i < n; ++i) {
         Vec3 p;
         for (int k = 0; k < 3; ++k) p[k] = (n == 1) ? a[k] : step(a[k], b[k], i, n - 1);
-        m.ip.push_back(p);
+        ip.push_back(p);
     }
 }
 
-void addGrid(Mesh& m, const Vec3& a, const Vec3& b, const std::array<int, 3>& n) {
+void addGrid(std::vector<Vec3>& ip, const Vec3& a, const Vec3& b, const std::array<int, 3>& n) {
     for (int k = 0; k < 3; ++k)
         if (n[k] < 1) throw MeshError("grid: the number of points along each axis must be at least 1");
     auto coord = [&](int k, int i) { return n[k] == 1 ? a[k] : step(a[k], b[k], i, n[k] - 1); };
     for (int iz = 0; iz < n[2]; ++iz)
         for (int iy = 0; iy < n[1]; ++iy)
-            for (int ix = 0; ix < n[0]; ++ix) m.ip.push_back({coord(0, ix), coord(1, iy), coord(2, iz)});
+            for (int ix = 0; ix < n[0]; ++ix) ip.push_back({coord(0, ix), coord(1, iy), coord(2, iz)});
 }
 
 // ---------------------------------------------------------------- orientation
@@ -449,18 +449,25 @@ void checkForSolver(const Mesh& m) {
             throw MeshError(which + ": flux group " + std::to_string(-e.bc.kode) + " is beyond " +
                             std::to_string(NBEMAX));
         if (!std::isfinite(e.bc.vbc)) throw MeshError(which + ": the prescribed value is not finite");
-        double longest = 0;
+        telma::CORNERS x{};
         for (int j = 0; j < e.npe; ++j) {
             for (int k = 0; k < 3; ++k)
                 if (!std::isfinite(e.x[j][k])) throw MeshError(which + ": a coordinate is not finite");
-            longest = std::max(longest, norm(sub(e.x[(j + 1) % e.npe], e.x[j])));
+            x[j] = e.x[j];
         }
-        for (int j = 0; j < e.npe; ++j)
-            if (norm(sub(e.x[(j + 1) % e.npe], e.x[j])) <= 1e-12 * longest)
-                throw MeshError(which + " has an edge of zero length at " + str(e.x[j]));
-        Vec3 e1 = sub(e.x[1], e.x[0]), e2 = sub(e.x[2], e.x[1]);
-        if (norm(cross(e1, e2)) <= 1e-12 * norm(e1) * norm(e2))
+        // The solver's own test, so that what is written here is never refused there.
+        const telma::SHAPEFAULT f = telma::SHAPECHK(e.npe, x);
+        switch (f.kind) {
+        case telma::SHAPE::OK:
+            break;
+        case telma::SHAPE::ZERO_EDGE:
+            throw MeshError(which + " has an edge of zero length at " + str(e.x[f.edge - 1]));
+        case telma::SHAPE::IN_LINE:
             throw MeshError(which + ": its first three corners lie on one line");
+        case telma::SHAPE::FLAT_ZERO_EDGE:
+            throw MeshError(which + " is so warped that edge " + std::to_string(f.edge) +
+                            " has zero length in the plane the solver flattens it to");
+        }
     }
     for (std::size_t i = 0; i < m.ip.size(); ++i)
         for (int k = 0; k < 3; ++k)

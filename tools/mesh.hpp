@@ -98,11 +98,12 @@ void splitAlong(Mesh& m, int axis);
 
 // ---------------------------------------------------------------- internal points
 
-// n >= 1 points from a to b, both ends included (n = 1: a alone).
-void addLine(Mesh& m, const Vec3& a, const Vec3& b, int n);
+// n >= 1 points from a to b, both ends included (n = 1: a alone), appended
+// to ip.
+void addLine(std::vector<Vec3>& ip, const Vec3& a, const Vec3& b, int n);
 // A regular grid of n[0] x n[1] x n[2] points filling the box from a to b,
 // x varying fastest; a count of 1 puts the points at a's coordinate.
-void addGrid(Mesh& m, const Vec3& a, const Vec3& b, const std::array<int, 3>& n);
+void addGrid(std::vector<Vec3>& ip, const Vec3& a, const Vec3& b, const std::array<int, 3>& n);
 
 // ---------------------------------------------------------------- orientation
 
@@ -126,8 +127,8 @@ double signedVolume(const Mesh& m);
 
 // Refuses a mesh the solver cannot read or would divide by zero on: element
 // and point counts beyond its tables, corner counts other than 3 or 4, flux
-// groups beyond its table, coordinates that are not finite, edges of zero
-// length, first three corners in one line.
+// groups beyond its table, coordinates that are not finite, and element
+// shapes the solver refuses (its SHAPECHK, with its tolerance).
 void checkForSolver(const Mesh& m);
 
 }  // namespace tmesh

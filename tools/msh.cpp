@@ -80,13 +80,12 @@ public:
             fail("expected a number (" + what + "), found \"" + w + "\"");
         return v;
     }
-    // Words [from, from + n) must exist.
+    // The line must hold at least n words.
     void needWords(const std::vector<std::string>& w, std::size_t n, const std::string& what) const {
         if (w.size() < n) fail("expected " + std::to_string(n) + " values (" + what + "), found " +
                                std::to_string(w.size()));
     }
     int line() const { return lineno_; }
-    const std::string& file() const { return file_; }
 
 private:
     std::istream& in_;
@@ -238,15 +237,9 @@ void addElement(Lines& L, Reading& r, long long tag, int type, std::vector<long 
     std::vector<long long> key = nodes;
     std::sort(key.begin(), key.end());
     auto [it, fresh] = r.seen.emplace(key, r.elems.size());
-    if (!fresh) {
-        for (long long p : phys)
-            if (p != 0) r.elems[it->second].phys.insert(p);
-        return;
-    }
-    RawElement e{tag, L.line(), std::move(nodes), {}};
+    if (fresh) r.elems.push_back(RawElement{tag, L.line(), std::move(nodes), {}});
     for (long long p : phys)
-        if (p != 0) e.phys.insert(p);
-    r.elems.push_back(std::move(e));
+        if (p != 0) r.elems[it->second].phys.insert(p);
 }
 
 void readElements(Lines& L, Reading& r) {
@@ -348,6 +341,10 @@ Mesh readMsh(std::istream& in, const std::string& file, const std::vector<GroupB
                 throw MeshError("physical surface " + groupText(r, tag) + " is given a condition twice");
     }
 
+    // "file:line: element N", the start of a message about one element.
+    auto where = [&](const RawElement& e) {
+        return file + ":" + std::to_string(e.line) + ": element " + std::to_string(e.tag);
+    };
     Mesh m;
     for (const RawElement& e : r.elems) {
         std::set<std::size_t> hit;
@@ -357,8 +354,7 @@ Mesh readMsh(std::istream& in, const std::string& file, const std::vector<GroupB
         }
         const GroupBC* gb = nullptr;
         if (hit.size() > 1) {
-            throw MeshError(file + ":" + std::to_string(e.line) + ": element " + std::to_string(e.tag) +
-                            " is in physical surfaces \"" + groups[*hit.begin()].name + "\" and \"" +
+            throw MeshError(where(e) + " is in physical surfaces \"" + groups[*hit.begin()].name + "\" and \"" +
                             groups[*std::next(hit.begin())].name + "\", both given a condition");
         } else if (hit.size() == 1) {
             gb = &groups[*hit.begin()];
@@ -368,8 +364,7 @@ Mesh readMsh(std::istream& in, const std::string& file, const std::vector<GroupB
             throw MeshError(file + ": physical surface " + groupText(r, *e.phys.begin()) +
                             " has no boundary condition (give it one with --group, or use --rest)");
         } else {
-            throw MeshError(file + ":" + std::to_string(e.line) + ": element " + std::to_string(e.tag) +
-                            " is in no physical surface (give the others a condition with --rest)");
+            throw MeshError(where(e) + " is in no physical surface (give the others a condition with --rest)");
         }
         Element el;
         el.npe = int(e.nodes.size());
@@ -377,8 +372,8 @@ Mesh readMsh(std::istream& in, const std::string& file, const std::vector<GroupB
         for (int j = 0; j < el.npe; ++j) {
             auto it = r.nodes.find(e.nodes[j]);
             if (it == r.nodes.end())
-                throw MeshError(file + ":" + std::to_string(e.line) + ": element " + std::to_string(e.tag) +
-                                " refers to node " + std::to_string(e.nodes[j]) + ", which is not defined");
+                throw MeshError(where(e) + " refers to node " + std::to_string(e.nodes[j]) +
+                                ", which is not defined");
             for (int k = 0; k < 3; ++k) el.x[j][k] = it->second[k] * scale;
         }
         if (gb->flip) flip(el);

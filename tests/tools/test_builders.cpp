@@ -5,19 +5,15 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <numbers>
 #include <set>
 
 #include "tools/mesh.hpp"
+#include "tests/tools/support.hpp"
 
 using namespace tmesh;
+using namespace tmtest;
 
 namespace {
-
-const double PI = std::numbers::pi;
-
-double dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec3 minus(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
 
 // Each undirected edge with the number of elements using it in each sense.
 std::map<std::pair<Vec3, Vec3>, std::pair<int, int>> edgeUse(const Mesh& m) {
@@ -71,6 +67,16 @@ std::multiset<std::vector<Vec3>> keys(const Mesh& m) {
     return s;
 }
 
+// The message of the MeshError checkForSolver throws ("" when none).
+std::string refusal(const Mesh& m) {
+    try {
+        checkForSolver(m);
+    } catch (const MeshError& e) {
+        return e.what();
+    }
+    return "";
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- box
@@ -105,11 +111,8 @@ TEST(Box, SubdividedFacesCoverTheSurfaceWithOutwardNormals) {
     Mesh m = makeBox(s);
     // zmin/zmax 6x3, ymin/ymax 6x2, xmin/xmax 3x2
     EXPECT_EQ(m.el.size(), 2u * (18 + 12 + 6));
-    double a = 0;
-    for (const Element& e : m.el) a += area(e);
     double lx = 3, ly = 1.5, lz = 0.75;
-    EXPECT_NEAR(a, 2 * (lx * ly + lx * lz + ly * lz), 1e-12);
-    EXPECT_NEAR(totalArea(m), a, 0);
+    EXPECT_NEAR(totalArea(m), 2 * (lx * ly + lx * lz + ly * lz), 1e-12);
     EXPECT_NEAR(signedVolume(m), lx * ly * lz, 1e-12);
     Vec3 mid{0.5, 0.75, 0.875};
     for (const Element& e : m.el) EXPECT_GT(dot(unitNormal(e), minus(centroid(e), mid)), 0);
@@ -381,27 +384,27 @@ TEST(Symmetry, RefusesBadArguments) {
 
 TEST(InternalPoints, LineIncludesBothEndsExactly) {
     Mesh m;
-    addLine(m, {0, 0, 0.1}, {0, 0, 0.9}, 9);
+    addLine(m.ip, {0, 0, 0.1}, {0, 0, 0.9}, 9);
     ASSERT_EQ(m.ip.size(), 9u);
     EXPECT_EQ(m.ip.front(), (Vec3{0, 0, 0.1}));
     EXPECT_EQ(m.ip.back(), (Vec3{0, 0, 0.9}));
     EXPECT_NEAR(m.ip[4][2], 0.5, 1e-15);
-    addLine(m, {1, 2, 3}, {4, 5, 6}, 1);
+    addLine(m.ip, {1, 2, 3}, {4, 5, 6}, 1);
     ASSERT_EQ(m.ip.size(), 10u);
     EXPECT_EQ(m.ip.back(), (Vec3{1, 2, 3}));
-    EXPECT_THROW(addLine(m, {0, 0, 0}, {1, 1, 1}, 0), MeshError);
+    EXPECT_THROW(addLine(m.ip, {0, 0, 0}, {1, 1, 1}, 0), MeshError);
 }
 
 TEST(InternalPoints, GridVariesXFastest) {
     Mesh m;
-    addGrid(m, {0, 0, 0}, {1, 2, 3}, {3, 2, 1});
+    addGrid(m.ip, {0, 0, 0}, {1, 2, 3}, {3, 2, 1});
     ASSERT_EQ(m.ip.size(), 6u);
     EXPECT_EQ(m.ip[0], (Vec3{0, 0, 0}));
     EXPECT_EQ(m.ip[1], (Vec3{0.5, 0, 0}));
     EXPECT_EQ(m.ip[2], (Vec3{1, 0, 0}));
     EXPECT_EQ(m.ip[3], (Vec3{0, 2, 0}));
     EXPECT_EQ(m.ip[5], (Vec3{1, 2, 0}));
-    EXPECT_THROW(addGrid(m, {0, 0, 0}, {1, 1, 1}, {2, 0, 2}), MeshError);
+    EXPECT_THROW(addGrid(m.ip, {0, 0, 0}, {1, 1, 1}, {2, 0, 2}), MeshError);
 }
 
 // ---------------------------------------------------------------- orientation
@@ -495,7 +498,8 @@ TEST(CheckForSolver, RefusesWhatTheSolverCannotTake) {
 
     m = ok;
     m.el[2].x[1] = m.el[2].x[0];  // edge of zero length
-    EXPECT_THROW(checkForSolver(m), MeshError);
+    EXPECT_TRUE(has(refusal(m), "element 3 has an edge of zero length at (0.000000, 0.000000, 0.000000)"))
+        << refusal(m);
     m = ok;
     m.el[2].npe = 3;
     m.el[2].x[1] = {0.5, 0, 0};  // first three corners in one line
@@ -509,4 +513,28 @@ TEST(CheckForSolver, RefusesWhatTheSolverCannotTake) {
     EXPECT_THROW(checkForSolver(m), MeshError);
     m.el[0].bc.kode = -4600;
     EXPECT_NO_THROW(checkForSolver(m));
+}
+
+// The shapes the solver refuses, at the solver's tolerance: what passes here
+// must pass its element check.
+TEST(CheckForSolver, RefusesShapesAtTheSolversTolerance) {
+    Mesh m = makeBox(BoxParams{});
+    m.el.resize(1);
+    Element& e = m.el[0];
+    // A sliver: its sine 1e-11 is below the solver's 1e-10.
+    e.npe = 3;
+    e.x = {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{2, 1e-11, 0}, Vec3{}};
+    EXPECT_EQ(refusal(m), "element 1: its first three corners lie on one line");
+    e.x[2] = {2, 1e-9, 0};
+    EXPECT_EQ(refusal(m), "");
+    // The fourth corner straight above the third: the edge from the third to
+    // the fourth vanishes once the quadrilateral is flattened.
+    e.npe = 4;
+    e.x = {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{1, 1, 0}, Vec3{1, 1, 1}};
+    EXPECT_EQ(refusal(m), "element 1 is so warped that edge 3 has zero length in the plane the solver "
+                          "flattens it to");
+    // An edge short against the element, though not against 1e-12 of it.
+    e.x = {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{1, 1, 0}, Vec3{0, 1, 0}};
+    e.x[3] = {0, 1e-11, 0};
+    EXPECT_EQ(refusal(m), "element 1 has an edge of zero length at (0.000000, 0.000000, 0.000000)");
 }

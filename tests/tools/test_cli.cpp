@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "tools/cli.hpp"
+#include "tests/tools/support.hpp"
 
 using namespace tmesh;
+using namespace tmtest;
 
 namespace {
 
@@ -25,8 +28,6 @@ Mesh build(const std::vector<std::string>& args) {
     std::string o;
     return buildFromArgs(args, o);
 }
-
-bool has(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
 }  // namespace
 
@@ -67,6 +68,9 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{"box", "--face", "zmin", "u=1,div=3"}, "div=NAxNB"},
         {{"sphere", "--bc", "u=1,div=2x2"}, "unknown item \"div=2x2\""},
         {{"sphere", "--level", "2.5"}, "expected an integer"},
+        {{"sphere", "--level", "+-1"}, "expected an integer, found \"+-1\""},
+        {{"sphere", "--centre", "+-1,0,0"}, "expected a number, found \"+-1\""},
+        {{"sphere", "--radius", "1e999"}, "expected a number, found \"1e999\""},
         {{"sphere", "--level", "5"}, "at most 4600"},
         {{"sphere", "--radius", "-1"}, "radius must be positive"},
         {{"sphere", "--sym", "w=even"}, "axis x, y or z"},
@@ -138,7 +142,30 @@ TEST(Cli, WritesTheFileAndSaysWhat) {
     Outcome bad = run({"box", "--title", " RESULTS", "-o", path});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(std::filesystem::file_size(path), size);
+    // A file that cannot be made: the name in the message, status 1.
+    std::string nodir = (std::filesystem::current_path() / "no-such-dir" / "x.in").string();
+    Outcome none = run({"box", "-o", nodir});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(has(none.err, "telma-mesh: " + nodir)) << none.err;
+    EXPECT_TRUE(none.out.empty());
     Outcome s = run({"sphere", "--level", "0", "-o", "-"});
     EXPECT_EQ(s.status, 0);
     EXPECT_EQ(s.out.substr(0, s.out.find('\n')), "telma-mesh sphere --level 0 -o -");
+}
+
+// A .msh sliver the solver would refuse: refused here, and no file written.
+TEST(Cli, RefusesASliverTheSolverWouldRefuse) {
+    namespace fs = std::filesystem;
+    const fs::path msh = fs::current_path() / "cli_sliver.msh";
+    const fs::path in = fs::current_path() / "cli_sliver.in";
+    std::ofstream(msh) << "$MeshFormat\n2.2 0 8\n$EndMeshFormat\n"
+                          "$Nodes\n3\n1 0 0 0\n2 1 0 0\n3 2 1e-11 0\n$EndNodes\n"
+                          "$Elements\n1\n1 2 2 1 1 1 2 3\n$EndElements\n";
+    fs::remove(in);
+    Outcome r = run({"gmsh", msh.string(), "--rest", "u=1", "-o", in.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, "telma-mesh: ")) << r.err;
+    EXPECT_TRUE(has(r.err, "element 1: its first three corners lie on one line")) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_FALSE(fs::exists(in));
 }

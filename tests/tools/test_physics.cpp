@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <numbers>
 #include <sstream>
 
 #include "solver/telma.hpp"
@@ -14,12 +13,12 @@
 #include "tools/cli.hpp"
 #include "tools/datafile.hpp"
 #include "tools/msh.hpp"
+#include "tests/tools/support.hpp"
 
 using namespace tmesh;
+using namespace tmtest;
 
 namespace {
-
-const double PI = std::numbers::pi;
 
 // Reads a data-file text with READIN; the report echo is returned.
 std::string readBack(const std::string& text) {
@@ -69,7 +68,7 @@ TEST(ReadBack, SolverReadsExactlyWhatTheToolBuilt) {
     Mesh m = makeSphere(s);
     cutSymmetry(m, 0, 1, 1);
     cutSymmetry(m, 2, -1, -1);
-    addLine(m, {0.1, 0.2, -2}, {3, 0.7, -5}, 7);
+    addLine(m.ip, {0.1, 0.2, -2}, {3, 0.7, -5}, 7);
     m.title = "read back";
     readBack([&] {
         std::ostringstream os;
@@ -139,7 +138,7 @@ TEST(Physics, SphereCapacitanceApproachesTheRadius) {
     EXPECT_LT(capacitance(), r);
     // The potential outside falls off as r / distance.
     Mesh m = sphere(3, r);  // 1280 elements
-    addLine(m, {3, 0, 0}, {0, 0, 6}, 2);
+    addLine(m.ip, {3, 0, 0}, {0, 0, 6}, 2);
     solve(m);
     double err3 = std::fabs(capacitance() / r - 1);
     EXPECT_LT(capacitance(), r);
@@ -207,7 +206,7 @@ Mesh harmonicBox(int div, U u, G grad) {
             e.bc = {1, g[0] * n[0] + g[1] * n[1] + g[2] * n[2]};
         }
     }
-    addGrid(m, {0.3, 0.3, 0.3}, {0.7, 0.7, 0.7}, {3, 3, 3});
+    addGrid(m.ip, {0.3, 0.3, 0.3}, {0.7, 0.7, 0.7}, {3, 3, 3});
     return m;
 }
 
