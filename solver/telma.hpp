@@ -69,7 +69,7 @@ int SOLVE(textio::OutUnit& rep);
 // its plain reference through the same steps.
 struct PHASES {
     void (*ASSEMB)();
-    bool (*DOMTST)(int N);
+    bool (*DOMTST)(int N);  // null: no dominance test and no message
     const double* A;  // the matrix ASSEMB fills, as ITSOLV reads it
     bool (*ITSOLV)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
                    int& IER);

@@ -1,0 +1,51 @@
+// The compressed solve: the boundary system held as a hierarchical matrix
+// built by adaptive cross approximation from the closed-form coefficients,
+// solved by restarted GMRES, for problems of any size.
+#pragma once
+
+#include "textio/textio.hpp"
+
+namespace telma {
+
+// Default tolerance of the compressed solve: GMRES stops at a relative
+// residual ||B - A x|| / ||B|| of HMTOL; the blocks are approximated to
+// HMTOL / 10.  With it U, Q and the fluxes agree with the Gauss-Seidel solve
+// to about 1e-8 of their largest magnitude.
+constexpr double HMTOL = 1.0e-8;
+
+// A linear operator of order N for GMRES: y = A x, and optionally the
+// preconditioner y = M^-1 x.  CTX is passed back to both.
+struct LINOP {
+    int N;
+    void (*MULT)(void* CTX, const double* X, double* Y);
+    void (*PREC)(void* CTX, const double* X, double* Y);  // null: none
+    void* CTX;
+};
+
+// Restarted GMRES, right-preconditioned, on A x = B from the start X, until
+// the relative residual ||B - A x|| / ||B|| is at most EPS or MAXIT
+// iterations.  Writes a console line every iteration.  On return X is the
+// iterate, NIT the iterations made and RES its relative residual; returns
+// false when EPS was not reached.
+bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, int& NIT,
+           double& RES);
+
+// Steps 7 to 13 with the compressed operator: compresses the system of
+// nodes 1..NBE and its right-hand side, solves it to the relative residual
+// EPS and leaves the solution in B(1..NBE), as ITSOLV does.  Console lines
+// give the compression progress, the memory of the compressed operator, the
+// iterations and the final relative residual.  Returns false when EPS was
+// not reached.
+bool HMSOLV(double EPS);
+
+// INTPTS with a compressed operator of the field points (each internal point
+// and its three displaced points) against the elements when there are many
+// points; the direct sum otherwise.  EPS as for HMSOLV.
+void HMINTP(double EPS);
+
+// Steps 6 to 17 of the run with HMSOLV and HMINTP in place of the
+// assembly, the Gauss-Seidel solve and INTPTS.  Returns the exit status: 0,
+// or 1 when the solve did not reach EPS.
+int HMRUN(textio::OutUnit& rep, double EPS);
+
+}  // namespace telma

@@ -1,0 +1,359 @@
+// The compressed solve: hierarchical matrices of the boundary coefficients,
+// built by adaptive cross approximation, applied inside GMRES.
+#include <hmat/hmat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "QVLIB/STPWATCH/stpwatch.hpp"
+#include "solver/hmat.hpp"
+#include "solver/telma.hpp"
+
+namespace telma {
+
+namespace {
+
+// Largest cluster of a leaf, and the admissibility parameter: a block is
+// approximated when the smaller of its two clusters is at most ETA times as
+// wide as their distance.
+constexpr int LEAF = 64;
+const double ETA = getenv("ETA") ? atof(getenv("ETA")) : 2.0;
+// The blocks are approximated to this fraction of the solve's tolerance.
+const double ACAFRAC = getenv("ACAF") ? atof(getenv("ACAF")) : 1;
+// Tolerance of the coarse copy whose LU factorisation preconditions GMRES.
+constexpr double PRETOL = 1.0e-2;
+constexpr int MAXITER = 1000;  // GMRES iterations at most
+
+hmat_interface_t& HI() {
+    static hmat_interface_t hi = [] {
+        hmat_interface_t h;
+        hmat_settings_t s;
+        hmat_get_parameters(&s);
+        s.maxLeafSize = LEAF;
+        s.compressionMinLeafSize = 0;
+        hmat_set_parameters(&s);
+        hmat_init_default_interface(&h, HMAT_DOUBLE_PRECISION);
+        h.init();
+        return h;
+    }();
+    return hi;
+}
+
+// The matrix of one compressed operator: row i belongs to the field point
+// P(:,i), column j to element j + 1, and the entry is
+// WH(j) HS + WG(j) GS, with GS and HS the image-summed coefficients of the
+// element for the point, HS starting at -1/2 where the point is the element's
+// own node (FREE and i = j).
+struct KERNEL {
+    const double* P;
+    std::vector<double> WH, WG;
+    bool FREE;
+};
+
+double entry(const KERNEL& K, int i, int j) {
+    const double wh = K.WH[j], wg = K.WG[j];
+    if (wh == 0.0 && wg == 0.0) return 0.0;
+    double GS = 0.0, HS = K.FREE && i == j ? -0.5 : 0.0;
+    INFSYM(K.P[3 * i], K.P[3 * i + 1], K.P[3 * i + 2], j + 1, GS, HS);
+    return wh * HS + wg * GS;
+}
+
+// One compression: its kernel, and its progress lines, written as each
+// tenth of the blocks is begun when SHOW is set.
+struct JOB {
+    const KERNEL* K;
+    bool SHOW;
+    long done, total;
+};
+
+// One block: its rows and columns in the caller's numbering.
+struct BLOCK {
+    const KERNEL* K;
+    const int *rows, *cols;
+};
+
+void release(void* d) { delete static_cast<BLOCK*>(d); }
+
+void prepare(int row_start, int, int col_start, int, int* row_hmat2client, int*,
+             int* col_hmat2client, int*, void* context, hmat_block_info_t* info) {
+    if (info->needed_memory == 0) {
+        info->needed_memory = sizeof(BLOCK);
+        return;
+    }
+    JOB& job = *static_cast<JOB*>(context);
+    if (job.SHOW && job.total > 0 && (job.done * 10 / job.total) != ((job.done + 1) * 10 / job.total)) {
+        float t;
+        qvlib::SWTIME(t);
+        textio::console().write("(' Compression block #',i8,'/',i8,', time :',f8.3)",
+                                {static_cast<int>(job.done + 1), static_cast<int>(job.total), t});
+    }
+    ++job.done;
+    info->block_type = hmat_block_full;
+    info->user_data = new BLOCK{job.K, row_hmat2client + row_start, col_hmat2client + col_start};
+    info->release_user_data = release;
+    info->is_guaranteed_null_row = nullptr;
+    info->is_guaranteed_null_col = nullptr;
+    info->number_of_strata = 1;
+}
+
+// Entries of a block, whole or one row or column of it, column by column;
+// shared among the threads when there are enough of them.
+void compute(void* data, int r0, int nr, int c0, int nc, void* out) {
+    const BLOCK& b = *static_cast<BLOCK*>(data);
+    double* v = static_cast<double*>(out);
+    const long n = static_cast<long>(nr) * nc;
+#pragma omp parallel for schedule(static) if (n >= 256)
+    for (long k = 0; k < n; ++k) {
+        const int r = static_cast<int>(k % nr), c = static_cast<int>(k / nr);
+        v[k] = entry(*b.K, b.rows[r0 + r], b.cols[c0 + c]);
+    }
+}
+
+// Cluster tree of points or elements.  Each dof is given the points it
+// covers: the element's corners, or the field point alone.  The coordinates
+// are folded into the meshed side of every symmetry plane (x to |x| for a
+// plane x = 0): the distance of two folded points is the smallest distance
+// between one and the images of the other, so a block is admissible only
+// when every image of its column cluster is far from its row cluster.  A
+// dof crossing a plane also covers its foot on the plane.
+hmat_cluster_tree_t* tree(int n, bool elements, const double* P) {
+    const int sym[3] = {ISYMX, ISYMY, ISYMZ};
+    std::vector<double> xyz;
+    std::vector<unsigned> off(n), ids;
+    for (int i = 0; i < n; ++i) {
+        const int nv = elements ? NPE[i + 1] : 1;
+        bool below[3] = {}, above[3] = {};
+        for (int M = 1; M <= nv; ++M) {
+            ids.push_back(static_cast<unsigned>(xyz.size() / 3));
+            for (int K = 0; K < 3; ++K) {
+                const double x = elements ? XE[i + 1][M][K + 1] : P[3 * i + K];
+                below[K] = below[K] || x < 0.0;
+                above[K] = above[K] || x > 0.0;
+                xyz.push_back(sym[K] != 0 ? std::fabs(x) : x);
+            }
+        }
+        for (int K = 0; K < 3; ++K)
+            if (sym[K] != 0 && below[K] && above[K]) {
+                ids.push_back(static_cast<unsigned>(xyz.size() / 3));
+                const std::size_t c = ids[ids.size() - 2] * 3;
+                for (int L = 0; L < 3; ++L) xyz.push_back(L == K ? 0.0 : xyz[c + L]);
+            }
+        off[i] = static_cast<unsigned>(ids.size());
+    }
+    hmat_clustering_algorithm_t* median = hmat_create_clustering_median();
+    hmat_clustering_algorithm_t* algo = hmat_create_clustering_max_dof(median, LEAF);
+    hmat_cluster_tree_builder_t* ctb = hmat_create_cluster_tree_builder(algo);
+    hmat_cluster_tree_create_context_t ctx{};
+    ctx.dimension = 3;
+    ctx.number_of_points = static_cast<unsigned>(xyz.size() / 3);
+    ctx.coordinates = xyz.data();
+    ctx.number_of_dof = static_cast<unsigned>(n);
+    ctx.span_offsets = off.data();
+    ctx.spans = ids.data();
+    ctx.group_index = nullptr;
+    ctx.builder = ctb;
+    hmat_cluster_tree_t* t = hmat_create_cluster_tree_generic(&ctx);
+    hmat_delete_cluster_tree_builder(ctb);
+    hmat_delete_clustering(algo);
+    hmat_delete_clustering(median);
+    return t;
+}
+
+// A compressed operator of kernel K, rows on the tree R, columns on C.
+// PROGRESS: write the progress lines.
+hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double eps,
+                        bool PROGRESS) {
+    hmat_interface_t& hi = HI();
+    hmat_admissibility_t* adm = hmat_create_admissibility_standard(ETA);
+    hmat_matrix_t* m = hi.create_empty_hmatrix_admissibility(R, C, 0, adm);
+    hmat_delete_admissibility(adm);
+    hi.set_low_rank_epsilon(m, eps);
+    hmat_assemble_context_t ctx;
+    hmat_assemble_context_init(&ctx);
+    hmat_info_t info;
+    hi.get_info(m, &info);
+    JOB job{&K, PROGRESS, 0, static_cast<long>(info.full_count + info.rk_count)};
+    ctx.user_context = &job;
+    ctx.prepare = prepare;
+    ctx.block_compute = compute;
+    ctx.compression = hmat_create_compression_aca_plus(eps);
+    ctx.progress = nullptr;
+    hi.assemble_generic(m, &ctx);
+    hmat_delete_compression(ctx.compression);
+    return m;
+}
+
+// Writes the memory of a compressed operator against the dense matrix.
+void memory(hmat_matrix_t* m) {
+    hmat_info_t info;
+    HI().get_info(m, &info);
+    const double mb = static_cast<double>(info.compressed_size) * sizeof(double) / 1048576.0;
+    const double pc = 100.0 * static_cast<double>(info.compressed_size) /
+                      static_cast<double>(info.uncompressed_size);
+    textio::console().write("(' Compressed matrix :',f10.1,' MB,',f7.2,' % of dense')", {mb, pc});
+}
+
+// y = alpha M x + beta y, both vectors in the hierarchical numbering.
+void gemv(hmat_matrix_t* m, const double* x, double* y, double beta) {
+    const double one = 1.0;
+    HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(x), &beta, y, 1);
+}
+
+// The system matrix and its preconditioner for GMRES.
+struct SYSTEM {
+    hmat_matrix_t* A;
+    hmat_matrix_t* LU;
+};
+
+void mult(void* c, const double* x, double* y) { gemv(static_cast<SYSTEM*>(c)->A, x, y, 0.0); }
+
+void precond(void* c, const double* x, double* y) {
+    const SYSTEM& s = *static_cast<SYSTEM*>(c);
+    std::copy(x, x + NBE, y);
+    HI().solve_dense(s.LU, y, 1);
+}
+
+// The nodes as field points, 3 coordinates each.
+std::vector<double> nodes() {
+    std::vector<double> P(3 * static_cast<std::size_t>(NBE));
+    for (int I = 1; I <= NBE; ++I)
+        for (int K = 0; K < 3; ++K) P[3 * (I - 1) + K] = XC[I][K + 1];
+    return P;
+}
+
+}  // namespace
+
+bool HMSOLV(double EPS) {
+    textio::OutUnit& con = textio::console();
+    hmat_interface_t& hi = HI();
+    const int N = NBE;
+    const std::vector<double> P = nodes();
+    hmat_cluster_tree_t* T = tree(N, true, nullptr);
+    // The system matrix, and the known terms whose row sums, their columns
+    // weighted by the prescribed values, are the right-hand side.
+    KERNEL KA{P.data(), std::vector<double>(N), std::vector<double>(N), true};
+    KERNEL KB = KA;
+    for (int J = 1; J <= N; ++J) {
+        const bool u = KODE[J] <= 0;  // potential prescribed
+        KA.WH[J - 1] = u ? 0.0 : -1.0;
+        KA.WG[J - 1] = u ? 1.0 : 0.0;
+        KB.WH[J - 1] = u ? VBC[J] : 0.0;
+        KB.WG[J - 1] = u ? 0.0 : -VBC[J];
+    }
+    qvlib::SWSTRT();
+    // the two compressions side by side, each on one thread
+    SYSTEM S{nullptr, nullptr};
+    hmat_matrix_t* R = nullptr;
+#pragma omp parallel sections num_threads(2)
+    {
+#pragma omp section
+        S.A = compress(KA, T, T, ACAFRAC * EPS, true);
+#pragma omp section
+        R = compress(KB, T, T, ACAFRAC * EPS, false);
+    }
+    memory(S.A);
+    std::vector<double> ones(N, 1.0), b(N);
+    gemv(R, ones.data(), b.data(), 0.0);
+    hi.destroy(R);
+    S.LU = hi.copy(S.A);
+    hi.set_low_rank_epsilon(S.LU, PRETOL);
+    hi.truncate(S.LU);
+    hmat_factorization_context_t fc;
+    hmat_factorization_context_init(&fc);
+    fc.factorization = hmat_factorization_lu;
+    fc.progress = nullptr;
+    hi.factorize_generic(S.LU, &fc);
+    float t;
+    qvlib::SWTIME(t);
+    con.write("(' Preconditioner factorised, time :',f8.3)", {t});
+
+    std::vector<double> x(N, 0.0);
+    const LINOP op{N, mult, precond, &S};
+    int nit = 0;
+    double res = 0.0;
+    const bool ok = GMRES(op, b.data(), x.data(), EPS, MAXITER, nit, res);
+    qvlib::SWTIME(t);
+    con.write("(' GMRES iterations :',i5,', time :',f8.3)", {nit, t});
+    // the relative residual of the solution, recomputed in full
+    std::vector<double> r(b);
+    {
+        const double minus = -1.0, one = 1.0;
+        hi.gemm_dense('N', 'N', 'L', &minus, S.A, x.data(), &one, r.data(), 1);
+    }
+    double rr = 0.0, bb = 0.0;
+    for (int I = 0; I < N; ++I) {
+        rr += r[I] * r[I];
+        bb += b[I] * b[I];
+    }
+    const double rel = bb > 0.0 ? std::sqrt(rr / bb) : std::sqrt(rr);
+    con.write("(' Relative residual ||B - A x||/||B|| :',1Pe10.3)", {rel});
+    hi.vector_restore(x.data(), T, N, nullptr, 1);
+    for (int I = 1; I <= N; ++I) B[I] = x[I - 1];
+    hi.destroy(S.LU);
+    hi.destroy(S.A);
+    hmat_delete_cluster_tree(T);
+    if (!ok) con.write("(' *** GMRES DID NOT REACH THE TOLERANCE',1Pe10.3,' ***')", {EPS});
+    return ok;
+}
+
+void HMINTP(double EPS) {
+    // Below this many coefficients the direct sum is the quicker.
+    constexpr double DIRECT = 4.0e6;
+    if (NIP == 0) return;
+    if (4.0 * NIP * NBE < DIRECT) {
+        INTPTS();
+        return;
+    }
+    qvlib::SWSTRT();
+    hmat_interface_t& hi = HI();
+    // each point, then the point moved by DELTA along x, y and z
+    const int M = 4 * NIP;
+    std::vector<double> P(3 * static_cast<std::size_t>(M));
+    for (int I = 1; I <= NIP; ++I)
+        for (int D = 0; D < 4; ++D)
+            for (int K = 0; K < 3; ++K)
+                P[3 * (4 * (I - 1) + D) + K] = D == K + 1 ? XIP[I][K + 1] + DELTA : XIP[I][K + 1];
+    // The potential at a point is the sum of its row, the columns weighted by
+    // U and -Q.
+    KERNEL K{P.data(), std::vector<double>(NBE), std::vector<double>(NBE), false};
+    for (int J = 1; J <= NBE; ++J) {
+        K.WH[J - 1] = VBC[J];
+        K.WG[J - 1] = -B[J];
+    }
+    hmat_cluster_tree_t* R = tree(M, false, P.data());
+    hmat_cluster_tree_t* C = tree(NBE, true, nullptr);
+    hmat_matrix_t* m = compress(K, R, C, ACAFRAC * EPS, true);
+    memory(m);
+    std::vector<double> ones(NBE, 1.0), u(M);
+    gemv(m, ones.data(), u.data(), 0.0);
+    hi.vector_restore(u.data(), R, M, nullptr, 1);
+    hi.destroy(m);
+    hmat_delete_cluster_tree(R);
+    hmat_delete_cluster_tree(C);
+    for (int I = 1; I <= NIP; ++I) {
+        UIP[I] = u[4 * (I - 1)];
+        for (int K = 1; K <= 3; ++K) GRADV[K][I] = (u[4 * (I - 1) + K] - UIP[I]) / DELTA;
+    }
+}
+
+namespace {
+
+double RUNEPS = HMTOL;  // the tolerance of the run HMRUN makes
+
+void noAssembly() {}
+
+bool solvePhase(const double*, double*, double*, int, int, int, double, int&) { return HMSOLV(RUNEPS); }
+
+void pointsPhase() { HMINTP(RUNEPS); }
+
+}  // namespace
+
+int HMRUN(textio::OutUnit& rep, double EPS) {
+    RUNEPS = EPS;
+    return SOLVE(rep, {noAssembly, nullptr, nullptr, solvePhase, pointsPhase});
+}
+
+}  // namespace telma
