@@ -8,10 +8,10 @@
 namespace telma {
 
 // Default tolerance of the compressed solve: GMRES stops at a relative
-// residual ||B - A x|| / ||B|| of HMTOL; the blocks are approximated to
-// HMTOL / 10.  With it U, Q and the fluxes agree with the Gauss-Seidel solve
-// to about 1e-8 of their largest magnitude.
-constexpr double HMTOL = 1.0e-8;
+// residual ||B - A x|| / ||B|| of HMTOL, and the blocks are approximated to
+// 100 HMTOL.  With it U, Q and the fluxes agree with the Gauss-Seidel solve
+// to about 1e-7 of their largest magnitude.
+constexpr double HMTOL = 1.0e-10;
 
 // A linear operator of order N for GMRES: y = A x, and optionally the
 // preconditioner y = M^-1 x.  CTX is passed back to both.
