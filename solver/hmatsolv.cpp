@@ -201,7 +201,10 @@ void memory(hmat_matrix_t* m) {
     const double mb = static_cast<double>(info.compressed_size) * sizeof(double) / 1048576.0;
     const double pc = 100.0 * static_cast<double>(info.compressed_size) /
                       static_cast<double>(info.uncompressed_size);
-    textio::console().write("(' Compressed matrix :',f10.1,' MB,',f7.2,' % of dense')", {mb, pc});
+    float t;
+    qvlib::SWTIME(t);
+    textio::console().write("(' Compressed matrix :',f10.1,' MB,',f7.2,' % of dense, time :',f8.3)",
+                            {mb, pc, t});
 }
 
 // y = alpha M x + beta y, both vectors in the hierarchical numbering.
