@@ -10,6 +10,8 @@ namespace korval {
 void SWITCH(int argc, char** argv) {
     ICOL = 0;
     IPOT = 0;
+    if (argc > 2) DNAME = argv[2];
+    if (argc > 3) RNAME = argv[3];
     if (argc < 2) return;
     // The first two characters, compared exactly.
     const std::string_view sw = std::string_view(argv[1]).substr(0, 2);
