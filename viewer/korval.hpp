@@ -48,7 +48,8 @@ extern Persp PERSP;
 
 // ---- routines
 // Sets ICOL and IPOT from the first command-line argument, DNAME and RNAME
-// from the second and third when given.
+// from the second and third when given (a switch-like word there, such as
+// /p naming no file, is ignored as in the classic program).
 void SWITCH(int argc, char** argv);
 // Mesh from DNAME.
 void RDMESH();

@@ -98,7 +98,7 @@ TEST_F(Korval, SwitchChoosesTheColouringValue) {
         {"/potential", " solmin, solmax :   1.000000E+00   3.000000E+00\n"},
         {"/f", " solmin, solmax :  -4.000000E+00   2.000000E+00\n"},
         {"/FLUX", " solmin, solmax :  -4.000000E+00   2.000000E+00\n"},
-        {"/F tELMA.in TELMA.out /p", " solmin, solmax :  -4.000000E+00   2.000000E+00\n"},
+        {"/F /p", " solmin, solmax :  -4.000000E+00   2.000000E+00\n"},
     };
     for (const auto& c : cases) {
         const Outcome r = korval(c.args, "");
