@@ -7,12 +7,6 @@
 
 namespace telma {
 
-// Default tolerance of the compressed solve: GMRES stops at a relative
-// residual ||B - A x|| / ||B|| of HMTOL, and the blocks are approximated to
-// 100 HMTOL.  With it U, Q and the fluxes agree with the Gauss-Seidel solve
-// to about 1e-7 of their largest magnitude.
-constexpr double HMTOL = 1.0e-10;
-
 // A linear operator of order N for GMRES: y = A x, and optionally the
 // preconditioner y = M^-1 x.  CTX is passed back to both.
 struct LINOP {
@@ -31,8 +25,10 @@ bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, in
            double& RES);
 
 // Steps 7 to 13 with the compressed operator: compresses the system of
-// nodes 1..NBE and its right-hand side, solves it to the relative residual
-// EPS and leaves the solution in B(1..NBE), as ITSOLV does.  Console lines
+// nodes 1..NBE and its right-hand side to 100 EPS, solves it to the relative
+// residual EPS and leaves the solution in B(1..NBE), as ITSOLV does.  With
+// the default EPS (TOLHM, 1e-10) U, Q and the fluxes agree with the
+// Gauss-Seidel solve to about 1e-7 of their largest magnitude.  Console lines
 // give the compression progress, the memory of the compressed operator, the
 // iterations and the final relative residual.  Returns false when EPS was
 // not reached.

@@ -8,6 +8,7 @@
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/hmat.hpp"
+#include "solver/options.hpp"
 #include "solver/telma.hpp"
 
 namespace telma {
@@ -356,7 +357,7 @@ void HMINTP(double EPS) {
 
 namespace {
 
-double RUNEPS = HMTOL;  // the tolerance of the run HMRUN makes
+double RUNEPS = TOLHM;  // the tolerance of the run HMRUN makes
 
 void noAssembly() {}
 

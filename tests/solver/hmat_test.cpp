@@ -9,6 +9,7 @@
 
 #include "fixtures.hpp"
 #include "solver/hmat.hpp"
+#include "solver/options.hpp"
 
 namespace {
 
@@ -56,7 +57,7 @@ void load(const std::string& name) {
 }
 
 // The run of the problem in storage with the compressed solve.
-fx::RunResult hmatRun(double eps = HMTOL) {
+fx::RunResult hmatRun(double eps = TOLHM) {
     fx::RunResult r;
     std::ostringstream rep;
     textio::OutUnit unit(rep);
@@ -159,7 +160,7 @@ TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
     INTPTS();
     const RESULT direct = results({});
     fx::Console con;
-    HMINTP(HMTOL);
+    HMINTP(TOLHM);
     const RESULT hm = results({});
     EXPECT_NE(con.text().find(" Compressed matrix :"), std::string::npos);
     EXPECT_LT(relDiff(direct.UP, hm.UP), 1e-8);
