@@ -239,9 +239,10 @@ std::vector<double> nodes() {
 }  // namespace
 
 bool HMSOLV(double EPS) {
+    const int N = NBE;
+    if (N == 0) return true;
     textio::OutUnit& con = textio::console();
     hmat_interface_t& hi = HI();
-    const int N = NBE;
     const std::vector<double> P = nodes();
     hmat_cluster_tree_t* T = tree(N, true, nullptr);
     // The system matrix, and the known terms whose row sums, their columns

@@ -144,7 +144,7 @@ TEST_F(Telma, CommandLines) {
         {TELMA_EXE, "--eps-r=2", 2, "", "telma: --eps-r needs --capacitance"},
         {TELMA_EXE, "--capacitance --length-unit=ft", 2, "", "telma: --length-unit: expected m, cm, mm or um, found \"ft\""},
         {TELMA_EXE, "case.dat --solver=gs", 2, "", "telma: options come before the file names: \"--solver=gs\""},
-        {TELMA_EXE, "--solver=hmat case.dat out.rep", 2, "", "telma: --solver=hmat is not available in this build"},
+        {TELMA_EXE, "--solver=lu case.dat out.rep", 2, "", "telma: --solver=lu is not available in this build"},
         {KORVAL_EXE, "--help", 0, "korval: draws", ""},
         {KORVAL_EXE, "--version /p", 0, "korval " TELMA_VERSION "\n", ""},
         {KORVAL_EXE, "--colour", 2, "", "korval: unknown option \"--colour\""},
@@ -172,7 +172,7 @@ TEST_F(Telma, CommandLines) {
 
 TEST_F(Telma, OptionsSetTheSolve) {
     // The classic solve by its options gives the classic run; --tol stops the
-    // sweeps earlier; "--" ends the options.
+    // sweeps earlier; "--" ends the options; hmat gives the same report.
     fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", dir / "cube.in");
     const Result plain = run("cube.in plain.rep", "");
     const Result gs = run("--solver=gs --tol=1.0E-8 -- cube.in gs.rep", "");
@@ -182,4 +182,14 @@ TEST_F(Telma, OptionsSetTheSolve) {
     const Result loose = run("--tol=1e-2 cube.in loose.rep", "");
     EXPECT_EQ(loose.status, 0) << loose.err;
     EXPECT_NE(loose.out.find(" Niter :  5  RMS error : 7.359E-03\n Elapsed"), std::string::npos) << loose.out;
+    // the compressed solve: the same nodal results, its own console, nothing
+    // on standard error from the libraries it starts
+    const Result hm = run("--solver=hmat cube.in hm.rep", "");
+    EXPECT_EQ(hm.status, 0);
+    EXPECT_EQ(hm.err, "");
+    // (up to the internal points, whose gradients have components that are
+    // rounding noise in both)
+    const std::string hmRep = slurp(dir / "hm.rep"), plainRep = slurp(dir / "plain.rep");
+    EXPECT_EQ(hmRep.substr(0, hmRep.find("  INTERNAL")), plainRep.substr(0, plainRep.find("  INTERNAL")));
+    EXPECT_NE(hm.out.find(" Relative residual ||B - A x||/||B|| :"), std::string::npos) << hm.out;
 }
