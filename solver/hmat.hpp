@@ -34,13 +34,14 @@ bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, in
 // not reached.
 bool HMSOLV(double EPS);
 
-// INTPTS with a compressed operator of the field points (each internal point
-// and its three displaced points) against the elements when there are many
-// points; the direct sum otherwise.  EPS as for HMSOLV.
+// INTPTS through a compressed operator of the internal points against the
+// elements, approximated to 100 EPS: four rows a point, its potential and
+// the difference quotients of its gradient.
 void HMINTP(double EPS);
 
-// Steps 6 to 17 of the run with HMSOLV and HMINTP in place of the
-// assembly, the Gauss-Seidel solve and INTPTS.  Returns the exit status: 0,
+// Steps 6 to 17 of the run with HMSOLV in place of the assembly and the
+// Gauss-Seidel solve, and HMINTP in place of INTPTS when there are many
+// internal points (4 NIP NBE coefficients or more than 4 million).  Returns the exit status: 0,
 // or 1 when the solve did not reach EPS.
 int HMRUN(textio::OutUnit& rep, double EPS);
 

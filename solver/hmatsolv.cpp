@@ -318,13 +318,7 @@ bool HMSOLV(double EPS) {
 }
 
 void HMINTP(double EPS) {
-    // Below this many coefficients the direct sum is the quicker.
-    constexpr double DIRECT = 4.0e6;
     if (NIP == 0) return;
-    if (4.0 * NIP * NBE < DIRECT) {
-        INTPTS();
-        return;
-    }
     qvlib::SWSTRT();
     hmat_interface_t& hi = HI();
     // four rows a point: its potential, then the three difference quotients
@@ -364,7 +358,15 @@ void noAssembly() {}
 
 bool solvePhase(const double*, double*, double*, int, int, int, double, int&) { return HMSOLV(RUNEPS); }
 
-void pointsPhase() { HMINTP(RUNEPS); }
+// Below this many coefficients the direct sum is the quicker.
+constexpr double DIRECT = 4.0e6;
+
+void pointsPhase() {
+    if (4.0 * NIP * NBE < DIRECT)
+        INTPTS();
+    else
+        HMINTP(RUNEPS);
+}
 
 }  // namespace
 
