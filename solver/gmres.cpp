@@ -62,12 +62,18 @@ PetscErrorCode prec(PC pc, Vec x, Vec y) {
     return 0;
 }
 
-// One console line per iteration, the residual relative to ||B||.
+// One console line per iteration, numbered on from the iterations of
+// earlier calls, the residual relative to ||B||.
+struct WATCH {
+    double bnorm;
+    int before;
+};
+
 PetscErrorCode monitor(KSP, PetscInt it, PetscReal rnorm, void* c) {
-    const double bnorm = *static_cast<double*>(c);
+    const WATCH& w = *static_cast<WATCH*>(c);
     if (it > 0)
         textio::console().write("(' GMRES iter :',i5,'  Rel. residual :',1Pe10.3)",
-                                {static_cast<int>(it), bnorm > 0.0 ? rnorm / bnorm : rnorm});
+                                {w.before + static_cast<int>(it), w.bnorm > 0.0 ? rnorm / w.bnorm : rnorm});
     return 0;
 }
 
@@ -106,7 +112,8 @@ bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, in
     KSPSetNormType(ksp, KSP_NORM_UNPRECONDITIONED);
     KSPSetTolerances(ksp, EPS, 0.0, PETSC_DEFAULT, MAXIT);
     KSPSetInitialGuessNonzero(ksp, PETSC_TRUE);
-    KSPMonitorSet(ksp, monitor, &bnorm, nullptr);
+    WATCH watch{bnorm, NIT};
+    KSPMonitorSet(ksp, monitor, &watch, nullptr);
     KSPSolve(ksp, b, x);
     KSPConvergedReason reason;
     KSPGetConvergedReason(ksp, &reason);
@@ -114,7 +121,7 @@ bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, in
     KSPGetIterationNumber(ksp, &its);
     PetscReal rn;
     KSPGetResidualNorm(ksp, &rn);
-    NIT = static_cast<int>(its);
+    NIT += static_cast<int>(its);
     RES = bnorm > 0.0 ? rn / bnorm : rn;
     KSPDestroy(&ksp);
     MatDestroy(&M);

@@ -18,9 +18,9 @@ struct LINOP {
 
 // Restarted GMRES, right-preconditioned, on A x = B from the start X, until
 // the relative residual ||B - A x|| / ||B|| is at most EPS or MAXIT
-// iterations.  Writes a console line every iteration.  On return X is the
-// iterate, NIT the iterations made and RES its relative residual; returns
-// false when EPS was not reached.
+// iterations.  Writes a console line every iteration, numbered on from NIT.
+// On return X is the iterate, NIT has the iterations of this call added and
+// RES is the relative residual; returns false when EPS was not reached.
 bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, int& NIT,
            double& RES);
 
