@@ -171,8 +171,6 @@ TEST(Hmat, ToleranceNotReachedEndsTheRunWithStatusOne) {
     load("cube.in");
     const fx::RunResult r = hmatRun(1e-20);
     EXPECT_EQ(r.status, 1);
-    // the diagonal did not do, so GMRES went on with the factorised copy
-    EXPECT_NE(r.console.find(" Preconditioner factorised, time :"), std::string::npos);
     EXPECT_NE(r.console.find(" *** GMRES DID NOT REACH THE TOLERANCE 1.000E-20 ***"), std::string::npos)
         << r.console;
     EXPECT_NE(r.console.find(" *** THE SYSTEM WAS NOT SOLVED"), std::string::npos);
