@@ -213,7 +213,7 @@ void memory(hmat_matrix_t* m) {
                             {mb, pc, t});
 }
 
-// y = alpha M x + beta y, both vectors in the hierarchical numbering.
+// y = M x + beta y, both vectors in the hierarchical numbering.
 void gemv(hmat_matrix_t* m, const double* x, double* y, double beta) {
     const double one = 1.0;
     HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(x), &beta, y, 1);
