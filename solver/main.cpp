@@ -4,14 +4,25 @@
 #include <string>
 
 #include "solver/telma.hpp"
+#include "solver/vtuout.hpp"
 
 int main(int argc, char** argv) {
     using namespace telma;
     int status = 0;
     try {
         textio::console().write("(' TELMA')");
-        std::string inName, outName;
-        FILNAM(argc, argv, inName, outName);
+        std::string inName, outName, vtu;
+        bool unfold = false;
+        // INTERIM
+        int k = 1;
+        for (; k < argc; ++k) {
+            std::string a = argv[k];
+            if (a.rfind("--vtu=", 0) == 0) vtu = a.substr(6);
+            else if (a == "--unfold") unfold = true;
+            else break;
+        }
+        argv[k - 1] = argv[0];
+        FILNAM(argc - k + 1, argv + k - 1, inName, outName);
         std::ifstream dataFile = textio::openOld(inName);
         std::ofstream reportFile = textio::openUnknown(outName);
         textio::OutUnit rep(reportFile);
@@ -21,6 +32,7 @@ int main(int argc, char** argv) {
         READIN(in, rep);
         dataFile.close();
         status = SOLVE(rep);
+        if (!vtu.empty()) VTUOUT(vtu, unfold);
         rep.endRecord();
         reportFile.flush();
         if (!reportFile) throw textio::IoError(outName + ": writing the report failed");
