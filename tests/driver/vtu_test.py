@@ -2,8 +2,8 @@
 """telma --vtu read back with VTK's own reader: counts, values, unfolded images.
 
 Usage: vtu_test.py TELMA TELMA-MESH EXAMPLES-DIR
-Each case solves a model, writes its VTU files with and without --unfold,
-and checks every cell and point against the report's tables.
+Each model is solved with --vtu (and --unfold when it has symmetry planes);
+every cell and point is checked against the report's tables.
 """
 import math
 import os
@@ -31,23 +31,19 @@ def read(path):
 
 
 def report_tables(path):
-    """Boundary-node rows (x y z U Q area) and internal-point rows (x y z U gx gy gz)."""
-    nodes, points, part = [], [], None
+    """Rows of the boundary-node table (x y z U Q area) and the internal points (x y z U gx gy gz)."""
+    tables, rows = [], None
     for line in open(path):
-        if line.startswith(" NODE"):
-            part = nodes
-        elif "GRADV-X" in line:
-            part = points
-        elif part is not None:
+        if line.startswith(" NODE") or "GRADV-X" in line:
+            rows = []
+            tables.append(rows)
+        elif rows is not None and line.strip():
             try:
                 vals = [float(v) for v in line.split()]
+                rows.append(vals[1:] if len(tables) == 1 else vals)
             except ValueError:
-                vals = []
-            if vals:
-                part.append(vals[1:] if part is nodes else vals)
-            elif line.strip():
-                part = None
-    return nodes, points
+                rows = None
+    return tables + [[]] * (2 - len(tables))
 
 
 def close(a, b):
@@ -57,100 +53,74 @@ def close(a, b):
 def images(isym, unfold):
     """(reflection, sign) of each copy, in the order telma writes them."""
     out = []
-    for mask in range(8):
+    for mask in range(1 << 3 if unfold else 1):
         planes = [k for k in range(3) if mask >> k & 1]
-        if planes and (not unfold or any(isym[k] not in (1, -1) for k in planes)):
-            continue
-        r = [(-1 if k in planes else 1) for k in range(3)]
-        out.append((r, math.prod(isym[k] for k in planes)))
+        if all(isym[k] in (1, -1) for k in planes):
+            out.append(([-1 if k in planes else 1 for k in range(3)], math.prod(isym[k] for k in planes)))
     return out
 
 
 def normal(grid, c):
     p = [grid.GetPoint(grid.GetCell(c).GetPointId(m)) for m in range(3)]
-    a = [p[1][k] - p[0][k] for k in range(3)]
-    b = [p[2][k] - p[1][k] for k in range(3)]
+    a, b = [[q[k] - o[k] for k in range(3)] for o, q in ((p[0], p[1]), (p[1], p[2]))]
     n = [a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]]
-    s = math.sqrt(sum(x * x for x in n))
-    return [x / s for x in n]
+    return [x / math.sqrt(sum(y * y for y in n)) for x in n]
 
 
 def run_case(name, data, isym, unfold):
-    d = tempfile.mkdtemp(prefix="telma_vtu_", dir=work)
-    vtu = os.path.join(d, name + ".vtu")
-    rep = os.path.join(d, "out.txt")
-    args = [TELMA, "--vtu=" + vtu] + (["--unfold"] if unfold else []) + [data, rep]
-    rc = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL).returncode
-    check(rc == 0, f"{name}: telma exit {rc}")
+    vtu, rep, tag = os.path.join(work, name + ".vtu"), os.path.join(work, name + ".out"), f"{name} {unfold}"
+    args = [TELMA, "--vtu=" + vtu] + ["--unfold"] * unfold + [data, rep]
+    check(subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL).returncode == 0, tag + ": exit")
     nodes, ips = report_tables(rep)
-    ims = images(isym, unfold)
-    nbe = len(nodes)
-    g = read(vtu)
-    tag = f"{name} unfold={unfold}"
+    ims, nbe, g = images(isym, unfold), len(nodes), read(vtu)
     check(nbe > 0 and g.GetNumberOfCells() == nbe * len(ims), f"{tag}: {g.GetNumberOfCells()} cells")
-    cd = g.GetCellData()
-    arr = {n: [cd.GetArray(n).GetValue(c) for c in range(g.GetNumberOfCells())] for n in
-           ("potential", "normal_derivative", "area", "code", "flux_group", "element")}
+    a = {n: [g.GetCellData().GetArray(n).GetValue(c) for c in range(g.GetNumberOfCells())]
+         for n in ("potential", "normal_derivative", "area", "code", "flux_group", "element")}
     for c in range(g.GetNumberOfCells()):
-        (r, sign), i = ims[c // nbe], c % nbe
+        (r, sign), i, cell = ims[c // nbe], c % nbe, g.GetCell(c)
         x, y, z, u, q, area = nodes[i]
-        cell = g.GetCell(c)
-        check(cell.GetCellType() in (5, 9) and cell.GetNumberOfPoints() == (3 if cell.GetCellType() == 5 else 4),
-              f"{tag}: cell {c} type")
-        centre = [sum(g.GetPoint(cell.GetPointId(m))[k] for m in range(cell.GetNumberOfPoints()))
-                  / cell.GetNumberOfPoints() for k in range(3)]
-        check(all(close(centre[k], r[k] * (x, y, z)[k]) for k in range(3)), f"{tag}: cell {c} centre {centre}")
-        check(close(arr["potential"][c], sign * u), f"{tag}: cell {c} potential")
-        check(close(arr["normal_derivative"][c], sign * q), f"{tag}: cell {c} derivative")
-        check(close(arr["area"][c], area), f"{tag}: cell {c} area")
-        check(arr["element"][c] == i + 1, f"{tag}: cell {c} element")
-        check(arr["flux_group"][c] == max(0, -arr["code"][c]), f"{tag}: cell {c} group")
-        if c >= nbe:  # an image: its normal is the mirror image of the original's
-            n0, n1 = normal(g, i), normal(g, c)
-            check(all(abs(n1[k] - r[k] * n0[k]) < 1e-9 for k in range(3)), f"{tag}: cell {c} normal")
-    pts = os.path.join(d, name + "_points.vtu")
+        npc = cell.GetNumberOfPoints()
+        check((cell.GetCellType(), npc) in ((5, 3), (9, 4)), f"{tag}: cell {c} type")
+        centre = [sum(g.GetPoint(cell.GetPointId(m))[k] for m in range(npc)) / npc for k in range(3)]
+        check(all(close(centre[k], r[k] * (x, y, z)[k]) for k in range(3)), f"{tag}: cell {c} centre")
+        check(close(a["potential"][c], sign * u) and close(a["normal_derivative"][c], sign * q)
+              and close(a["area"][c], area), f"{tag}: cell {c} values")
+        check(a["element"][c] == i + 1 and a["flux_group"][c] == max(0, -a["code"][c]), f"{tag}: cell {c} numbers")
+        n0, n1 = normal(g, i), normal(g, c)  # an image's normal is the mirror image of the original's
+        check(all(abs(n1[k] - r[k] * n0[k]) < 1e-9 for k in range(3)), f"{tag}: cell {c} normal")
+    pts = os.path.join(work, name + "_points.vtu")
+    check(os.path.exists(pts) == bool(ips), f"{tag}: point file")
     if ips:
         p = read(pts)
         check(p.GetNumberOfCells() == len(ips) * len(ims), f"{tag}: {p.GetNumberOfCells()} point cells")
-        pu = p.GetPointData().GetArray("potential")
-        pg = p.GetPointData().GetArray("gradient")
+        pu, pg = p.GetPointData().GetArray("potential"), p.GetPointData().GetArray("gradient")
         for c in range(p.GetNumberOfCells()):
-            (r, sign), i = ims[c // len(ips)], c % len(ips)
-            row = ips[i]
+            (r, sign), row = ims[c // len(ips)], ips[c % len(ips)]
             xyz = p.GetPoint(p.GetCell(c).GetPointId(0))
-            check(p.GetCell(c).GetCellType() == 1, f"{tag}: point {c} type")
-            check(all(close(xyz[k], r[k] * row[k]) for k in range(3)), f"{tag}: point {c} position")
+            check(p.GetCell(c).GetCellType() == 1 and all(close(xyz[k], r[k] * row[k]) for k in range(3)),
+                  f"{tag}: point {c} position")
             check(close(pu.GetValue(c), sign * row[3]), f"{tag}: point {c} potential")
-            check(all(close(pg.GetTuple3(c)[k], sign * r[k] * row[4 + k]) for k in range(3)), f"{tag}: point {c} gradient")
-    else:
-        check(not os.path.exists(pts), f"{tag}: a point file without internal points")
-    return arr
-
-
-def variant(src, isym, dst):
-    """A copy of the data file src with the symmetry flags isym."""
-    lines = open(src).read().split("\n")
-    rec = lines[1].split()
-    lines[1] = " ".join([rec[0]] + [str(s) for s in isym] + rec[4:])
-    open(dst, "w").write("\n".join(lines))
-    return dst
+            check(all(close(pg.GetTuple3(c)[k], sign * r[k] * row[4 + k]) for k in range(3)),
+                  f"{tag}: point {c} gradient")
+    return a
 
 
 work = tempfile.mkdtemp(prefix="telma_vtu_")
-quarter = os.path.join(work, "quarter.in")
+quarter, odd = os.path.join(work, "quarter.in"), os.path.join(work, "odd.in")
 subprocess.run([MESH, "sphere", "--level", "2", "--sym", "x=even", "--sym", "y=odd",
                 "--point", "0.5,1.5,2", "-o", quarter], check=True, stdout=subprocess.DEVNULL)
-cube_half = os.path.join(EXAMPLES, "cube_half.in")
+half = open(os.path.join(EXAMPLES, "cube_half.in")).read()
+open(odd, "w").write(half.replace("\n5 1 0 0 2", "\n5 -1 0 0 2", 1))
 CASES = [  # name, data file, symmetry flags
     ("sphere", os.path.join(EXAMPLES, "sphere.in"), (0, 0, 0)),
-    ("cube_half", cube_half, (1, 0, 0)),
-    ("cube_half_odd", variant(cube_half, (-1, 0, 0), os.path.join(work, "odd.in")), (-1, 0, 0)),
+    ("cube_half", os.path.join(EXAMPLES, "cube_half.in"), (1, 0, 0)),
+    ("cube_half_odd", odd, (-1, 0, 0)),
     ("quarter", quarter, (1, -1, 0)),
 ]
 for name, data, isym in CASES:
     for unfold in (False, True) if any(isym) else (True,):  # nothing to unfold: as it is
         a = run_case(name, data, isym, unfold)
-    if name == "sphere":  # the electrode's flux from the cells is the report's current
+    if name == "sphere":  # the electrode's flux from the cells: the capacitance of the unit sphere
         flux = sum(q * s for q, s in zip(a["normal_derivative"], a["area"]))
         check(abs(flux / (4 * math.pi) - 1) < 0.02, f"sphere: capacitance {flux / (4 * math.pi)}")
 
