@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace telma {
 

@@ -2,11 +2,15 @@
 // sum over the symmetry images.
 #include <cmath>
 
-#if defined(__SSE2__)
+// Vector instructions where the processor has them, unless the portable
+// paths are asked for (TELMA_SCALAR_KERNELS) to check that they give the same
+// bits.
+#if defined(__SSE2__) && !defined(TELMA_SCALAR_KERNELS)
+#define TELMA_SSE2 1
 #include <emmintrin.h>
 #endif
 
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace telma {
 
@@ -45,7 +49,7 @@ struct EdgeLanes {
     alignas(16) double RS[MAXV], DEN[MAXV], Q[MAXV], TY[MAXV], TX[MAXV];
 };
 
-#if defined(__SSE2__)
+#if defined(TELMA_SSE2)
 
 // Two edges per instruction: the same correctly rounded operations as one at
 // a time.

@@ -6,11 +6,15 @@
 #include <cmath>
 #include <thread>
 
-#if defined(__SSE2__)
+// Vector instructions where the processor has them, unless the portable
+// paths are asked for (TELMA_SCALAR_KERNELS) to check that they give the same
+// bits.
+#if defined(__SSE2__) && !defined(TELMA_SCALAR_KERNELS)
+#define TELMA_SSE2 1
 #include <emmintrin.h>
 #endif
 
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace telma {
 
@@ -49,7 +53,7 @@ alignas(64) std::atomic<int> FRONT{0};
 alignas(64) std::atomic<int> READY{0};
 
 inline void prefetch(const double* p) {
-#if defined(__SSE2__)
+#if defined(TELMA_SSE2)
     _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0);
 #else
     (void)p;
@@ -57,7 +61,7 @@ inline void prefetch(const double* p) {
 }
 
 inline void relax() {
-#if defined(__SSE2__)
+#if defined(TELMA_SSE2)
     _mm_pause();
 #endif
 }

@@ -2,7 +2,7 @@
 #include <utility>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace telma {
 
