@@ -1,5 +1,9 @@
 // Influence coefficients of a plane polygon element, in closed form, and their
-// sum over the symmetry images.
+// sum over the symmetry images:
+//
+//   INFLU    the coefficients G and H of one element at one field point
+//   INFSYM   their sum over the symmetry images
+//   INFSYMS  INFSYM for a run of elements, the calls overlapped
 #include <cmath>
 
 // Vector instructions where the processor has them, unless the portable

@@ -1,4 +1,7 @@
-// Potential and gradient at the internal points.
+// The internal points:
+//
+//   POTINT  the potential at one point
+//   INTPTS  potential and gradient at every internal point
 #include <algorithm>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
