@@ -5,6 +5,7 @@
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/kernels.hpp"
+#include "solver/options.hpp"
 
 namespace telma {
 
@@ -22,7 +23,7 @@ int SOLVE(textio::OutUnit& rep, const PHASES& P) {
         con.write("(' The matrix is NOT diagonally dominant')");
     qvlib::SWSTRT();
     for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
-    const bool solved = P.ITSOLV(P.A, &B[1], &XIT[1], NBE, 1, NBEMAX, EPSIT, IER);
+    const bool solved = P.ITSOLV(P.A, &B[1], &XIT[1], NBE, 1, NBEMAX, OPTS.TOL, IER);
     if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
     qvlib::SWSHOW();
     // Afterwards VBC holds the potential and B the normal derivative.
