@@ -5,7 +5,7 @@
 
 namespace telma {
 
-// Writes the boundary elements with their results to FILE: one triangle or
+// VTUOUT: writes the boundary elements with their results to FILE: one triangle or
 // quadrilateral cell per element (corners shared where they coincide), with
 // the cell data potential, normal_derivative, area, code, flux_group (-code
 // for a negative code, else 0) and element (its number in the data file).
@@ -17,11 +17,11 @@ namespace telma {
 // that its normal is the mirror image of the original's.
 // Reads NBE, NPE, XE, KODE, VBC (the potential after the solve), B (the
 // normal derivative), AREA, ISYMX/Y/Z, NIP, XIP, UIP and GRADV.
-// Throws textio::IoError when a file cannot be written.
+// Throws textio::IoError when a file cannot be written.  In vtuout.cpp.
 void VTUOUT(const std::string& FILE, bool UNFOLD);
 
-// The name of the internal-point file that goes with FILE: its ".vtu" ending
-// (or the end of the name) replaced by "_points.vtu".
+// VTUPTS: the name of the internal-point file that goes with FILE: its ".vtu" ending
+// (or the end of the name) replaced by "_points.vtu".  In vtuout.cpp.
 std::string VTUPTS(const std::string& FILE);
 
 }  // namespace telma
