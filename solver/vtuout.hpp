@@ -9,7 +9,7 @@ namespace telma {
 // quadrilateral cell per element (corners shared where they coincide), with
 // the cell data potential, normal_derivative, area, code, flux_group (-code
 // for a negative code, else 0) and element (its number in the data file).
-// With internal points, writes them to POINTS (see VTUPTS) as vertex cells
+// With internal points, writes them to the file VTUPTS(FILE) as vertex cells
 // with the point data potential and gradient.
 // UNFOLD adds the images of the mesh and the points in every symmetry plane:
 // an odd plane changes the sign of the values, the gradient is reflected, and
