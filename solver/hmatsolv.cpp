@@ -8,6 +8,7 @@
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/hmat.hpp"
+#include "solver/kernels.hpp"
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
 
