@@ -40,8 +40,8 @@ bool HMSOLV(double EPS);
 void HMINTP(double EPS);
 
 // Steps 6 to 17 of the run with HMSOLV in place of the assembly and the
-// Gauss-Seidel solve, and HMINTP in place of INTPTS when there are many
-// internal points (4 NIP NBE coefficients or more than 4 million).  Returns the exit status: 0,
+// Gauss-Seidel solve, and HMINTP in place of INTPTS for large meshes with
+// many internal points (16384 elements and 256 points or more).  Returns the exit status: 0,
 // or 1 when the solve did not reach EPS.
 int HMRUN(textio::OutUnit& rep, double EPS);
 

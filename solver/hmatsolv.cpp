@@ -375,14 +375,16 @@ void noAssembly() {}
 
 bool solvePhase(const double*, double*, double*, int, int, int, double, int&) { return HMSOLV(RUNEPS); }
 
-// Below this many coefficients the direct sum is the quicker.
-constexpr double DIRECT = 4.0e6;
+// The compressed sum pays only for large meshes: with 1280 elements and
+// 6800 points it kept 81 % of the coefficients and took four times as long
+// as the direct sum.
+constexpr int PTSNBE = 16384, PTSNIP = 256;
 
 void pointsPhase() {
-    if (4.0 * NIP * NBE < DIRECT)
-        INTPTS();
-    else
+    if (NBE >= PTSNBE && NIP >= PTSNIP)
         HMINTP(RUNEPS);
+    else
+        INTPTS();
 }
 
 }  // namespace
