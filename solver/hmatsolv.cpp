@@ -286,7 +286,9 @@ bool HMSOLV(double EPS) {
     gemv(R, ones.data(), b.data(), 0.0);
     hi.destroy(R);
     hmat_delete_cluster_tree(T2);
+    // (the diagonal comes in the caller's numbering)
     hi.extract_diagonal(S.A, S.DINV.data(), N);
+    hi.vector_reorder(S.DINV.data(), T, N, nullptr, 1);
     for (double& d : S.DINV) d = d != 0.0 ? 1.0 / d : 1.0;
 
     std::vector<double> x(N, 0.0);
