@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <map>
 
 #include "fixtures.hpp"
@@ -144,27 +145,37 @@ TEST(Hmat, SymmetricModelsAgreeWithTheirFullModels) {
 }
 
 TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
-    load("sphere.in");
-    ASSERT_EQ(hmatRun().status, 0);
-    // 192 points on three shells outside the sphere
-    NIP = 0;
-    for (double r : {1.2, 2.0, 3.5})
-        for (int a = 0; a < 8; ++a)
-            for (int b = 0; b < 8; ++b) {
-                const double th = (a + 0.5) * std::acos(-1.0) / 8, ph = b * std::acos(-1.0) / 4;
-                ++NIP;
-                XIP[NIP][1] = r * std::sin(th) * std::cos(ph);
-                XIP[NIP][2] = r * std::sin(th) * std::sin(ph);
-                XIP[NIP][3] = r * std::cos(th);
-            }
-    INTPTS();
-    const RESULT direct = results({});
-    fx::Console con;
-    HMINTP(TOLHM);
-    const RESULT hm = results({});
-    EXPECT_NE(con.text().find(" Compressed matrix :"), std::string::npos);
-    EXPECT_LT(relDiff(direct.UP, hm.UP), 1e-8);
-    EXPECT_LT(relDiff(direct.GR, hm.GR), 1e-6);
+    // Points on three shells of radius R about (C, C, C): outside the sphere
+    // of the example, and inside the quarter box x, y >= 0 of the symmetry
+    // test, some points within 0.05 of its symmetry planes.
+    struct Case {
+        std::function<void()> problem;
+        double R[3], C;
+    };
+    const Case cases[] = {{[] { load("sphere.in"); }, {1.2, 2.0, 3.5}, 0.0},
+                          {[] { box(0, 0, 1, 1, false); }, {0.2, 0.35, 0.48}, 0.5}};
+    for (const Case& c : cases) {
+        c.problem();
+        ASSERT_EQ(hmatRun().status, 0);
+        NIP = 0;
+        for (double r : c.R)
+            for (int a = 0; a < 8; ++a)
+                for (int b = 0; b < 8; ++b) {
+                    const double th = (a + 0.5) * std::acos(-1.0) / 8, ph = b * std::acos(-1.0) / 4;
+                    ++NIP;
+                    XIP[NIP][1] = c.C + r * std::sin(th) * std::cos(ph);
+                    XIP[NIP][2] = c.C + r * std::sin(th) * std::sin(ph);
+                    XIP[NIP][3] = c.C + r * std::cos(th);
+                }
+        INTPTS();
+        const RESULT direct = results({});
+        fx::Console con;
+        HMINTP(TOLHM);
+        const RESULT hm = results({});
+        EXPECT_NE(con.text().find(" Compressed matrix :"), std::string::npos);
+        EXPECT_LT(relDiff(direct.UP, hm.UP), 1e-8);
+        EXPECT_LT(relDiff(direct.GR, hm.GR), 1e-6);
+    }
 }
 
 TEST(Hmat, ToleranceNotReachedEndsTheRunWithStatusOne) {
