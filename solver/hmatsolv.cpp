@@ -129,11 +129,13 @@ void compute(void* data, int r0, int nr, int c0, int nc, void* out) {
 
 // Cluster tree of points or elements.  Each dof is given the points it
 // covers: the element's corners, or the field point alone.  The coordinates
-// are folded into the meshed side of every symmetry plane (x to |x| for a
-// plane x = 0): the distance of two folded points is the smallest distance
+// are folded onto one side of every symmetry plane (x to |x| for a plane
+// x = 0): the distance of two folded points is the smallest distance
 // between one and the images of the other, so a block is admissible only
-// when every image of its column cluster is far from its row cluster.  A
-// dof crossing a plane also covers its foot on the plane.
+// when every image of its column cluster is far from its row cluster.  For a
+// mesh on one side of each plane the folding changes nothing (an image is
+// never nearer than the element itself); it keeps a mesh that crosses a
+// plane right, where a dof that crosses also covers its foot on the plane.
 hmat_cluster_tree_t* tree(int n, bool elements, const double* P) {
     const int sym[3] = {ISYMX, ISYMY, ISYMZ};
     std::vector<double> xyz;
