@@ -145,15 +145,19 @@ TEST(Hmat, SymmetricModelsAgreeWithTheirFullModels) {
 }
 
 TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
-    // Points on three shells of radius R about (C, C, C): outside the sphere
-    // of the example, and inside the quarter box x, y >= 0 of the symmetry
-    // test, some points within 0.05 of its symmetry planes.
+    // Points on three shells of radius R about C: outside the sphere of the
+    // example; inside the quarter box x, y >= 0 of the symmetry test, some
+    // within 0.02 of its symmetry planes; inside its mirror image x, y <= 0,
+    // where the images of some points come within 0.002 of the elements while
+    // the points themselves are far from them.
     struct Case {
         std::function<void()> problem;
-        double R[3], C;
+        double R[3], C[3];
     };
-    const Case cases[] = {{[] { load("sphere.in"); }, {1.2, 2.0, 3.5}, 0.0},
-                          {[] { box(0, 0, 1, 1, false); }, {0.2, 0.35, 0.48}, 0.5}};
+    auto quarter = [] { box(0, 0, 1, 1, false); };
+    const Case cases[] = {{[] { load("sphere.in"); }, {1.2, 2.0, 3.5}, {0, 0, 0}},
+                          {quarter, {0.2, 0.35, 0.48}, {0.5, 0.5, 0.5}},
+                          {quarter, {0.2, 0.45, 0.498}, {-0.5, -0.5, 0.5}}};
     for (const Case& c : cases) {
         c.problem();
         ASSERT_EQ(hmatRun().status, 0);
@@ -163,9 +167,9 @@ TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
                 for (int b = 0; b < 8; ++b) {
                     const double th = (a + 0.5) * std::acos(-1.0) / 8, ph = b * std::acos(-1.0) / 4;
                     ++NIP;
-                    XIP[NIP][1] = c.C + r * std::sin(th) * std::cos(ph);
-                    XIP[NIP][2] = c.C + r * std::sin(th) * std::sin(ph);
-                    XIP[NIP][3] = c.C + r * std::cos(th);
+                    XIP[NIP][1] = c.C[0] + r * std::sin(th) * std::cos(ph);
+                    XIP[NIP][2] = c.C[1] + r * std::sin(th) * std::sin(ph);
+                    XIP[NIP][3] = c.C[2] + r * std::cos(th);
                 }
         INTPTS();
         const RESULT direct = results({});
@@ -173,8 +177,8 @@ TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
         HMINTP(TOLHM);
         const RESULT hm = results({});
         EXPECT_NE(con.text().find(" Compressed matrix :"), std::string::npos);
-        EXPECT_LT(relDiff(direct.UP, hm.UP), 1e-8);
-        EXPECT_LT(relDiff(direct.GR, hm.GR), 1e-6);
+        EXPECT_LT(relDiff(direct.UP, hm.UP), 1e-8) << c.C[0];
+        EXPECT_LT(relDiff(direct.GR, hm.GR), 1e-6) << c.C[0];
     }
 }
 
