@@ -17,7 +17,7 @@ void both(textio::OutUnit& rep, std::string_view fmt, std::initializer_list<text
 }  // namespace
 
 void CURRNT(textio::OutUnit& rep) {
-    for (int K = 1; K <= NBEMAX; ++K) FLUX[K] = 0.0;
+    for (int K = 1; K <= NGMAX; ++K) FLUX[K] = 0.0;
     NGRP = 0;
     for (int I = 1; I <= NBE; ++I) {
         if (KODE[I] < 0) {

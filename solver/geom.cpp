@@ -10,7 +10,7 @@
 
 namespace telma {
 
-std::array<ELDATA, NBEMAX + 1> ELD{};
+std::vector<ELDATA> ELD;
 
 namespace {
 
@@ -42,9 +42,9 @@ void ELCHK() {
         const int NP = NPE[I];
         if (NP < 3 || NP > MAXV)
             refuse("(' ELEMENT',I5,' HAS',I5,' EXTREME POINTS (3 OR 4 EXPECTED)')", {I, NP});
-        if (KODE[I] < -NBEMAX)
+        if (KODE[I] < -NGMAX)
             refuse("(' ELEMENT',I5,' HAS CODE',I7,': FLUX GROUP BEYOND',I5)",
-                   {I, KODE[I], NBEMAX});
+                   {I, KODE[I], NGMAX});
         const CORNERS X = cornersOf(I);
         const SHAPEFAULT f = SHAPECHK(NP, X);
         if (f.kind == SHAPE::IN_LINE)

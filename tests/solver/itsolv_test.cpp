@@ -123,7 +123,7 @@ TEST(Itsolv, UnitCubeSeventeenSweeps) {
     for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
     int ier = 0;
     fx::Console con;
-    const bool ok = ITSOLV(&A(1, 1), &B[1], &XIT[1], NBE, 1, NBEMAX, EPSIT, ier);
+    const bool ok = ITSOLV(&A(1, 1), &B[1], &XIT[1], NBE, 1, NDIM, EPSIT, ier);
     const std::vector<std::string> out = fx::lines(con.text());
     const char* rms[17] = {"9.730E-01", "7.812E-01", "2.950E-01", "7.074E-02", "7.359E-03",
                            "3.842E-03", "2.053E-03", "5.963E-04", "9.357E-05", "1.715E-05",
