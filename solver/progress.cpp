@@ -13,7 +13,7 @@ std::mutex lock;
 
 }  // namespace
 
-PROGRESS::PROGRESS(std::string_view fmt, int N) : fmt_(fmt), N_(N), done_(static_cast<std::size_t>(N) + 1) {}
+PROGRESS::PROGRESS(std::string_view fmt, int N) : fmt_(WIDEN(fmt, {N, N})), N_(N), done_(static_cast<std::size_t>(N) + 1) {}
 
 void PROGRESS::done(int I) {
     const std::lock_guard<std::mutex> guard(lock);

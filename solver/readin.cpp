@@ -57,8 +57,9 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
     in.read(NIP, "NIP");
     in.end();
 
-    rep.write("(/,/,' DATA',/,/,2X,'NUMBER OF BOUNDARY ELEMENTS =',I4,/,2X,"
-              "'NUMBER OF INTERNAL POINTS WHERE THE FUNCTION IS CALCULATED =',I4,/)",
+    rep.write(WIDEN("(/,/,' DATA',/,/,2X,'NUMBER OF BOUNDARY ELEMENTS =',I4,/,2X,"
+                    "'NUMBER OF INTERNAL POINTS WHERE THE FUNCTION IS CALCULATED =',I4,/)",
+                    {NBE, NIP}),
               {NBE, NIP});
 
     // The classic bounds hold for the classic solve; the others take any
@@ -87,6 +88,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
               "1X,'POINT',7X,'X',15X,'Y')");
     static const char* const axis[] = {"", "x", "y", "z"};
     std::vector<textio::Item> items;
+    const std::string corners = WIDEN("(1X,I4,4(2X,1P,3E14.5))", {NBE});
     for (int I = 1; I <= NBE; ++I) {
         in.begin();
         in.read(NPE[I], of("NPE of element ", I));
@@ -101,7 +103,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
         items.assign({I});
         for (int M = 1; M <= NPE[I]; ++M)
             for (int K = 1; K <= 3; ++K) items.emplace_back(XE[I][M][K]);
-        rep.write("(1X,I4,4(2X,1P,3E14.5))", items);
+        rep.write(corners, items);
     }
 
     rep.write("(/,/,2X,'BOUNDARY CONDITIONS',/,/,2X,'NODE',7X,'CODE',8X,'PRESCRIBED VALUE')");
@@ -114,7 +116,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
         if (KODE[I] < -NGMAX)
             in.fail("expected a code of -" + std::to_string(NGMAX) + " or more (KODE of node " +
                            std::to_string(I) + "), found " + std::to_string(KODE[I]));
-        rep.write("(1X,I4,9X,I3,8X,1P,E14.5)", {I, KODE[I], VBC[I]});
+        rep.write(WIDEN("(1X,I4,9X,I3,8X,1P,E14.5)", {NBE, KODE[I]}), {I, KODE[I], VBC[I]});
     }
 
     if (NIP == 0) return;

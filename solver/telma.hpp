@@ -10,7 +10,9 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "solver/shapes.hpp"
@@ -85,6 +87,14 @@ extern int NGRP;
 constexpr double EPSIT = 1.0E-8;  // tolerance of the solve
 constexpr int MAXIT = 999;        // sweep limit of ITSOLV (fits the i3 field)
 constexpr double DELTA = 1.0E-4;  // finite-difference step of INTPTS
+
+// WIDEN: the format FMT with its K-th I edit descriptor (in the order
+// written, outside quotes) widened to the digits of V(K) where V(K) would
+// not fit, when the run is beyond the classic bounds (NBE > NBEMAX or NIP >
+// NIPMAX); FMT unchanged otherwise, so that classic runs keep every line
+// they wrote.  In widen.cpp.
+//   FMT  (in)  the format;  V (in) the largest value each field holds
+std::string WIDEN(std::string_view FMT, std::initializer_list<long long> V);
 
 // ---- routines, in the order of a run
 

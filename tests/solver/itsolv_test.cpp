@@ -1,10 +1,11 @@
 // Gauss-Seidel sweeps: convergence, sweep lines, the sweep count code, and the
-// ends of a solve that does not converge.
+// ends of a solve that does not converge; the LU solve of the same systems.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "fixtures.hpp"
+#include "solver/lu.hpp"
 
 namespace {
 
@@ -142,3 +143,22 @@ TEST(Itsolv, UnitCubeSeventeenSweeps) {
 }
 
 }  // namespace
+
+TEST(Lusolv, RowMajorSystemsWithTwoRightHandSidesAndASingularOne) {
+    // Not symmetric, so that a transposed solve would show; stride LD + 1.
+    double a[3][LD + 1] = {{4, 1, 0, 9}, {2, 5, 1, 9}, {0, 3, 6, 9}};
+    const double x[2][3] = {{1, 2, 3}, {-1, 0, 1}};
+    double b[2][LD + 1] = {};
+    for (int L = 0; L < 2; ++L)
+        for (int I = 0; I < 3; ++I)
+            for (int J = 0; J < 3; ++J) b[L][I] += a[I][J] * x[L][J];
+    int info = -1;
+    ASSERT_TRUE(LUSOLV(3, 2, &a[0][0], LD + 1, &b[0][0], LD + 1, info));
+    EXPECT_EQ(info, 0);
+    for (int L = 0; L < 2; ++L)
+        for (int I = 0; I < 3; ++I) EXPECT_NEAR(b[L][I], x[L][I], 1e-14) << L << I;
+    double s[2][2] = {{1, 2}, {2, 4}}, c[2] = {1, 2};
+    EXPECT_FALSE(LUSOLV(2, 1, &s[0][0], 2, c, 2, info));
+    EXPECT_EQ(info, 2);
+    EXPECT_EQ(c[1], 2.0);
+}
