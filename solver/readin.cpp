@@ -35,7 +35,7 @@ void MEMCHK(const textio::Reader& in) {
     const double need = MEMNEED(NBE, NIP, dense), avail = MEMAVAIL();
     if (need <= avail) return;
     auto mb = [](double b) { return std::to_string(static_cast<long long>(std::ceil(b / (1 << 20)))) + " MB"; };
-    in.fail(std::string(dense ? "the dense matrix of " : "the tables of ") + std::to_string(NBE) +
+    in.fail(std::string(dense ? "the dense matrix and the tables of " : "the tables of ") + std::to_string(NBE) +
             " elements need " + mb(need) + " of memory, " + mb(avail) + " available" +
             (dense ? " (--solver=hmat holds no dense matrix)" : ""));
 }

@@ -178,7 +178,7 @@ TEST(Readin, OtherSolversLiftTheBoundsWithinTheMemory) {
 
     // Counts whose tables would not fit are refused before any is taken;
     // the compressed solve holds no dense matrix.
-    for (auto [solver, what] : {std::pair{telma::METHOD::LU, "the dense matrix of"},
+    for (auto [solver, what] : {std::pair{telma::METHOD::LU, "the dense matrix and the tables of"},
                                 std::pair{telma::METHOD::HMAT, "the tables of"}}) {
         telma::OPTS.SOLVER = solver;
         const std::string error = readin("Huge\n2000000000 0 0 0 0\n").error;

@@ -225,7 +225,7 @@ TEST(Sphere, RefusesBadRadiusAndLevel) {
     s.r = 0;
     EXPECT_THROW(makeSphere(s), MeshError);
     s = SphereParams{};
-    s.level = 7;
+    s.level = 9;
     EXPECT_THROW(makeSphere(s), MeshError);
     s.level = -1;
     EXPECT_THROW(makeSphere(s), MeshError);
