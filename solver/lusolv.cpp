@@ -32,20 +32,18 @@ bool LUSOLV(int N, int M, double* A, int LDA, double* B, int LDB, int& INFO) {
 
 namespace {
 
-// The copy of the matrix that the residual needs; empty when the memory
-// would not hold it beside everything else.
-std::vector<double> A0, B0;
-
 // The solve step of SOLVE: LUSOLV on the solver's own matrix, which P.A
 // points to (it is factorised in place).
 bool LUSTEP(const double* A, double* B, double* X, int N, int M, int LDA, double /*EPS*/, int& IER) {
     textio::OutUnit& con = textio::console();
     double* AF = const_cast<double*>(A);
     const std::size_t NN = static_cast<std::size_t>(N) * LDA;
-    // Half the free memory at most, so that the run never depends on swap.
-    A0.clear();
+    // The copy of the matrix that the residual needs, taken only when it
+    // fits in half the free memory, so that the run never depends on swap.
+    std::vector<double> A0;
     if (2.0 * NN * sizeof(double) < MEMAVAIL()) A0.assign(AF, AF + NN);
-    B0.assign(B, B + static_cast<std::size_t>(M) * LDA);
+    const std::size_t NB = static_cast<std::size_t>(M - 1) * LDA + N;
+    const std::vector<double> B0(B, B + NB);
     qvlib::SWSTRT();
     int INFO = 0;
     if (!LUSOLV(N, M, AF, LDA, B, LDA, INFO)) {
@@ -55,7 +53,7 @@ bool LUSTEP(const double* A, double* B, double* X, int N, int M, int LDA, double
     float t;
     qvlib::SWTIME(t);
     con.write("(' LU factorisation, time :',f8.3)", {t});
-    for (std::size_t k = 0; k < static_cast<std::size_t>(M) * LDA; ++k) X[k] = B[k];
+    for (std::size_t k = 0; k < NB; ++k) X[k] = B[k];
     IER = 0;
     if (A0.empty()) {
         con.write("(' Relative residual not computed: no memory for a copy of the matrix')");
@@ -78,8 +76,6 @@ bool LUSTEP(const double* A, double* B, double* X, int N, int M, int LDA, double
         worst = std::fmax(worst, bb > 0.0 ? std::sqrt(rr / bb) : std::sqrt(rr));
     }
     con.write("(' Relative residual ||B - A x|| / ||B|| :',1PE10.3)", {worst});
-    A0 = {};
-    B0 = {};
     return true;
 }
 
