@@ -27,8 +27,9 @@ void centroid(int I, double xc[3]) { telma::centroid(NPE[I], cornersOf(I), xc); 
 
 void frame(int J, const double xc[3], ELDATA& E) { telma::frame(NPE[J], cornersOf(J), xc, E); }
 
+// Each message names the element first.
 [[noreturn]] void refuse(std::string_view fmt, std::initializer_list<textio::Item> items) {
-    textio::console().write(fmt, items);
+    textio::console().write(WIDEN(fmt, {NBE}), items);
     textio::stop("*** FATAL ERROR ***", 1);
 }
 
