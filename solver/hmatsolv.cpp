@@ -396,7 +396,7 @@ void pointsPhase() {
 
 int HMRUN(textio::OutUnit& rep, double EPS) {
     RUNEPS = EPS;
-    return SOLVE(rep, {noAssembly, nullptr, nullptr, solvePhase, pointsPhase});
+    return SOLVE(rep, {noAssembly, nullptr, nullptr, 0, solvePhase, pointsPhase});
 }
 
 }  // namespace telma

@@ -2,9 +2,11 @@
 #include <array>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "solver/hmat.hpp"
+#include "solver/lu.hpp"
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
 #include "solver/vtuout.hpp"
@@ -16,7 +18,7 @@ using namespace telma;
 // The solve of each --solver choice, in the order of METHOD: the one place a
 // solver is wired in.  A null entry is a solver this build lacks.
 using SOLVEFN = int (*)(textio::OutUnit& rep);
-constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, nullptr,
+constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, LURUN,
                                             [](textio::OutUnit& rep) { return HMRUN(rep, OPTS.TOL); }};
 // Outputs beyond the report, written after the solve; null until built.
 constexpr void (*CAPACITANCE)(textio::OutUnit& rep) = nullptr;
@@ -76,6 +78,10 @@ int main(int argc, char** argv) {
     } catch (const textio::IoError& e) {
         textio::finish();
         std::cerr << "telma: " << e.what() << '\n';
+        return 1;
+    } catch (const std::bad_alloc&) {
+        textio::finish();
+        std::cerr << "telma: not enough memory for the tables of the problem\n";
         return 1;
     }
     textio::finish();
