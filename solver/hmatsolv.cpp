@@ -84,15 +84,49 @@ struct JOB {
     long done, total;
 };
 
-// One block: its rows and columns in the caller's numbering.
+// One block: its rows and columns in the caller's numbering; ZERO: all its
+// entries are zero.
 struct BLOCK {
     const KERNEL* K;
     const int *rows, *cols;
+    bool ZERO;
 };
 
 void release(void* d) { delete static_cast<BLOCK*>(d); }
 
-void prepare(int row_start, int, int col_start, int, int* row_hmat2client, int*,
+// Whether the block of rows R(0..NR-1) and columns C(0..NC-1) is zero: its
+// columns hold double-layer terms alone, and every field point and each of
+// its images lies in the one plane of all its elements, where the closed
+// form gives zero up to rounding, a noise that no low-rank product
+// approximates.  A diagonal block of the system (its free terms) is not.
+bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC, bool diagonal) {
+    if (diagonal && K.FREE) return false;
+    const ELDATA& E0 = ELD[C[0] + 1];
+    const double* n = E0.EN;
+    const double d = n[0] * E0.XN[0] + n[1] * E0.XN[1] + n[2] * E0.XN[2];
+    const double tol = 1.0e-10 * E0.ELMAX;
+    for (int c = 0; c < NC; ++c) {
+        const ELDATA& E = ELD[C[c] + 1];
+        if (K.WG[C[c]] != 0.0) return false;
+        const double dot = n[0] * E.EN[0] + n[1] * E.EN[1] + n[2] * E.EN[2];
+        const double off = n[0] * E.XN[0] + n[1] * E.XN[1] + n[2] * E.XN[2] - d;
+        if (std::fabs(std::fabs(dot) - 1.0) > 1.0e-12 || std::fabs(off) > tol) return false;
+    }
+    for (int KX = IREFX; KX <= 1; KX += 2)
+        for (int KY = IREFY; KY <= 1; KY += 2)
+            for (int KZ = IREFZ; KZ <= 1; KZ += 2)
+                for (int r = 0; r < NR; ++r) {
+                    const double* p = &K.P[3 * R[r]];
+                    const int D = K.FD ? R[r] % 4 : 0;  // a difference row moves its point
+                    const double x = KX * (D == 1 ? p[0] + DELTA : p[0]);
+                    const double y = KY * (D == 2 ? p[1] + DELTA : p[1]);
+                    const double z = KZ * (D == 3 ? p[2] + DELTA : p[2]);
+                    if (std::fabs(n[0] * x + n[1] * y + n[2] * z - d) > tol) return false;
+                }
+    return true;
+}
+
+void prepare(int row_start, int row_count, int col_start, int col_count, int* row_hmat2client, int*,
              int* col_hmat2client, int*, void* context, hmat_block_info_t* info) {
     if (info->needed_memory == 0) {
         info->needed_memory = sizeof(BLOCK);
@@ -106,8 +140,12 @@ void prepare(int row_start, int, int col_start, int, int* row_hmat2client, int*,
                                 {static_cast<int>(job.done + 1), static_cast<int>(job.total), t});
     }
     ++job.done;
-    info->block_type = hmat_block_full;
-    info->user_data = new BLOCK{job.K, row_hmat2client + row_start, col_hmat2client + col_start};
+    const int* rows = row_hmat2client + row_start;
+    const int* cols = col_hmat2client + col_start;
+    // (row and column trees alike: a block is on the diagonal or off it whole)
+    const bool zero = flat(*job.K, rows, row_count, cols, col_count, row_start == col_start);
+    info->block_type = zero ? hmat_block_null : hmat_block_full;
+    info->user_data = new BLOCK{job.K, rows, cols, zero};
     info->release_user_data = release;
     info->is_guaranteed_null_row = nullptr;
     info->is_guaranteed_null_col = nullptr;
@@ -120,6 +158,10 @@ void compute(void* data, int r0, int nr, int c0, int nc, void* out) {
     const BLOCK& b = *static_cast<BLOCK*>(data);
     double* v = static_cast<double*>(out);
     const long n = static_cast<long>(nr) * nc;
+    if (b.ZERO) {
+        std::fill(v, v + n, 0.0);
+        return;
+    }
 #pragma omp parallel for schedule(static) if (n >= 256)
     for (long k = 0; k < n; ++k) {
         const int r = static_cast<int>(k % nr), c = static_cast<int>(k / nr);
