@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "solver/capaci.hpp"
 #include "solver/telma.hpp"
 
 namespace telma {
@@ -28,6 +29,9 @@ void assembleRow(int I) {
             if (KODE[J] <= 0) {
                 AIJ = AIJ + GSUM[J - J0];
                 BI = BI + VBC[J] * HSUM[J - J0];
+                // a capacitance run: the conductor of J at 1, all else 0
+                if (NCOND > 0 && ICOND[J] > 0)
+                    BCOND[static_cast<std::size_t>(ICOND[J] - 1) * NBE + I - 1] += HSUM[J - J0];
             } else {
                 AIJ = AIJ - HSUM[J - J0];
                 BI = BI - VBC[J] * GSUM[J - J0];

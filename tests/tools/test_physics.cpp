@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "solver/capaci.hpp"
 #include "solver/telma.hpp"
 #include "textio/textio.hpp"
 #include "tools/cli.hpp"
@@ -183,6 +184,84 @@ TEST(Physics, OddPlaneGivesTheFullDipoleFlux) {
     cutSymmetry(half, 2, 1, -1);
     solve(half);
     EXPECT_NEAR(telma::FLUX[1] / f1, 1.0, 1e-6);
+}
+
+// ---------------------------------------------------------------- capacitance matrix
+
+namespace {
+
+// Solves the mesh with --capacitance; the matrix is left in telma::CAP.
+int capacitanceRun(const Mesh& m) {
+    std::ostringstream os;
+    writeDataFile(os, m);
+    std::istringstream in(os.str());
+    textio::Reader rd(in, "mesh.in");
+    std::ostringstream rs;
+    textio::OutUnit rep(rs);
+    telma::READIN(rd, rep);
+    telma::IER = 0;
+    return telma::CAPRUN(rep, telma::ITSOLV);
+}
+
+double cap(int h, int g) { return telma::CAP[(g - 1) * telma::IGRP.size() + h - 1]; }
+
+// Spheres of radius 1 at x = -1.5 (group 1) and x = 1.5 (group 2); their
+// quarter y, z >= 0 with even planes, or the full mesh split along them.
+Mesh twoSpheresMesh(int level, bool quarter) {
+    Mesh m;
+    for (int k = 0; k < 2; ++k) {
+        SphereParams s;
+        s.level = level;
+        s.c = {k ? 1.5 : -1.5, 0, 0};
+        s.bc = {-1 - k, 0.0};
+        for (const Element& e : makeSphere(s).el) m.el.push_back(e);
+    }
+    for (int axis = 1; axis <= 2; ++axis) quarter ? cutSymmetry(m, axis, 1, 1) : splitAlong(m, axis);
+    return m;
+}
+
+}  // namespace
+
+// Two spheres three radii apart against the series: the error of C11 and C12
+// is of second order in the element size, like that of a lone sphere, so it
+// falls by well over 3 a level; the matrix is symmetric to well within the
+// discretisation error.  The quarter models stand for the full meshes; the
+// last row is the lone unit sphere, C = 4 pi.
+TEST(Capacitance, SpheresConvergeToTheSeries) {
+    const auto exact = twoSpheres(1.0, 3.0);
+    struct Case {
+        int level;
+        bool pair;
+        double bound;  // relative error of each entry
+    } cases[] = {{1, true, 0.12}, {2, true, 0.035}, {3, true, 0.009}, {3, false, 0.004}};
+    double last = 1;
+    for (const Case& c : cases) {
+        Mesh m = twoSpheresMesh(c.level, true);
+        if (!c.pair) m.el.resize(m.el.size() / 2);
+        ASSERT_EQ(capacitanceRun(m), 0);
+        if (!c.pair) {
+            ASSERT_EQ(telma::IGRP.size(), 1u);
+            EXPECT_LT(cap(1, 1), 4 * PI);
+            EXPECT_NEAR(cap(1, 1) / (4 * PI), 1.0, c.bound);
+            continue;
+        }
+        const double e11 = std::fabs(cap(1, 1) / exact[0] - 1), e12 = std::fabs(cap(1, 2) / exact[1] - 1);
+        EXPECT_LT(std::max(e11, e12), c.bound) << c.level << ": " << cap(1, 1) << " " << cap(1, 2);
+        EXPECT_LT(std::max(e11, e12), last / 3) << c.level;
+        last = std::max(e11, e12);
+        EXPECT_NEAR(cap(2, 2), cap(1, 1), 1e-6 * cap(1, 1));
+        EXPECT_NEAR(cap(2, 1), cap(1, 2), 1e-3 * cap(1, 1));
+    }
+}
+
+// A quarter model with two even planes gives the matrix of the full mesh,
+// to the tolerance of the iterative solver.
+TEST(Capacitance, QuarterModelIsTheFullModel) {
+    ASSERT_EQ(capacitanceRun(twoSpheresMesh(2, true)), 0);
+    const std::vector<double> quarter = telma::CAP;
+    ASSERT_EQ(capacitanceRun(twoSpheresMesh(2, false)), 0);
+    ASSERT_EQ(quarter.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) EXPECT_NEAR(quarter[k] / telma::CAP[k], 1.0, 1e-6) << k;
 }
 
 // ---------------------------------------------------------------- interior problems
