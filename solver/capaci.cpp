@@ -140,22 +140,25 @@ void CAPMAT(const double* X, int LDX, textio::OutUnit& rep) {
     both(rep, "(/' ASYMMETRY MAX|C(H,G)-C(G,H)|/MAX|C| :',1PE10.3)", asym);
     bool bad = ASYM > CAPTOL;
     if (bad) both(rep, "(' *** WARNING: THE MATRIX IS NOT SYMMETRIC')");
+    // The signs are judged against the largest entry of the row: a small
+    // conductor beside a large one has a small row.
     for (int H = 1; H <= NCOND; ++H) {
         const std::string h = std::to_string(IGRP[H - 1]);
-        double S = 0.0;
+        double S = 0.0, RMAX = 0.0;
+        for (int G = 1; G <= NCOND; ++G) RMAX = std::max(RMAX, std::fabs(C(H, G)));
         for (int G = 1; G <= NCOND; ++G) {
             S += C(H, G);
             const std::string g = std::to_string(IGRP[G - 1]);
             const textio::Item hg[] = {h, g};
-            if (G == H && !(C(H, G) > 0.0)) {
+            if (G == H && !(C(H, G) > CAPTOL * RMAX)) {
                 both(rep, "(' *** WARNING: C(',A,',',A,') IS NOT POSITIVE')", hg);
                 bad = true;
-            } else if (G != H && C(H, G) > CAPTOL * CMAX) {
+            } else if (G != H && C(H, G) > CAPTOL * RMAX) {
                 both(rep, "(' *** WARNING: C(',A,',',A,') IS POSITIVE')", hg);
                 bad = true;
             }
         }
-        if (S < -CAPTOL * CMAX) {
+        if (S < -CAPTOL * RMAX) {
             const textio::Item hi[] = {h};
             both(rep, "(' *** WARNING: THE ROW SUM OF GROUP ',A,' IS NEGATIVE')", hi);
             bad = true;

@@ -190,8 +190,9 @@ TEST(Physics, OddPlaneGivesTheFullDipoleFlux) {
 
 namespace {
 
-// Solves the mesh with --capacitance; the matrix is left in telma::CAP.
-int capacitanceRun(const Mesh& m) {
+// Solves the mesh with --capacitance; the matrix is left in telma::CAP, the
+// report in `report`.
+int capacitanceRun(const Mesh& m, std::string* report = nullptr) {
     std::ostringstream os;
     writeDataFile(os, m);
     std::istringstream in(os.str());
@@ -200,7 +201,9 @@ int capacitanceRun(const Mesh& m) {
     textio::OutUnit rep(rs);
     telma::READIN(rd, rep);
     telma::IER = 0;
-    return telma::CAPRUN(rep, telma::ITSOLV);
+    const int status = telma::CAPRUN(rep, telma::ITSOLV);
+    if (report) *report = rs.str();
+    return status;
 }
 
 double cap(int h, int g) { return telma::CAP[(g - 1) * telma::IGRP.size() + h - 1]; }
@@ -262,6 +265,47 @@ TEST(Capacitance, QuarterModelIsTheFullModel) {
     ASSERT_EQ(capacitanceRun(twoSpheresMesh(2, false)), 0);
     ASSERT_EQ(quarter.size(), 4u);
     for (std::size_t k = 0; k < 4; ++k) EXPECT_NEAR(quarter[k] / telma::CAP[k], 1.0, 1e-6) << k;
+}
+
+// Four bars in two layers, groups 1 and 2 along x below, 4 and 5 along y
+// above (no group 3): the whole matrix in one run, with the symmetries of
+// the arrangement (x to -x, y to -y) and no warning.  With the normals of bar
+// 5 turned inward its own solution is that of the inside of the bar, and the
+// checks say so.
+TEST(Capacitance, FourCrossingBars) {
+    struct Bar {
+        Vec3 lo, hi;
+        int group;
+    } bars[] = {{{-1, -0.6, 0}, {1, -0.4, 0.2}, 1},
+                {{-1, 0.4, 0}, {1, 0.6, 0.2}, 2},
+                {{-0.6, -1, 0.4}, {-0.4, 1, 0.6}, 4},
+                {{0.4, -1, 0.4}, {0.6, 1, 0.6}, 5}};
+    for (bool inward : {false, true}) {
+        Mesh m;
+        for (const Bar& b : bars) {
+            BoxParams s;
+            s.lo = b.lo;
+            s.hi = b.hi;
+            s.div = {b.group < 3 ? 8 : 1, b.group < 3 ? 1 : 8, 1};
+            s.exterior = !(inward && b.group == 5);
+            for (FaceParams& f : s.face) f.bc = {-b.group, 0.0};
+            for (const Element& e : makeBox(s).el) m.el.push_back(e);
+        }
+        std::string report;
+        ASSERT_EQ(capacitanceRun(m, &report), 0);
+        ASSERT_EQ(telma::IGRP, (std::vector<int>{1, 2, 4, 5}));
+        if (inward) {
+            EXPECT_TRUE(has(report, " *** WARNING: C(5,5) IS NOT POSITIVE\n")) << report;
+            continue;
+        }
+        EXPECT_FALSE(has(report, "WARNING")) << report;
+        const double c11 = cap(1, 1), c13 = cap(1, 3);
+        EXPECT_GT(c11, 0);
+        EXPECT_LT(c13, 0);
+        EXPECT_NEAR(cap(2, 2), c11, 1e-6 * c11);
+        EXPECT_NEAR(cap(4, 4), cap(3, 3), 1e-6 * c11);
+        for (auto [h, g] : {std::pair{1, 4}, {2, 3}, {2, 4}, {3, 1}, {4, 2}}) EXPECT_NEAR(cap(h, g), c13, 1e-3 * c11);
+    }
 }
 
 // ---------------------------------------------------------------- interior problems
