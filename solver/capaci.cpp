@@ -72,6 +72,8 @@ void block(textio::OutUnit& rep, std::string_view head, double S) {
 }  // namespace
 
 int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
+    // The elements first: a group number beyond the table is refused there.
+    ELCHK();
     // A conductor and its image in an odd plane are at opposite potentials.
     const int IREF[3] = {IREFX, IREFY, IREFZ}, IPAR[3] = {IPARX, IPARY, IPARZ};
     static constexpr const char* AXIS[3] = {"X", "Y", "Z"};
@@ -111,7 +113,8 @@ int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
         ~OFF() { NCOND = 0; }
     } off;
     const int status = SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), CAPSLV, INTPTS});
-    CAPMAT(XCOND.data(), NBEMAX, rep);
+    // SOLVE has said that a failed solve leaves no valid result.
+    if (status == 0) CAPMAT(XCOND.data(), NBEMAX, rep);
     return status;
 }
 

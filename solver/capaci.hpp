@@ -40,9 +40,10 @@ extern std::vector<double> CAP;
 
 // CAPRUN: the whole run of --capacitance from element geometry to the
 // CAPACITANCE blocks: SOLVE with the conductors' right-hand sides beside the
-// data file's, then CAPMAT.  Refuses (console message, stop with status 1) a
-// problem without flux groups, with an odd symmetry plane or with a non-zero
-// prescribed normal derivative.
+// data file's, then CAPMAT unless the solve failed.  Refuses (console
+// message, stop with status 1) what ELCHK refuses, and a problem without flux
+// groups, with an odd symmetry plane or with a non-zero prescribed normal
+// derivative.
 //   rep      (in/out)  the report
 //   SOLVER   (in)      the solve of many right-hand sides
 //   returns  the exit status of the run: 0, or 1 when the solve failed
