@@ -26,7 +26,8 @@ constexpr double EPS0 = 8.8541878128E-12;  // permittivity of vacuum, F/m
 constexpr double CAPTOL = 1.0E-3;
 
 MSOLVE BASE = nullptr;        // the solver CAPRUN was given
-std::vector<double> XCOND;    // the conductors' solutions, columns of NBEMAX
+std::vector<double> XCOND;    // the conductors' solutions, columns of LDCOND
+int LDCOND = 0;
 
 [[noreturn]] void refuse(std::string_view fmt, std::initializer_list<textio::Item> items) {
     textio::console().write(fmt, items);
@@ -47,6 +48,7 @@ bool CAPSLV(const double* A, double* B, double* X, int N, int M, int LDA, double
     std::copy_n(BB.begin(), M * LD, B);
     std::copy_n(XX.begin(), M * LD, X);
     XCOND.assign(BB.begin() + static_cast<std::ptrdiff_t>(M * LD), BB.end());
+    LDCOND = LDA;
     return ok;
 }
 
@@ -114,7 +116,7 @@ int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
     } off;
     const int status = SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), CAPSLV, INTPTS});
     // SOLVE has said that a failed solve leaves no valid result.
-    if (status == 0) CAPMAT(XCOND.data(), NBEMAX, rep);
+    if (status == 0) CAPMAT(XCOND.data(), LDCOND, rep);
     return status;
 }
 
