@@ -21,8 +21,9 @@ std::vector<double> CAP;
 namespace {
 
 constexpr double EPS0 = 8.8541878128E-12;  // permittivity of vacuum, F/m
-// Relative size, against the largest entry, beyond which an asymmetry or an
-// entry of the wrong sign is more than the discretisation leaves.
+// Relative size beyond which an asymmetry (against the largest entry) or an
+// entry of the wrong sign (against the largest of its row) is more than the
+// discretisation leaves.
 constexpr double CAPTOL = 1.0E-3;
 
 MSOLVE BASE = nullptr;        // the solver CAPRUN was given
