@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 
+#include "solver/kernels.hpp"
 #include "solver/options.hpp"
 
 namespace telma {

@@ -13,14 +13,17 @@
 
 namespace telma {
 
-// A solve of the dense system for M right-hand sides at once, as ITSOLV
-// takes them: A row-major with row stride LDA, B and X M columns of LDA
-// entries each, B overwritten with the solutions.  A direct solver factorises
-// once for all of them.  Returns false when the solve failed.
+// MSOLVE: a solve of the dense system for M right-hand sides at once, as
+// ITSOLV takes them; a direct solver factorises once for all of them.
+//   A    (in)      the matrix, row-major with row stride LDA
+//   B    (in/out)  M right-hand sides of LDA entries; on return the solutions
+//   X    (in/out)  the starting values, then the iterates (an iterative solver)
+//   N, M, LDA, EPS, IER  as for ITSOLV
+//   returns false when the solve failed
 using MSOLVE = bool (*)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
                         int& IER);
 
-// ---- storage shared with the assembly
+// ---- storage shared with the assembly, in capaci.cpp
 // NCOND conductors, numbered in increasing group order; 0 outside a
 // capacitance run, and then ASSEMB fills nothing below.
 extern int NCOND;
@@ -43,7 +46,7 @@ extern std::vector<double> CAP;
 // data file's, then CAPMAT unless the solve failed.  Refuses (console
 // message, stop with status 1) what ELCHK refuses, and a problem without flux
 // groups, with an odd symmetry plane or with a non-zero prescribed normal
-// derivative.
+// derivative.  In capaci.cpp.
 //   rep      (in/out)  the report
 //   SOLVER   (in)      the solve of many right-hand sides
 //   returns  the exit status of the run: 0, or 1 when the solve failed
@@ -52,7 +55,7 @@ int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER);
 // CAPMAT: CAP from the solved conductor columns, then the CAPACITANCE block
 // in units of the permittivity times the length unit, the CAPACITANCE (F)
 // block in farads for the medium and unit of OPTS, and the checks of the
-// matrix, to the report and the console.
+// matrix, to the report and the console.  In capaci.cpp.
 //   X    (in)      NCOND columns of LDX entries: the solution of each
 //                  conductor's right-hand side, Q at the potential elements
 //   LDX  (in)      the column stride of X
