@@ -7,6 +7,7 @@
 #include "solver/capaci.hpp"
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
+#include "solver/vtuout.hpp"
 
 namespace {
 
@@ -19,15 +20,12 @@ constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SO
 // The solve of many right-hand sides that --capacitance runs with each
 // --solver choice, in the same order; a null entry is one this build lacks.
 constexpr std::array<MSOLVE, 3> CAPSOLVERS = {ITSOLV, nullptr, nullptr};
-// Outputs beyond the report, written after the solve; null until built.
-constexpr void (*WRITEVTU)(const std::string& file) = nullptr;
 
 // The option that asks for something this build lacks; null when none does.
 const char* MISSING() {
     static const char* const NAMES[] = {"--solver=gs", "--solver=lu", "--solver=hmat"};
     const auto s = static_cast<std::size_t>(OPTS.SOLVER);
     if (!SOLVERS[s]) return NAMES[s];
-    if (!OPTS.VTU.empty() && !WRITEVTU) return "--vtu";
     static const char* const CAPNAMES[] = {"--capacitance with --solver=gs", "--capacitance with --solver=lu",
                                            "--capacitance with --solver=hmat"};
     if (OPTS.CAPAC && !CAPSOLVERS[s]) return CAPNAMES[s];
@@ -71,7 +69,7 @@ int main(int argc, char** argv) {
         dataFile.close();
         const auto s = static_cast<std::size_t>(OPTS.SOLVER);
         status = OPTS.CAPAC ? CAPRUN(rep, CAPSOLVERS[s]) : SOLVERS[s](rep);
-        if (!OPTS.VTU.empty()) WRITEVTU(OPTS.VTU);
+        if (!OPTS.VTU.empty()) VTUOUT(OPTS.VTU, OPTS.UNFOLD);
         rep.endRecord();
         reportFile.flush();
         if (!reportFile) throw textio::IoError(outName + ": writing the report failed");
