@@ -39,16 +39,18 @@ int LDCOND = 0;
 // The solve SOLVE calls: the data file's right-hand sides first, then one
 // per conductor, all in one call of BASE; the data file's go back to B and X.
 bool CAPSLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS, int& IER) {
-    const std::size_t LD = static_cast<std::size_t>(LDA);
+    // Column L of the caller's B and X holds N entries at L * LDA: the last
+    // ends there, not a whole stride further.
+    const std::size_t LD = static_cast<std::size_t>(LDA), NB = (M - 1) * LD + N;
     std::vector<double> BB((M + NCOND) * LD, 0.0), XX((M + NCOND) * LD, 0.0);
-    std::copy(B, B + M * LD, BB.begin());
-    std::copy(X, X + M * LD, XX.begin());
+    std::copy_n(B, NB, BB.begin());
+    std::copy_n(X, NB, XX.begin());
     for (int L = 1; L <= NCOND; ++L)
         std::copy_n(BCOND.begin() + static_cast<std::ptrdiff_t>((L - 1) * N), N,
                     BB.begin() + static_cast<std::ptrdiff_t>((M + L - 1) * LD));
     const bool ok = BASE(A, BB.data(), XX.data(), N, M + NCOND, LDA, EPS, IER);
-    std::copy_n(BB.begin(), M * LD, B);
-    std::copy_n(XX.begin(), M * LD, X);
+    std::copy_n(BB.begin(), NB, B);
+    std::copy_n(XX.begin(), NB, X);
     XCOND.assign(BB.begin() + static_cast<std::ptrdiff_t>(M * LD), BB.end());
     LDCOND = LDA;
     return ok;
@@ -116,7 +118,8 @@ int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
     struct OFF {
         ~OFF() { NCOND = 0; }
     } off;
-    const int status = SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), CAPSLV, INTPTS});
+    AMAT(NBE);
+    const int status = SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, CAPSLV, INTPTS});
     // SOLVE has said that a failed solve leaves no valid result.
     if (status == 0) CAPMAT(XCOND.data(), LDCOND, rep);
     return status;

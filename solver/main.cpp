@@ -2,9 +2,11 @@
 #include <array>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "solver/capaci.hpp"
+#include "solver/lu.hpp"
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
 #include "solver/vtuout.hpp"
@@ -16,10 +18,10 @@ using namespace telma;
 // The solve of each --solver choice, in the order of METHOD: the one place a
 // solver is wired in.  A null entry is a solver this build lacks.
 using SOLVEFN = int (*)(textio::OutUnit& rep);
-constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, nullptr, nullptr};
+constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, LURUN, nullptr};
 // The solve of many right-hand sides that --capacitance runs with each
 // --solver choice, in the same order; a null entry is one this build lacks.
-constexpr std::array<MSOLVE, 3> CAPSOLVERS = {ITSOLV, nullptr, nullptr};
+constexpr std::array<MSOLVE, 3> CAPSOLVERS = {ITSOLV, LUSTEP, nullptr};
 
 // The option that asks for something this build lacks; null when none does.
 const char* MISSING() {
@@ -78,6 +80,10 @@ int main(int argc, char** argv) {
     } catch (const textio::IoError& e) {
         textio::finish();
         std::cerr << "telma: " << e.what() << '\n';
+        return 1;
+    } catch (const std::bad_alloc&) {
+        textio::finish();
+        std::cerr << "telma: not enough memory for the tables of the problem\n";
         return 1;
     }
     textio::finish();

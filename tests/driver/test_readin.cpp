@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "solver/telma.hpp"
+#include "solver/options.hpp"
 
 namespace {
 
@@ -154,4 +154,38 @@ TEST(Readin, MalformedAndTruncatedFilesKeepTheEchoReadSoFar) {
     const Echo cut = readin("T\n1 0 0 0 0\n4 0 0 0 1 0 0 1 1 0\n");
     EXPECT_EQ(cut.error, "TELMA.IN:3: unexpected end of file, expected a real (x of corner 4 of element 1)");
     EXPECT_NE(cut.report.find("POINT"), std::string::npos);
+}
+
+TEST(Readin, OtherSolversLiftTheBoundsWithinTheMemory) {
+    // Beyond the classic bounds the fields that would overflow are widened,
+    // the others keep their width.
+    std::string data = "Wide\n10000 0 0 0 7001\n";
+    for (int i = 0; i < 10000; ++i) data += "3 0 0 0 1 0 0 0 1 0\n";
+    for (int i = 1; i < 10000; ++i) data += "0 1.0\n";
+    data += "-10000 1.0\n";
+    for (int i = 0; i < 7001; ++i) data += "0.25 0.25 0.5\n";
+    telma::OPTS.SOLVER = telma::METHOD::LU;
+    const Echo run = readin(data);
+    EXPECT_EQ(run.error, "");
+    EXPECT_EQ(run.stop, -1);
+    EXPECT_EQ(telma::XIP[7001][3], 0.5);
+    for (const char* line : {"  NUMBER OF BOUNDARY ELEMENTS =10000\n",
+                             "  NUMBER OF INTERNAL POINTS WHERE THE FUNCTION IS CALCULATED =7001\n",
+                             "\n  9999     0.00000E+00", "\n 10000     0.00000E+00",
+                             "\n  9999           0           1.00000E+00\n",
+                             "\n 10000         -10000           1.00000E+00\n"})
+        EXPECT_NE(run.report.find(line), std::string::npos) << line;
+
+    // Counts whose tables would not fit are refused before any is taken;
+    // the compressed solve holds no dense matrix.
+    for (auto [solver, what] : {std::pair{telma::METHOD::LU, "the dense matrix and the tables of"},
+                                std::pair{telma::METHOD::HMAT, "the tables of"}}) {
+        telma::OPTS.SOLVER = solver;
+        const std::string error = readin("Huge\n2000000000 0 0 0 0\n").error;
+        EXPECT_EQ(error.rfind(std::string("TELMA.IN:2: ") + what + " 2000000000 elements need ", 0), 0u) << error;
+        EXPECT_NE(error.find(" MB of memory, "), std::string::npos) << error;
+    }
+    EXPECT_GT(telma::MEMNEED(1.0E5, 0, true), 8.0E10);
+    EXPECT_LT(telma::MEMNEED(1.0E5, 0, false), 1.0E8);
+    telma::OPTS = {};
 }

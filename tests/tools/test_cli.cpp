@@ -71,7 +71,7 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{"sphere", "--level", "+-1"}, "expected an integer, found \"+-1\""},
         {{"sphere", "--centre", "+-1,0,0"}, "expected a number, found \"+-1\""},
         {{"sphere", "--radius", "1e999"}, "expected a number, found \"1e999\""},
-        {{"sphere", "--level", "5"}, "at most 4600"},
+        {{"sphere", "--level", "9"}, "level must be 0 to 8"},
         {{"sphere", "--radius", "-1"}, "radius must be positive"},
         {{"sphere", "--sym", "w=even"}, "axis x, y or z"},
         {{"sphere", "--sym", "x=mirror"}, "even or odd"},
@@ -153,6 +153,12 @@ TEST(Cli, WritesTheFileAndSaysWhat) {
     Outcome s = run({"sphere", "--level", "0", "-o", "-"});
     EXPECT_EQ(s.status, 0);
     EXPECT_EQ(s.out.substr(0, s.out.find('\n')), "telma-mesh sphere --level 0 -o -");
+    EXPECT_TRUE(s.err.empty());
+    // Beyond the classic bounds: written, with a note.
+    s = run({"box", "--div", "28", "-o", "-"});
+    EXPECT_EQ(s.status, 0);
+    EXPECT_EQ(s.err, "telma-mesh: note: 4704 elements and 0 internal points are beyond the 4600 and 7000 of "
+                     "telma's classic solve: solve it with telma --solver=lu or --solver=hmat\n");
 }
 
 // A .msh sliver the solver would refuse: refused here, and no file written.
