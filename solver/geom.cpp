@@ -110,6 +110,7 @@ SHAPEFAULT SHAPECHK(int NP, const CORNERS& X) {
     double xc[3];
     centroid(NP, X, xc);
     const double size = sizeOf(NP, X, xc);
+    if (size > 0 && size < SIZEMIN) return {SHAPE::TOO_SMALL, 0};
     for (int M = 0; M < NP; ++M) {
         const int M2 = M == NP - 1 ? 0 : M + 1;
         const double e[3] = {X[M2][0] - X[M][0], X[M2][1] - X[M][1], X[M2][2] - X[M][2]};
@@ -123,6 +124,22 @@ SHAPEFAULT SHAPECHK(int NP, const CORNERS& X) {
     const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
                          E1[0] * E2[1] - E1[1] * E2[0]};
     if (!(norm3(c) > DEGTOL * norm3(E1) * norm3(E2))) return {SHAPE::IN_LINE, 0};
+    // Seen along the normal, a simple quadrilateral turns the same way at
+    // three or four corners; one whose edges cross turns each way twice.
+    if (NP == 4) {
+        int back = 0;
+        for (int M = 0; M < 4; ++M) {
+            const auto& P = X[(M + 3) % 4];
+            const auto& Q = X[M];
+            const auto& R = X[(M + 1) % 4];
+            const double a[3] = {Q[0] - P[0], Q[1] - P[1], Q[2] - P[2]};
+            const double b[3] = {R[0] - Q[0], R[1] - Q[1], R[2] - Q[2]};
+            const double t = (a[1] * b[2] - a[2] * b[1]) * c[0] + (a[2] * b[0] - a[0] * b[2]) * c[1] +
+                             (a[0] * b[1] - a[1] * b[0]) * c[2];
+            if (t < 0) ++back;
+        }
+        if (back == 2) return {SHAPE::CROSSED, 0};
+    }
     // A warped quadrilateral is integrated as its projection, whose edges
     // must not vanish either.
     ELDATA E;
@@ -148,6 +165,10 @@ void ELCHK() {
         if (f.kind == SHAPE::IN_LINE)
             refuse("(' ELEMENT',I5,' IS DEGENERATE: ITS FIRST THREE CORNERS LIE IN ONE LINE')",
                    {I});
+        if (f.kind == SHAPE::TOO_SMALL)
+            refuse("(' ELEMENT',I5,' IS TOO SMALL: ITS SIZE IS BELOW 1E-50')", {I});
+        if (f.kind == SHAPE::CROSSED)
+            refuse("(' ELEMENT',I5,' CROSSES ITSELF: TWO OF ITS EDGES INTERSECT')", {I});
         if (f.kind != SHAPE::OK)
             refuse("(' ELEMENT',I5,' IS DEGENERATE: EDGE',I2,' HAS ZERO LENGTH')", {I, f.edge});
         // In an odd plane the element meets its own mirror image with weight
@@ -165,6 +186,35 @@ void ELCHK() {
                        "' ITS POTENTIAL IS ZERO BY SYMMETRY; DO NOT MESH IT')",
                        {I, AXIS[K]});
         }
+    }
+    SIDECHK();
+}
+
+void SIDECHK() {
+    const int IREF[3] = {IREFX, IREFY, IREFZ};
+    static constexpr const char* AXIS[3] = {"X", "Y", "Z"};
+    double scale = 0.0;
+    for (int I = 1; I <= NBE; ++I)
+        for (int M = 1; M <= NPE[I]; ++M)
+            for (int K = 1; K <= 3; ++K) scale = std::fmax(scale, std::fabs(XE[I][M][K]));
+    for (int K = 0; K < 3; ++K) {
+        if (IREF[K] != -1) continue;
+        int first = 0, side = 0;
+        for (int I = 1; I <= NBE; ++I)
+            for (int M = 1; M <= NPE[I]; ++M) {
+                const double v = XE[I][M][K + 1];
+                if (std::fabs(v) <= DEGTOL * scale) continue;
+                const int s = v > 0 ? 1 : -1;
+                if (side == 0) {
+                    side = s;
+                    first = I;
+                } else if (s != side && first == I) {
+                    refuse("(' ELEMENT',I5,' CROSSES THE SYMMETRY PLANE ',A,' = 0')", {I, AXIS[K]});
+                } else if (s != side) {
+                    refuse("(' ELEMENTS',I5,' AND',I5,' LIE ON BOTH SIDES OF THE SYMMETRY PLANE ',A,' = 0')",
+                           {first, I, AXIS[K]});
+                }
+            }
     }
 }
 

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
         std::string inName, outName;
         FILNAM(argc, argv, inName, outName);
         std::ifstream dataFile = textio::openOld(inName);
+        textio::refuseInput(outName, inName);
         std::ofstream reportFile = textio::openUnknown(outName);
         textio::OutUnit rep(reportFile);
         // On a read failure the report keeps the echo of every record read

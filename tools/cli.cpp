@@ -341,6 +341,7 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
             else unknown("gmsh", opt);
         }
         std::ifstream in = textio::openOld(file);
+        if (output != "-") textio::refuseInput(output, file);
         m = readMsh(in, file, groups, rest, scale);
         if (orient != 0) orientClosed(m, orient > 0);
         if (flipAll)

@@ -464,6 +464,10 @@ void checkForSolver(const Mesh& m) {
             throw MeshError(which + " has an edge of zero length at " + str(e.x[f.edge - 1]));
         case telma::SHAPE::IN_LINE:
             throw MeshError(which + ": its first three corners lie on one line");
+        case telma::SHAPE::TOO_SMALL:
+            throw MeshError(which + " is too small: the solver takes elements of size 1e-50 or more");
+        case telma::SHAPE::CROSSED:
+            throw MeshError(which + " crosses itself: two of its edges intersect");
         case telma::SHAPE::FLAT_ZERO_EDGE:
             throw MeshError(which + " is so warped that edge " + std::to_string(f.edge) +
                             " has zero length in the plane the solver flattens it to");
