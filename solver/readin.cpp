@@ -29,14 +29,14 @@ std::string of(const char* what, int i) { return std::string(what) + std::to_str
 
 // Largest magnitude of a coordinate or a prescribed value: the squares and
 // cubes of distances and values that the solution forms stay finite.
-constexpr double XBIG = 1.0e+100;
+constexpr double XBIG = 1.0e+50;
 
 // Refuses a value beyond XBIG (an overflowed number included), naming it.
 void bounded(textio::Reader& in, double v, const std::string& what) {
     if (std::fabs(v) <= XBIG) return;
     char shown[32];
     std::snprintf(shown, sizeof shown, "%.5E", v);
-    in.fail("expected a number from -1E+100 to 1E+100 (" + what + "), found " +
+    in.fail("expected a number from -1E+50 to 1E+50 (" + what + "), found " +
             (std::isfinite(v) ? std::string(shown) : std::string("a number beyond the range of reals")));
 }
 
