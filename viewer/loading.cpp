@@ -1,5 +1,6 @@
 // Loading the mesh (RDMESH) and the face values (RDRES) from the solver's
 // own files.
+#include <cmath>
 #include <string>
 
 #include "textio/textio.hpp"
@@ -40,6 +41,8 @@ void RDMESH() {
             in.read(x, "x of " + what);
             in.read(y, "y of " + what);
             in.read(z, "z of " + what);
+            if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+                in.fail("expected numbers within the range of single-precision reals (" + what + ")");
             XYZ[J][2] = x;
             XYZ[J][3] = y;
             XYZ[J][1] = z;
@@ -80,6 +83,8 @@ void RDRES() {
             break;
         }
         VAL[J] = IPOT == 1 ? r[5] : r[6];
+        if (!std::isfinite(VAL[J]))
+            in.fail("expected a value within the range of single-precision reals (row " + std::to_string(J) + ")");
         if (J == 1) {
             solmin = VAL[1];
             solmax = VAL[1];
