@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <sstream>
 
@@ -399,6 +400,10 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << "telma-mesh: " << e.what() << "\n(telma-mesh --help explains the options)\n";
     } catch (const textio::IoError& e) {
         err << "telma-mesh: " << e.what() << '\n';
+    } catch (const std::bad_alloc&) {
+        err << "telma-mesh: not enough memory to build the mesh\n";
+    } catch (const std::length_error&) {
+        err << "telma-mesh: not enough memory to build the mesh\n";
     }
     return 1;
 }
