@@ -193,7 +193,9 @@ Mesh makeBox(const BoxParams& s) {
     Mesh m;
     for (int f = 0; f < NFACE; ++f) {
         const FaceParams& fs = s.face[f];
-        auto [a, b] = faceAxes(static_cast<Face>(f));
+        // Plain names, not a structured binding: the lambda below captures them.
+        const std::array<int, 2> ab = faceAxes(static_cast<Face>(f));
+        const int a = ab[0], b = ab[1];
         int fixed = 3 - a - b;
         double fx = (f % 2 == 0) ? s.lo[fixed] : s.hi[fixed];
         int na = fs.na > 0 ? fs.na : s.div[a];
