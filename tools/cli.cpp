@@ -21,7 +21,7 @@ Usage:
   telma-mesh box    [box options]    [common options]
   telma-mesh sphere [sphere options] [common options]
   telma-mesh gmsh FILE.msh [gmsh options] [common options]
-  telma-mesh --help
+  telma-mesh --help | --version
 
 Every element gets one boundary condition, written COND below as a
 comma-separated list:
@@ -370,6 +370,9 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     for (const std::string& w : args)
         if (w == "--help" || w == "-h") {
             out << HELP;
+            return 0;
+        } else if (w == "--version") {
+            out << "telma-mesh " TELMA_VERSION "\n";
             return 0;
         }
     try {

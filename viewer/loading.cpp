@@ -9,7 +9,7 @@
 namespace korval {
 
 void RDMESH() {
-    const std::string name = textio::resolveExisting("tELMA.in");
+    const std::string name = textio::resolveExisting(DNAME);
     std::ifstream file = textio::openOld(name);
     textio::Reader in(file, name);
     Npt = 0;
@@ -53,7 +53,7 @@ void RDMESH() {
 }
 
 void RDRES() {
-    const std::string name = textio::resolveExisting("TELMA.out");
+    const std::string name = textio::resolveExisting(RNAME);
     std::ifstream file = textio::openOld(name);
     textio::Reader in(file, name);
 

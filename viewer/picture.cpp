@@ -169,6 +169,9 @@ void PICTURE() {
     }
 
     textio::console().write("(' Trace postcript  ')");
+    // The picture never replaces the files it was drawn from.
+    textio::refuseInput(FNAME, DNAME);
+    textio::refuseInput(FNAME, RNAME);
     PSFILE = textio::openUnknown(FNAME);
     qvlib::PSBEGIN(UNIT10);
 

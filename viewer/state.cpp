@@ -14,6 +14,7 @@ float solmin = 0, solmax = 0;
 
 float AX = 0, AY = 0, AZ = 0, D = 0, Th = 0, Ps = 0, Om = 0, Zx = 0, Ex = 0;
 
+std::string DNAME = "tELMA.in", RNAME = "TELMA.out";
 std::string FNAME = "KORV.PS";
 
 Persp PERSP{};

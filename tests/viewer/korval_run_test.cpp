@@ -198,6 +198,32 @@ TEST_F(Korval, ReportAndDataFoundWithoutRegardToCase) {
     EXPECT_TRUE(contains(r.out, " Npt, nfa, nfa2 :    7    2    2\n")) << r.out;
 }
 
+TEST_F(Korval, FileNamesAfterTheSwitchNameTheCase) {
+    // Neither default name exists: what is drawn comes from the named files,
+    // found without regard to letter case.
+    vt::writeFile("case.in", TWO_FACES);
+    vt::writeFile("Case.Rep", REPORT);
+    struct Case {
+        const char* args;
+        const char* summary;
+    };
+    const Case cases[] = {
+        {"/p case.in case.rep", "    7    2    2\n solmin, solmax :   1.000000E+00   3.000000E+00\n"},
+        {"-- /F CASE.IN case.rep", "    7    2    2\n solmin, solmax :  -4.000000E+00   2.000000E+00\n"},
+        {"x case.in", "    7    2    0\n"},
+    };
+    for (const auto& c : cases) {
+        vt::fs::remove("KORV.PS");
+        const Outcome r = korval(c.args, "");
+        EXPECT_EQ(r.status, 0) << c.args << r.err;
+        EXPECT_TRUE(contains(r.out, std::string(" Npt, nfa, nfa2 :") + c.summary)) << c.args << r.out;
+        EXPECT_TRUE(contains(vt::readFile("KORV.PS"), " % *** FIN IMAGE   1 ***\n")) << c.args;
+    }
+    const Outcome r = korval("/p case.in", "");  // the report's default name
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "TELMA.out")) << r.err;
+}
+
 TEST_F(Korval, LoadingFailuresExitWithStatusOne) {
     Outcome r = korval("", "");
     EXPECT_EQ(r.status, 1);
@@ -252,4 +278,11 @@ TEST_F(Korval, NumbersBeyondSinglePrecisionFailWithoutSpoilingThePicture) {
         const std::string ps = vt::readFile("KORV.PS");
         EXPECT_FALSE(contains(ps, "NaN") || contains(ps, "Inf")) << ps;
     }
+    // The data file named as the picture, in another case: kept.
+    std::filesystem::remove("KORV.PS");
+    vt::writeFile("korv.ps", TRIANGLE);
+    const Outcome r = korval("/o korv.ps", "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korval: KORV.PS: is the input file korv.ps; writing it would destroy the input\n");
+    EXPECT_EQ(vt::readFile("korv.ps"), TRIANGLE);
 }
