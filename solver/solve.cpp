@@ -1,10 +1,12 @@
 // Steps 6 to 17 of the run: geometry, assembly, solve, results.
+//
+//   SOLVE  with the solver's phases, or with others (the plain reference's)
 #include <cmath>
 #include <utility>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
+#include "solver/kernels.hpp"
 #include "solver/options.hpp"
-#include "solver/telma.hpp"
 
 namespace telma {
 

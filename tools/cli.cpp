@@ -8,7 +8,7 @@
 #include <optional>
 #include <sstream>
 
-#include "solver/telma.hpp"
+#include "solver/shapes.hpp"
 #include "textio/textio.hpp"
 #include "tools/datafile.hpp"
 #include "tools/msh.hpp"

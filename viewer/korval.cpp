@@ -1,5 +1,8 @@
-// The viewer's run: switch, title, loading, summary, then pictures and the
-// dialogue without end.
+// The viewer's run:
+//
+//   SWITCH  the command-line switch
+//   KORVAL  switch, title, loading, summary, then pictures and the dialogue
+//           without end
 #include <filesystem>
 #include <string_view>
 

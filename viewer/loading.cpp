@@ -1,5 +1,7 @@
-// Loading the mesh (RDMESH) and the face values (RDRES) from the solver's
-// own files.
+// Loading from the solver's own files:
+//
+//   RDMESH  the mesh, from the problem data file
+//   RDRES   the face values, from the report
 #include <cmath>
 #include <string>
 

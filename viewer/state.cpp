@@ -19,16 +19,4 @@ std::string FNAME = "KORV.PS";
 
 Persp PERSP{};
 
-void DEFVIEW() {
-    AX = 0;
-    AY = 0;
-    AZ = 0;
-    D = 5.0f;
-    Th = 1.0471976f;  // 60 degrees
-    Ps = 1.0471976f;
-    Om = 0;
-    Zx = 1.0f;
-    Ex = 0.5f;
-}
-
 }  // namespace korval

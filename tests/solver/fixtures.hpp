@@ -6,7 +6,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace fx {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <random>
 
-#include "bench/reference.hpp"
+#include "solver/reference.hpp"
 #include "fixtures.hpp"
 
 namespace {
@@ -281,7 +281,7 @@ TEST(InfluPrecomputed, SameBitsAsThePlainFormulasForEveryShapeAndPoint) {
         for (const fx::P3& q : fieldPoints(rng, J)) {
             double G, H, g, h;
             INFLU(q[0], q[1], q[2], J, G, H);
-            ref::INFLU(q[0], q[1], q[2], J, g, h);
+            reference::INFLU(q[0], q[1], q[2], J, g, h);
             ASSERT_TRUE(std::isfinite(G) && std::isfinite(H)) << "element " << J;
             bad += !same(G, g) + !same(H, h);
             ++calls;
@@ -309,7 +309,7 @@ TEST(InfluPrecomputed, RowsOfElementsOverTheImagesAsElementByElement) {
                 INFSYMS(XC[I][1], XC[I][2], XC[I][3], J0, NBE + 1, &gs[J0], &hs[J0]);
                 for (int J = J0; J <= NBE; ++J) {
                     double g = 0.0, h = 0.0;
-                    ref::INFSYM(XC[I][1], XC[I][2], XC[I][3], J, g, h);
+                    reference::INFSYM(XC[I][1], XC[I][2], XC[I][3], J, g, h);
                     bad += !same(gs[J], g) + !same(hs[J], h);
                 }
             }

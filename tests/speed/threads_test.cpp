@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
-#include "bench/reference.hpp"
+#include "solver/reference.hpp"
 #include "fixtures.hpp"
 
 namespace {
@@ -101,13 +101,13 @@ TEST(Threads, AssemblySameBitsAsThePlainLoopOnOneAndTwoThreads) {
         // the plain assembly of the reference: per-call coefficients, by columns
         {
             fx::Console quiet;
-            ref::ASSEMB();
+            reference::ASSEMB();
         }
         int bad = 0;
         for (int I = 1; I <= NBE; ++I) {
             for (int J = 1; J <= NBE; ++J) {
                 const std::size_t k = static_cast<std::size_t>(I - 1) * NBE + (J - 1);
-                bad += !same(one.A[k], ref::A(I, J)) + !same(two.A[k], ref::A(I, J));
+                bad += !same(one.A[k], reference::A(I, J)) + !same(two.A[k], reference::A(I, J));
             }
             bad += !same(one.B[I - 1], B[I]) + !same(two.B[I - 1], B[I]);
         }
@@ -270,7 +270,7 @@ TEST(Threads, InternalPointsSameBitsAsThePlainLoopOnOneAndTwoThreads) {
     int bad = 0;
     auto potential = [](double X, double Y, double Z) {
         double UP;
-        ref::POTINT(X, Y, Z, UP);
+        reference::POTINT(X, Y, Z, UP);
         return UP;
     };
     for (int I = 1; I <= NIP; ++I) {
