@@ -144,6 +144,15 @@ TEST(Readin, CountsTheTablesCannotHoldAreRefused) {
     EXPECT_EQ(readin("T\n1 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n-4601 1\n").error,
               "TELMA.IN:4: expected a code of -4600 or more (KODE of node 1), found -4601");
     EXPECT_EQ(readin("T\n1 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n-4600 1\n").error, "");
+    // Numbers whose squares and cubes would overflow.
+    EXPECT_EQ(readin("T\n1 0 0 0 0\n3 1E400 0 0 1 0 0 0 1 0\n0 1\n").error,
+              "TELMA.IN:3: expected a number from -1E+50 to 1E+50 (x of corner 1 of element 1), found a number "
+              "beyond the range of reals");
+    EXPECT_EQ(readin("T\n1 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n0 -2E50\n").error,
+              "TELMA.IN:4: expected a number from -1E+50 to 1E+50 (prescribed value of node 1), found -2.00000E+50");
+    EXPECT_EQ(readin("T\n1 0 0 0 1\n3 0 0 0 1 0 0 0 1 0\n0 1\n0 1E200 0\n").error,
+              "TELMA.IN:5: expected a number from -1E+50 to 1E+50 (y of internal point 1), found 1.00000E+200");
+    EXPECT_EQ(readin("T\n1 0 0 0 1\n3 0 0 0 1E50 0 0 0 1 0\n0 -1E50\n0 1E50 0\n").error, "");
 }
 
 TEST(Readin, MalformedAndTruncatedFilesKeepTheEchoReadSoFar) {

@@ -85,6 +85,8 @@ TEST_F(Telma, NamesAreCutTo80Characters) {
     Result r = run(in80 + "xyz", out80 + "xyz   \n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind(" TELMA\n NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : ", 0), 0u) << r.out;
+    EXPECT_EQ(r.err, "telma: NAME LONGER THAN 80 CHARACTERS, CUT TO: " + in80 + "\n" +
+                         "telma: NAME LONGER THAN 80 CHARACTERS, CUT TO: " + out80 + "\n");
     EXPECT_TRUE(fs::exists(dir / out80));
     r = run(in80 + "xyz " + out80 + "xyz", "");
     EXPECT_EQ(r.status, 0) << r.err;
@@ -101,6 +103,35 @@ TEST_F(Telma, MissingDataFileFailsBeforeTheReportIsOpened) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "telma: nothing.in: cannot open the file for reading (it must exist)\n");
     EXPECT_FALSE(fs::exists(dir / "out.rep"));
+}
+
+TEST_F(Telma, RunsThatWouldLoseTheDataOrGuessANameFailAndKeepIt) {
+    struct Case {
+        const char* args;
+        const char* input;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"", "", "telma: standard input: end of input, expected the input file name\n"},
+        {"d.in", "", "telma: standard input: end of input, expected the output file name\n"},
+        {"d.in D.IN", "", "telma: D.IN: is the input file d.in; writing it would destroy the input\n"},
+        {"d.in ./d.in", "", "telma: ./d.in: is the input file d.in; writing it would destroy the input\n"},
+        {"d.in link.in", "", "telma: link.in: is the input file d.in; writing it would destroy the input\n"},
+        {"", "D.in\nd.IN\n", "telma: d.IN: is the input file D.in; writing it would destroy the input\n"},
+        {"sub out.rep", "", "telma: sub: is a folder, not a file\n"},
+    };
+    for (const Case& c : cases) {
+        write("d.in", SQUARE);
+        write("TELMA.IN", SQUARE);
+        fs::create_symlink("d.in", dir / "link.in");
+        fs::create_directory(dir / "sub");
+        const Result r = run(c.args, c.input);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(slurp(dir / "d.in"), SQUARE) << c.args;
+        EXPECT_FALSE(fs::exists(dir / "TELMA.OUT") || fs::exists(dir / "out.rep")) << c.args;
+        fs::remove(dir / "link.in");
+    }
 }
 
 TEST_F(Telma, MalformedDataFileReportsFileAndLine) {
@@ -192,4 +223,50 @@ TEST_F(Telma, OptionsSetTheSolve) {
     const std::string hmRep = slurp(dir / "hm.rep"), plainRep = slurp(dir / "plain.rep");
     EXPECT_EQ(hmRep.substr(0, hmRep.find("  INTERNAL")), plainRep.substr(0, plainRep.find("  INTERNAL")));
     EXPECT_NE(hm.out.find(" Relative residual ||B - A x||/||B|| :"), std::string::npos) << hm.out;
+}
+
+TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {
+    // spheres.in is the quarter of two spheres, its own potentials those of
+    // conductor 1's column: the matrix is four times CURRENTS there, and the
+    // block in farads is the same times eps0 x eps-r x the unit; lu gives
+    // the matrix of gs.
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "spheres.in", dir / "spheres.in");
+    std::string rep;
+    auto numbers = [&](const std::string& from, int n) {
+        std::istringstream in(rep.substr(rep.find(from) + from.size()));
+        std::vector<double> v(n);
+        std::string word;
+        for (double& x : v) in >> word >> x;  // the colon of FLUX  1 :, or the group of a row
+        return v;
+    };
+    Result r;
+    std::vector<double> gs;
+    for (const std::string solver : {"", "--solver=lu "}) {
+        r = run(solver + "--capacitance --length-unit=cm --eps-r=2 spheres.in s.rep", "");
+        ASSERT_EQ(r.status, 0) << r.out;
+        rep = slurp(dir / "s.rep");
+        const auto flux = numbers("\n CURRENTS\n\n FLUX  1", 1);
+        const auto c = numbers("\n CAPACITANCE\n\n", 2), f = numbers("\n CAPACITANCE (F)\n\n", 2);
+        EXPECT_NEAR(c[0], 4 * flux[0], 1e-5 * c[0]);
+        EXPECT_NEAR(f[0], 8.8541878128e-12 * 2 * 0.01 * c[0], 1e-5 * f[0]);
+        EXPECT_TRUE(r.out.find("\n CAPACITANCE\n\n    1     ") != std::string::npos) << r.out;
+        if (gs.empty()) gs = c;
+        EXPECT_NEAR(c[1], gs[1], 1e-5 * c[0]) << solver;
+    }
+
+    const struct {
+        const char* data;
+        const char* message;
+    } refused[] = {
+        {SQUARE, " NO FLUX GROUP (NEGATIVE CODE): THERE IS NO CONDUCTOR\n"},
+        {"Two squares\n2 0 0 0 0\n4 0 0 0 1 0 0 1 1 0 0 1 0\n4 0 0 1 1 0 1 1 1 1 0 1 1\n-1 1.0\n1 2.5\n",
+         " ELEMENT    2 HAS THE NORMAL DERIVATIVE 2.50000E+00: A CAPACITANCE NEEDS EVERY PRESCRIBED DERIVATIVE 0\n"},
+        {"Odd\n1 0 0 -1 0\n4 0 0 1 1 0 1 1 1 1 0 1 1\n-1 1.0\n", " ODD SYMMETRY PLANE Z = 0: EACH CONDUCTOR"},
+    };
+    for (const auto& c : refused) {
+        write("case.dat", c.data);
+        r = run("--capacitance case.dat case.rep", "");
+        EXPECT_EQ(r.status, 1) << c.data;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
+    }
 }

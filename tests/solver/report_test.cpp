@@ -2,8 +2,10 @@
 // the console, symmetry, the CURRENTS block, and the exit status.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -287,6 +289,29 @@ TEST(Report, RefusedElementEndsTheRunBeforeAnyResult) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.report, "");
     EXPECT_NE(r.console.find("ELEMENT    5 LIES IN THE ODD SYMMETRY PLANE X = 0"), std::string::npos);
+}
+
+TEST(Report, ResultThatIsNotANumberEndsTheRunBeforeTheResults) {
+    struct Case {
+        void (*INTPTS)();  // runs the internal points, then spoils one result
+        const char* text;
+    };
+    const Case cases[] = {
+        {[] { INTPTS(); VBC[2] = HUGE_VAL; }, " NODE    2: THE RESULT IS NOT A FINITE NUMBER\n*** FATAL ERROR ***\n"},
+        {[] { INTPTS(); GRADV[3][1] = NAN; },
+         " INTERNAL POINT    1: THE RESULT IS NOT A FINITE NUMBER\n*** FATAL ERROR ***\n"},
+    };
+    for (const Case& c : cases) {
+        fx::unitCube();
+        NIP = 1;
+        XIP[1][1] = XIP[1][2] = XIP[1][3] = 0.5;
+        const fx::RunResult r = fx::runSolve(
+            [&](textio::OutUnit& rep) { throw textio::Stop{SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, ITSOLV, c.INTPTS})}; });
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.report, "");
+        ASSERT_GE(r.console.size(), std::strlen(c.text));
+        EXPECT_EQ(r.console.substr(r.console.size() - std::strlen(c.text)), c.text);
+    }
 }
 
 }  // namespace
