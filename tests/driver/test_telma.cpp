@@ -175,7 +175,7 @@ TEST_F(Telma, CommandLines) {
         {TELMA_EXE, "--eps-r=2", 2, "", "telma: --eps-r needs --capacitance"},
         {TELMA_EXE, "--capacitance --length-unit=ft", 2, "", "telma: --length-unit: expected m, cm, mm or um, found \"ft\""},
         {TELMA_EXE, "case.dat --solver=gs", 2, "", "telma: options come before the file names: \"--solver=gs\""},
-        {TELMA_EXE, "--capacitance case.dat out.rep", 2, "", "telma: --capacitance is not available in this build"},
+        {TELMA_EXE, "--solver=hmat --capacitance case.dat out.rep", 2, "", "telma: --capacitance with --solver=hmat is not available in this build"},
         {KORVAL_EXE, "--help", 0, "korval: draws", ""},
         {KORVAL_EXE, "--version /p", 0, "korval " TELMA_VERSION "\n", ""},
         {KORVAL_EXE, "--colour", 2, "", "korval: unknown option \"--colour\""},
