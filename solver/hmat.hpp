@@ -41,8 +41,8 @@ void HMINTP(double EPS);
 
 // Steps 6 to 17 of the run with HMSOLV in place of the assembly and the
 // Gauss-Seidel solve, and HMINTP in place of INTPTS for large meshes with
-// many internal points (16384 elements and 1000 points or more).  Returns the exit status: 0,
-// or 1 when the solve did not reach EPS.
+// many internal points (16384 elements and 1000 points or more).  Returns
+// the exit status: 0, or 1 when the solve did not reach EPS.
 int HMRUN(textio::OutUnit& rep, double EPS);
 
 }  // namespace telma
