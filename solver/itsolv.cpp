@@ -239,6 +239,7 @@ double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int 
 
 bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, int N, int M,
              int LDA, double EPS, int& IER) {
+    STAT = {};
     // An empty system has nothing to sweep (and no RMS to form).
     if (N <= 0 || M <= 0) return true;
     textio::OutUnit& con = textio::console();
@@ -262,6 +263,7 @@ bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, i
         }
     }
     if (!ok) IER = -NITER;
+    STAT = {ok, NITER, ERR, EPS, "SWEEPS"};
     for (int L = 0; L < M; ++L)
         for (int I = 0; I < N; ++I)
             B[static_cast<std::size_t>(L) * LDA + I] = X[static_cast<std::size_t>(L) * LDA + I];

@@ -23,7 +23,9 @@ int SOLVE(textio::OutUnit& rep, const PHASES& P) {
         con.write("(' The matrix is NOT diagonally dominant')");
     qvlib::SWSTRT();
     for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
+    STAT = {};
     const bool solved = P.ITSOLV(P.A, &B[1], &XIT[1], NBE, 1, NBEMAX, OPTS.TOL, IER);
+    if (!solved) STAT.CONVGD = false;  // whatever the solver said of itself
     if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
     qvlib::SWSHOW();
     // Afterwards VBC holds the potential and B the normal derivative.
@@ -32,6 +34,7 @@ int SOLVE(textio::OutUnit& rep, const PHASES& P) {
     P.INTPTS();
     OUTRES(rep);
     CURRNT(rep);
+    CNVREP(rep);
     if (!solved) {
         con.write("(' *** THE SYSTEM WAS NOT SOLVED: THE RESULTS ARE NOT VALID ***')");
         return 1;

@@ -30,6 +30,7 @@ void CLEAR() {
     IREFX = IREFY = IREFZ = 1;
     IPARX = IPARY = IPARZ = 0;
     IER = 0;
+    STAT = {};
     for (int I = 0; I <= NBEMAX; ++I) {
         NPE[I] = 0;
         KODE[I] = 0;
@@ -65,6 +66,7 @@ double& A(int I, int J) { return Amat[static_cast<std::size_t>(I - 1) * NBEMAX +
 std::array<double, NBEMAX + 1> B{};
 std::array<double, NBEMAX + 1> XIT{};
 int IER = 0;
+SOLSTAT STAT;
 
 std::array<double, NIPMAX + 1> UIP{};
 double GRADV[4][NIPMAX + 1]{};

@@ -269,10 +269,17 @@ TEST(Report, SolveThatDoesNotConvergeStillWritesTheReportAndFails) {
     EXPECT_NE(r.console.find(" SOLUTION FAILED: "), std::string::npos) << r.console;
     const std::vector<std::string> out = fx::lines(r.console);
     EXPECT_EQ(out.back(), " *** THE SYSTEM WAS NOT SOLVED: THE RESULTS ARE NOT VALID ***");
+    // the report says so itself, after the results' closing rule
     const std::vector<std::string> got = fx::lines(r.report);
-    ASSERT_EQ(got.size(), 8u + 6 + 1);
+    ASSERT_EQ(got.size(), 8u + 6 + 1 + 4);
     EXPECT_EQ(got[2], " RESULTS");
+    EXPECT_EQ(got[14], RULE);
+    const std::regex last(R"( AFTER 999 SWEEPS THE RMS CHANGE WAS [ 0-9]\.[0-9]{3}E[-+][0-9]{2} \(TOLERANCE 1\.000E-08\))");
+    EXPECT_EQ(got[15], "");
+    EXPECT_EQ(got[16], " *** WARNING: THE SOLUTION DID NOT CONVERGE");
+    EXPECT_TRUE(std::regex_match(got[17], last)) << got[17];
     EXPECT_EQ(got.back(), RULE);
+    EXPECT_FALSE(STAT.CONVGD);
 }
 
 TEST(Report, RefusedElementEndsTheRunBeforeAnyResult) {
