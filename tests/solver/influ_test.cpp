@@ -191,8 +191,9 @@ TEST(InfluOnEdgeLine, PointsJustOffAnEdgeStayFiniteAndContinuous) {
     // Directly above the edge x = 1 and in the plane just inside and just
     // outside it, down to distances where r1 + r2 - L is lost to rounding.
     // G moves by at most h/2 off the plane (its normal derivative is a solid
-    // angle over 4 pi), and by O(h log h) along it.
-    for (double h : {1e-3, 1e-6, 1e-9}) {
+    // angle over 4 pi), and by O(h log h) along it.  At 1e-13, hundreds of
+    // units in the last place, a point is still off the line.
+    for (double h : {1e-3, 1e-6, 1e-9, 1e-13}) {
         const GH up = influ(1.0, 0.4, h);
         const GH in = influ(1.0 - h, 0.4, 0.0);
         const GH out = influ(1.0 + h, 0.4, 0.0);
@@ -203,8 +204,8 @@ TEST(InfluOnEdgeLine, PointsJustOffAnEdgeStayFiniteAndContinuous) {
         EXPECT_NEAR(in.H, -0.5, 1e-9) << h;
         EXPECT_NEAR(out.H, 0.0, 1e-9) << h;
     }
-    // Closer than rounding to the line, a point counts as on the edge.
-    const GH on = influ(1.0 - 1e-13, 0.4, 0.0);
+    // Within a few units in the last place of the line, a point is on the edge.
+    const GH on = influ(1.0 - 4e-16, 0.4, 0.0);
     EXPECT_NEAR(on.G, G0, TOL7);
     EXPECT_NEAR(on.H, -0.25, 1e-12);
 }

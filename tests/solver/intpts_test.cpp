@@ -99,6 +99,50 @@ TEST(Intpts, OddPlaneGivesZeroOnThePlaneAndEvenPlaneEqualMirrors) {
     EXPECT_NE(ua, 0.0);
 }
 
+TEST(Intpts, GradientBesideTheLineOfALongEdge) {
+    // Points whose projection on an element lies on the line of one of its
+    // edges, at scales where the gradient's step DELTA is a few parts in 1E10
+    // of the edge: the forward difference is still the true derivative, the
+    // central difference of potentials 1000 units above and below.
+    struct Case {
+        double S;      // the scale
+        bool halfBox;  // the unit cube without its bottom, odd in z = 0; else one square
+        fx::P3 p;      // the point, in units of S
+        double tol;    // relative: the rounding of the potentials over DELTA
+    };
+    const Case cases[] = {
+        {0x1p21, false, {1.5, 0.0, 0.0}, 1e-5},  // in the square's plane
+        {0x1p28, true, {0.5, 0.5, 0.0}, 1e-3},   // on the odd plane
+        {0x1p28, true, {0.3, 0.8, 0.0}, 1e-3},
+    };
+    for (const Case& c : cases) {
+        const double S = c.S;
+        if (c.halfBox) {
+            fx::unitCube();  // potential z in the box: S at the top
+            for (int I = 1; I <= 5; ++I) {
+                for (int M = 1; M <= 4; ++M)
+                    for (int K = 1; K <= 3; ++K) XE[I][M][K] = S * XE[I + 1][M][K];
+                KODE[I] = KODE[I + 1];
+                VBC[I] = S * VBC[I + 1];
+            }
+            NBE = 5;
+            fx::setSymmetry(0, 0, -1);
+        } else {
+            fx::unitSquare(0, 1.0);
+            fx::setElement(1, {{0, 0, 0}, {S, 0, 0}, {S, S, 0}, {0, S, 0}}, 0, 1.0);
+        }
+        NIP = 1;
+        for (int K = 1; K <= 3; ++K) XIP[1][K] = S * c.p[K - 1];
+        ASSERT_EQ(fx::runSolve().status, 0) << S;
+        const double X = XIP[1][1], Y = XIP[1][2], Z = XIP[1][3];
+        double up, down;
+        POTINT(X, Y, Z + 1000.0, up);
+        POTINT(X, Y, Z - 1000.0, down);
+        const double dz = (up - down) / 2000.0;
+        EXPECT_NEAR(GRADV[3][1], dz, c.tol * std::fabs(dz)) << S << " " << c.p[0];
+    }
+}
+
 TEST(Intpts, ProgressLinesAndNoPoints) {
     fx::unitSquare(0, 1.0);
     GEOM();
