@@ -154,6 +154,7 @@ TEST_F(Telma, CommandLines) {
         {BENCH_EXE, "--help", 0, "telma-bench: times", ""},
         {BENCH_EXE, "--version", 0, "telma-bench " TELMA_VERSION "\n", ""},
         {BENCH_EXE, "--runs", 2, "", "telma-bench: unknown option or missing value \"--runs\""},
+        {BENCH_EXE, "--load=2", 2, "", "telma-bench: unknown option or missing value \"--load=2\""},
     };
     write("case.dat", SQUARE);
     for (const Case& c : cases) {

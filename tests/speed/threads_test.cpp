@@ -211,6 +211,39 @@ TEST(Threads, SweepOnTwoThreadsRepeatedly) {
     }
 }
 
+TEST(Threads, PacerKeepsToTheFasterCountAndFollowsTheLoad) {
+    // Seconds per sweep on one and on two threads, before and after a change
+    // of load halfway through 300 sweeps: the time of the sweeps against the
+    // best that knowing those times beforehand gives.
+    struct Case {
+        double one0, two0, one1, two1, bound;
+    };
+    const Case cases[] = {
+        {1.0, 0.6, 1.0, 0.6, 1.03},    // quiet: two threads
+        {1.0, 3.0, 1.0, 3.0, 1.05},    // busy: one
+        {1.0, 1.05, 1.0, 1.05, 1.03},  // about the same
+        {1.0, 0.6, 1.2, 3.5, 1.05},    // the load comes
+        {1.2, 3.5, 1.0, 0.6, 1.15},    // and goes: found by a trial
+    };
+    for (const Case& c : cases) {
+        PACER pace(2);
+        double total = 0.0, best = 0.0;
+        for (int k = 0; k < 300; ++k) {
+            const double t1 = k < 150 ? c.one0 : c.one1, t2 = k < 150 ? c.two0 : c.two1;
+            const double t = pace.threads() == 2 ? t2 : t1;
+            total += t;
+            best += std::min(t1, t2);
+            pace.took(t);
+        }
+        EXPECT_LE(total, c.bound * best) << c.one0 << " " << c.two0 << " " << c.one1 << " " << c.two1;
+    }
+    PACER one(1);
+    for (int k = 0; k < 10; ++k) {
+        ASSERT_EQ(one.threads(), 1);
+        one.took(k % 2 ? 1.0 : 0.1);
+    }
+}
+
 TEST(Threads, SolveLinesAndSolutionIndependentOfThreads) {
     if (omp_get_num_procs() < 2) GTEST_SKIP() << "the two-thread sweep needs two processors";
     std::mt19937_64 rng(7);
