@@ -1,6 +1,7 @@
 // Fluxes through the groups of elements with negative codes, and the
 // warning that closes the report of a solve that did not converge.
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "solver/telma.hpp"
@@ -18,7 +19,7 @@ void both(textio::OutUnit& rep, std::string_view fmt, std::initializer_list<text
 }  // namespace
 
 void CURRNT(textio::OutUnit& rep) {
-    for (int K = 1; K <= NBEMAX; ++K) FLUX[K] = 0.0;
+    for (int K = 1; K <= NGMAX; ++K) FLUX[K] = 0.0;
     NGRP = 0;
     for (int I = 1; I <= NBE; ++I) {
         if (KODE[I] < 0) {
@@ -29,7 +30,8 @@ void CURRNT(textio::OutUnit& rep) {
     }
     if (NGRP == 0) return;
     both(rep, "(/' CURRENTS'/)");
-    for (int K = 1; K <= NGRP; ++K) both(rep, "(' FLUX',I3,' :',1Pe12.5)", {K, FLUX[K]});
+    const std::string line = WIDEN("(' FLUX',I3,' :',1Pe12.5)", {NGRP});
+    for (int K = 1; K <= NGRP; ++K) both(rep, line, {K, FLUX[K]});
     rep.write("(' ',79('*'))");
 }
 

@@ -2,8 +2,10 @@
 #include <array>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 
+#include "solver/lu.hpp"
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
 #include "solver/vtuout.hpp"
@@ -15,7 +17,7 @@ using namespace telma;
 // The solve of each --solver choice, in the order of METHOD: the one place a
 // solver is wired in.  A null entry is a solver this build lacks.
 using SOLVEFN = int (*)(textio::OutUnit& rep);
-constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, nullptr, nullptr};
+constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, LURUN, nullptr};
 // Outputs beyond the report, written after the solve; null until built.
 constexpr void (*CAPACITANCE)(textio::OutUnit& rep) = nullptr;
 
@@ -56,6 +58,8 @@ int main(int argc, char** argv) {
         std::string inName, outName;
         FILNAM(static_cast<int>(words.size()), words.data(), inName, outName);
         std::ifstream dataFile = textio::openOld(inName);
+        textio::refuseInput(outName, inName);
+        if (!OPTS.VTU.empty()) textio::refuseInput(OPTS.VTU, inName);
         std::ofstream reportFile = textio::openUnknown(outName);
         textio::OutUnit rep(reportFile);
         // On a read failure the report keeps the echo of every record read
@@ -74,6 +78,10 @@ int main(int argc, char** argv) {
     } catch (const textio::IoError& e) {
         textio::finish();
         std::cerr << "telma: " << e.what() << '\n';
+        return 1;
+    } catch (const std::bad_alloc&) {
+        textio::finish();
+        std::cerr << "telma: not enough memory for the tables of the problem\n";
         return 1;
     }
     textio::finish();

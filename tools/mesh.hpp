@@ -17,6 +17,10 @@ namespace tmesh {
 
 using Vec3 = std::array<double, 3>;
 
+// Most elements, and most internal points, that one run builds: counts are
+// checked against it before anything is allocated.
+constexpr long long MAXCOUNT = 1000000;
+
 // A failure of the tool: bad options, bad input, a mesh the solver cannot take.
 class MeshError : public std::runtime_error {
 public:
@@ -144,10 +148,15 @@ double totalArea(const Mesh& m);
 // from it (only meaningful for a closed surface).
 double signedVolume(const Mesh& m);
 
-// Refuses a mesh the solver cannot read or would divide by zero on: element
-// and point counts beyond its tables, corner counts other than 3 or 4, flux
-// groups beyond its table, coordinates that are not finite, and element
-// shapes the solver refuses (its SHAPECHK, with its tolerance).
+// Refuses a mesh the solver cannot read or would divide by zero on: corner
+// counts other than 3 or 4, flux groups beyond its table, coordinates that
+// are not finite, and element shapes the solver refuses (its SHAPECHK, with
+// its tolerance).
 void checkForSolver(const Mesh& m);
+
+// Whether the mesh has more elements or internal points than the classic
+// solve takes (its bounds NBEMAX and NIPMAX): only --solver=lu or hmat
+// solve it.
+bool beyondClassic(const Mesh& m);
 
 }  // namespace tmesh

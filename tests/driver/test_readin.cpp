@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "solver/telma.hpp"
+#include "solver/options.hpp"
 
 namespace {
 
@@ -144,6 +144,15 @@ TEST(Readin, CountsTheTablesCannotHoldAreRefused) {
     EXPECT_EQ(readin("T\n1 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n-4601 1\n").error,
               "TELMA.IN:4: expected a code of -4600 or more (KODE of node 1), found -4601");
     EXPECT_EQ(readin("T\n1 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n-4600 1\n").error, "");
+    // Numbers whose squares and cubes would overflow.
+    EXPECT_EQ(readin("T\n1 0 0 0 0\n3 1E400 0 0 1 0 0 0 1 0\n0 1\n").error,
+              "TELMA.IN:3: expected a number from -1E+50 to 1E+50 (x of corner 1 of element 1), found a number "
+              "beyond the range of reals");
+    EXPECT_EQ(readin("T\n1 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n0 -2E50\n").error,
+              "TELMA.IN:4: expected a number from -1E+50 to 1E+50 (prescribed value of node 1), found -2.00000E+50");
+    EXPECT_EQ(readin("T\n1 0 0 0 1\n3 0 0 0 1 0 0 0 1 0\n0 1\n0 1E200 0\n").error,
+              "TELMA.IN:5: expected a number from -1E+50 to 1E+50 (y of internal point 1), found 1.00000E+200");
+    EXPECT_EQ(readin("T\n1 0 0 0 1\n3 0 0 0 1E50 0 0 0 1 0\n0 -1E50\n0 1E50 0\n").error, "");
 }
 
 TEST(Readin, MalformedAndTruncatedFilesKeepTheEchoReadSoFar) {
@@ -154,4 +163,38 @@ TEST(Readin, MalformedAndTruncatedFilesKeepTheEchoReadSoFar) {
     const Echo cut = readin("T\n1 0 0 0 0\n4 0 0 0 1 0 0 1 1 0\n");
     EXPECT_EQ(cut.error, "TELMA.IN:3: unexpected end of file, expected a real (x of corner 4 of element 1)");
     EXPECT_NE(cut.report.find("POINT"), std::string::npos);
+}
+
+TEST(Readin, OtherSolversLiftTheBoundsWithinTheMemory) {
+    // Beyond the classic bounds the fields that would overflow are widened,
+    // the others keep their width.
+    std::string data = "Wide\n10000 0 0 0 7001\n";
+    for (int i = 0; i < 10000; ++i) data += "3 0 0 0 1 0 0 0 1 0\n";
+    for (int i = 1; i < 10000; ++i) data += "0 1.0\n";
+    data += "-10000 1.0\n";
+    for (int i = 0; i < 7001; ++i) data += "0.25 0.25 0.5\n";
+    telma::OPTS.SOLVER = telma::METHOD::LU;
+    const Echo run = readin(data);
+    EXPECT_EQ(run.error, "");
+    EXPECT_EQ(run.stop, -1);
+    EXPECT_EQ(telma::XIP[7001][3], 0.5);
+    for (const char* line : {"  NUMBER OF BOUNDARY ELEMENTS =10000\n",
+                             "  NUMBER OF INTERNAL POINTS WHERE THE FUNCTION IS CALCULATED =7001\n",
+                             "\n  9999     0.00000E+00", "\n 10000     0.00000E+00",
+                             "\n  9999           0           1.00000E+00\n",
+                             "\n 10000         -10000           1.00000E+00\n"})
+        EXPECT_NE(run.report.find(line), std::string::npos) << line;
+
+    // Counts whose tables would not fit are refused before any is taken;
+    // the compressed solve holds no dense matrix.
+    for (auto [solver, what] : {std::pair{telma::METHOD::LU, "the dense matrix and the tables of"},
+                                std::pair{telma::METHOD::HMAT, "the tables of"}}) {
+        telma::OPTS.SOLVER = solver;
+        const std::string error = readin("Huge\n2000000000 0 0 0 0\n").error;
+        EXPECT_EQ(error.rfind(std::string("TELMA.IN:2: ") + what + " 2000000000 elements need ", 0), 0u) << error;
+        EXPECT_NE(error.find(" MB of memory, "), std::string::npos) << error;
+    }
+    EXPECT_GT(telma::MEMNEED(1.0E5, 0, true), 8.0E10);
+    EXPECT_LT(telma::MEMNEED(1.0E5, 0, false), 1.0E8);
+    telma::OPTS = {};
 }

@@ -85,6 +85,8 @@ TEST_F(Telma, NamesAreCutTo80Characters) {
     Result r = run(in80 + "xyz", out80 + "xyz   \n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind(" TELMA\n NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : ", 0), 0u) << r.out;
+    EXPECT_EQ(r.err, "telma: NAME LONGER THAN 80 CHARACTERS, CUT TO: " + in80 + "\n" +
+                         "telma: NAME LONGER THAN 80 CHARACTERS, CUT TO: " + out80 + "\n");
     EXPECT_TRUE(fs::exists(dir / out80));
     r = run(in80 + "xyz " + out80 + "xyz", "");
     EXPECT_EQ(r.status, 0) << r.err;
@@ -101,6 +103,35 @@ TEST_F(Telma, MissingDataFileFailsBeforeTheReportIsOpened) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "telma: nothing.in: cannot open the file for reading (it must exist)\n");
     EXPECT_FALSE(fs::exists(dir / "out.rep"));
+}
+
+TEST_F(Telma, RunsThatWouldLoseTheDataOrGuessANameFailAndKeepIt) {
+    struct Case {
+        const char* args;
+        const char* input;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"", "", "telma: standard input: end of input, expected the input file name\n"},
+        {"d.in", "", "telma: standard input: end of input, expected the output file name\n"},
+        {"d.in D.IN", "", "telma: D.IN: is the input file d.in; writing it would destroy the input\n"},
+        {"d.in ./d.in", "", "telma: ./d.in: is the input file d.in; writing it would destroy the input\n"},
+        {"d.in link.in", "", "telma: link.in: is the input file d.in; writing it would destroy the input\n"},
+        {"", "D.in\nd.IN\n", "telma: d.IN: is the input file D.in; writing it would destroy the input\n"},
+        {"sub out.rep", "", "telma: sub: is a folder, not a file\n"},
+    };
+    for (const Case& c : cases) {
+        write("d.in", SQUARE);
+        write("TELMA.IN", SQUARE);
+        fs::create_symlink("d.in", dir / "link.in");
+        fs::create_directory(dir / "sub");
+        const Result r = run(c.args, c.input);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(slurp(dir / "d.in"), SQUARE) << c.args;
+        EXPECT_FALSE(fs::exists(dir / "TELMA.OUT") || fs::exists(dir / "out.rep")) << c.args;
+        fs::remove(dir / "link.in");
+    }
 }
 
 TEST_F(Telma, MalformedDataFileReportsFileAndLine) {

@@ -103,6 +103,7 @@ TEST(Assemb, ProgressLineEveryTenthRowThenAnEmptyLine) {
 }
 
 TEST(Domtst, ByColumnsStrictlyGreater) {
+    telma::CLEAR();
     A(1, 1) = -0.3;
     EXPECT_TRUE(DOMTST(1));  // nothing off the diagonal
     // rows are dominant, column 1 is not

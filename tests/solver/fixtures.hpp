@@ -156,7 +156,8 @@ struct RunResult {
     std::string console, report;
 };
 
-inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = {}) {
+inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = {},
+                          int (*solve)(textio::OutUnit&) = telma::SOLVE) {
     RunResult r;
     std::ostringstream rep;
     {
@@ -164,7 +165,7 @@ inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = 
         Console con;
         try {
             if (before) before(unit);
-            r.status = telma::SOLVE(unit);
+            r.status = solve(unit);
         } catch (const textio::Stop& s) {
             r.status = s.status;
         }

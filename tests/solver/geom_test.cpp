@@ -81,6 +81,28 @@ TEST(Elchk, RefusesAnElementInAnOddPlaneNamingIt) {
     EXPECT_NE(r.text.find("*** FATAL ERROR ***"), std::string::npos);
 }
 
+TEST(Elchk, RefusesElementsOnBothSidesOfASymmetryPlane) {
+    struct Case {
+        int isym[3];
+        int el;         // the element moved
+        fx::P3 shift;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{1, 0, 0}, 4, {-2, 0, 0}, "ELEMENTS    1 AND    4 LIE ON BOTH SIDES OF THE SYMMETRY PLANE X = 0"},
+        {{0, 1, 0}, 1, {0, -0.5, 0}, "ELEMENT    1 CROSSES THE SYMMETRY PLANE Y = 0"},
+    };
+    for (const Case& c : cases) {
+        fx::unitCube();
+        fx::setSymmetry(c.isym[0], c.isym[1], c.isym[2]);
+        for (int M = 1; M <= 4; ++M)
+            for (int K = 1; K <= 3; ++K) XE[c.el][M][K] += c.shift[K - 1];
+        const Refusal r = check();
+        EXPECT_EQ(r.status, 1) << c.text;
+        EXPECT_NE(r.text.find(c.text), std::string::npos) << r.text;
+    }
+}
+
 TEST(Elchk, EvenPlaneElementIsNotRefused) {
     fx::unitCube();
     fx::setSymmetry(0, 1, 0);
@@ -100,6 +122,10 @@ TEST(Elchk, RefusesDegenerateElements) {
          "ELEMENT    2 IS DEGENERATE: ITS FIRST THREE CORNERS LIE IN ONE LINE"},
         // the fourth corner straight above the third: a zero edge once flattened
         {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 1, 1}}, "ELEMENT    2 IS DEGENERATE: EDGE 3 HAS ZERO LENGTH"},
+        // a bow-tie, flat and warped
+        {{{0, 0, 0}, {1, 1, 0}, {1, 0, 0}, {0, 1, 0}}, "ELEMENT    2 CROSSES ITSELF: TWO OF ITS EDGES INTERSECT"},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0.1}, {1, 1, 0}}, "ELEMENT    2 CROSSES ITSELF: TWO OF ITS EDGES INTERSECT"},
+        {{{0, 0, 0}, {1e-60, 0, 0}, {0, 1e-60, 0}}, "ELEMENT    2 IS TOO SMALL: ITS SIZE IS BELOW 1E-50"},
     };
     for (const Case& c : cases) {
         fx::unitSquare();

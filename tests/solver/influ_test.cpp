@@ -237,7 +237,13 @@ void randomElements(std::mt19937_64& rng, int n) {
             fx::setElement(I, {at(0, 0), at(1, 0.2), at(0.3, 1)});
         } else {
             fx::P3 d = at(-0.1, 1.1);
-            if (I % 4 == 0) d[1] += 0.05;  // a warped quadrilateral: off the plane of the others
+            // A warped quadrilateral: off the plane of the others along its
+            // normal, so that its flattened edges do not cross.
+            const fx::P3 n = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                              e1[0] * e2[1] - e1[1] * e2[0]};
+            const double nn = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            if (I % 4 == 0)
+                for (int K = 0; K < 3; ++K) d[K] += 0.05 * n[K] / nn;
             fx::setElement(I, {at(0, 0), at(1, 0), at(1.2, 0.9), d});
         }
     }

@@ -1,10 +1,11 @@
 // Gauss-Seidel sweeps: convergence, sweep lines, the sweep count code, and the
-// ends of a solve that does not converge.
+// ends of a solve that does not converge; the LU solve of the same systems.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "fixtures.hpp"
+#include "solver/lu.hpp"
 
 namespace {
 
@@ -123,7 +124,7 @@ TEST(Itsolv, UnitCubeSeventeenSweeps) {
     for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
     int ier = 0;
     fx::Console con;
-    const bool ok = ITSOLV(&A(1, 1), &B[1], &XIT[1], NBE, 1, NBEMAX, EPSIT, ier);
+    const bool ok = ITSOLV(&A(1, 1), &B[1], &XIT[1], NBE, 1, NDIM, EPSIT, ier);
     const std::vector<std::string> out = fx::lines(con.text());
     const char* rms[17] = {"9.730E-01", "7.812E-01", "2.950E-01", "7.074E-02", "7.359E-03",
                            "3.842E-03", "2.053E-03", "5.963E-04", "9.357E-05", "1.715E-05",
@@ -142,3 +143,22 @@ TEST(Itsolv, UnitCubeSeventeenSweeps) {
 }
 
 }  // namespace
+
+TEST(Lusolv, RowMajorSystemsWithTwoRightHandSidesAndASingularOne) {
+    // Not symmetric, so that a transposed solve would show; stride LD + 1.
+    double a[3][LD + 1] = {{4, 1, 0, 9}, {2, 5, 1, 9}, {0, 3, 6, 9}};
+    const double x[2][3] = {{1, 2, 3}, {-1, 0, 1}};
+    double b[2][LD + 1] = {};
+    for (int L = 0; L < 2; ++L)
+        for (int I = 0; I < 3; ++I)
+            for (int J = 0; J < 3; ++J) b[L][I] += a[I][J] * x[L][J];
+    int info = -1;
+    ASSERT_TRUE(LUSOLV(3, 2, &a[0][0], LD + 1, &b[0][0], LD + 1, info));
+    EXPECT_EQ(info, 0);
+    for (int L = 0; L < 2; ++L)
+        for (int I = 0; I < 3; ++I) EXPECT_NEAR(b[L][I], x[L][I], 1e-14) << L << I;
+    double s[2][2] = {{1, 2}, {2, 4}}, c[2] = {1, 2};
+    EXPECT_FALSE(LUSOLV(2, 1, &s[0][0], 2, c, 2, info));
+    EXPECT_EQ(info, 2);
+    EXPECT_EQ(c[1], 2.0);
+}

@@ -2,11 +2,16 @@
 // the console, symmetry, the CURRENTS block, and the exit status.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <regex>
+#include <sstream>
 
 #include "fixtures.hpp"
+#include "solver/lu.hpp"
 
 namespace {
 
@@ -24,13 +29,15 @@ std::string e14(double v) {
 }
 
 // READIN on a data file, then steps 6 to 17.
-fx::RunResult runFile(const std::string& name) {
+fx::RunResult runFile(const std::string& name, int (*solve)(textio::OutUnit&) = telma::SOLVE) {
     telma::CLEAR();
-    return fx::runSolve([&](textio::OutUnit& rep) {
-        std::ifstream file = textio::openOld(std::string(TELMA_EXAMPLES) + "/" + name);
-        textio::Reader in(file, name);
-        READIN(in, rep);
-    });
+    return fx::runSolve(
+        [&](textio::OutUnit& rep) {
+            std::ifstream file = textio::openOld(std::string(TELMA_EXAMPLES) + "/" + name);
+            textio::Reader in(file, name);
+            READIN(in, rep);
+        },
+        solve);
 }
 
 std::vector<std::string> echo(const std::string& title, int nbe, int nip,
@@ -291,4 +298,84 @@ TEST(Report, RefusedElementEndsTheRunBeforeAnyResult) {
     EXPECT_NE(r.console.find("ELEMENT    5 LIES IN THE ODD SYMMETRY PLANE X = 0"), std::string::npos);
 }
 
+TEST(Report, ResultThatIsNotANumberEndsTheRunBeforeTheResults) {
+    struct Case {
+        void (*INTPTS)();  // runs the internal points, then spoils one result
+        const char* text;
+    };
+    const Case cases[] = {
+        {[] { INTPTS(); VBC[2] = HUGE_VAL; }, " NODE    2: THE RESULT IS NOT A FINITE NUMBER\n*** FATAL ERROR ***\n"},
+        {[] { INTPTS(); GRADV[3][1] = NAN; },
+         " INTERNAL POINT    1: THE RESULT IS NOT A FINITE NUMBER\n*** FATAL ERROR ***\n"},
+    };
+    for (const Case& c : cases) {
+        fx::unitCube();
+        NIP = 1;
+        XIP[1][1] = XIP[1][2] = XIP[1][3] = 0.5;
+        const fx::RunResult r = fx::runSolve(
+            [&](textio::OutUnit& rep) { throw textio::Stop{SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, ITSOLV, c.INTPTS})}; });
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.report, "");
+        ASSERT_GE(r.console.size(), std::strlen(c.text));
+        EXPECT_EQ(r.console.substr(r.console.size() - std::strlen(c.text)), c.text);
+    }
+}
+
 }  // namespace
+
+TEST(Report, LuAgreesWithGaussSeidelOnTheExamples) {
+    // In memory U, Q and FLUX agree within 1e-6 of the largest magnitude of
+    // each; in the reports a number differs at most by one unit of its last
+    // printed digit, or, for values near zero that the sweeps leave at the
+    // size of their tolerance, by 1e-6 of the largest magnitude in its column.
+    auto tokens = [](const std::string& line) {
+        std::istringstream in(line);
+        std::vector<std::string> t;
+        for (std::string w; in >> w;) t.push_back(w);
+        return t;
+    };
+    auto number = [](const std::string& w, double& v) {
+        char* end = nullptr;
+        v = std::strtod(w.c_str(), &end);
+        return *end == '\0' && w.find('E') != std::string::npos;
+    };
+    for (const char* name : {"cube.in", "cube_half.in", "electrodes.in", "interior.in", "sphere.in"}) {
+        SCOPED_TRACE(name);
+        const fx::RunResult gs = runFile(name);
+        const std::vector<double> U = VBC, Q = B, F = FLUX;
+        const fx::RunResult lu = runFile(name, LURUN);
+        ASSERT_EQ(lu.status, 0) << lu.console;
+        EXPECT_NE(lu.console.find("\n LU factorisation, time :"), std::string::npos) << lu.console;
+        const auto r = lu.console.find(" Relative residual ||B - A x|| / ||B|| :");
+        ASSERT_NE(r, std::string::npos) << lu.console;
+        EXPECT_LT(std::strtod(lu.console.c_str() + r + 41, nullptr), 1e-12) << lu.console.substr(r);
+        for (auto [was, is] : {std::pair{&U, &VBC}, {&Q, &B}, {&F, &FLUX}}) {
+            double big = 0.0;
+            for (double v : *was) big = std::fmax(big, std::fabs(v));
+            for (std::size_t I = 1; I < was->size(); ++I) EXPECT_LE(std::fabs((*was)[I] - (*is)[I]), 1e-6 * big) << I;
+        }
+        const std::vector<std::string> a = fx::lines(gs.report), b = fx::lines(lu.report);
+        ASSERT_EQ(a.size(), b.size());
+        std::map<std::pair<std::size_t, std::size_t>, double> colmax;  // (tokens, column)
+        for (const std::string& l : a) {
+            const auto t = tokens(l);
+            for (std::size_t j = 0; j < t.size(); ++j)
+                if (double v; number(t[j], v)) colmax[{t.size(), j}] = std::fmax(colmax[{t.size(), j}], std::fabs(v));
+        }
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const auto ta = tokens(a[i]), tb = tokens(b[i]);
+            ASSERT_EQ(ta.size(), tb.size()) << a[i] << "\n" << b[i];
+            for (std::size_t j = 0; j < ta.size(); ++j) {
+                double x, y;
+                if (!number(ta[j], x) || !number(tb[j], y)) {
+                    EXPECT_EQ(ta[j], tb[j]) << a[i];
+                    continue;
+                }
+                const auto e = ta[j].find('E'), d = e - ta[j].find('.') - 1;
+                const double unit = std::pow(10.0, std::stoi(ta[j].substr(e + 1)) - static_cast<int>(d));
+                EXPECT_LE(std::fabs(x - y), std::fmax(1.0001 * unit, 1e-6 * colmax[{ta.size(), j}]))
+                    << a[i] << "\n" << b[i];
+            }
+        }
+    }
+}

@@ -103,6 +103,11 @@ TEST(Format, ProgrammingErrorsAreRefused) {
     EXPECT_THROW(format("(I4", {1}), std::logic_error);
     EXPECT_THROW(format("(I4)", {1.5}), std::logic_error);
     EXPECT_THROW(format("(Q4)", {1}), std::logic_error);
+    EXPECT_THROW(format("(I9999999999)", {1}), std::logic_error);
+    EXPECT_THROW(format("(99999(' '))"), std::logic_error);
+    // The widest fields held are written in full.
+    EXPECT_EQ(format("(E80.70)", {1.0}), std::string(4, ' ') + "0.1" + std::string(69, '0') + "E+01\n");
+    EXPECT_EQ(format("(I9999)", {7}).size(), 10000u);
 }
 
 TEST(OutUnit, RecordsContinueAfterABackslash) {

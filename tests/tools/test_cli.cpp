@@ -71,7 +71,7 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{"sphere", "--level", "+-1"}, "expected an integer, found \"+-1\""},
         {{"sphere", "--centre", "+-1,0,0"}, "expected a number, found \"+-1\""},
         {{"sphere", "--radius", "1e999"}, "expected a number, found \"1e999\""},
-        {{"sphere", "--level", "5"}, "at most 4600"},
+        {{"sphere", "--level", "9"}, "level must be 0 to 8"},
         {{"sphere", "--radius", "-1"}, "radius must be positive"},
         {{"sphere", "--sym", "w=even"}, "axis x, y or z"},
         {{"sphere", "--sym", "x=mirror"}, "even or odd"},
@@ -88,6 +88,11 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{"gmsh", "x.msh", "--orient", "up"}, "outward or inward"},
         {{"gmsh", "x.msh", "--scale", "0"}, "must be positive"},
         {{"box", "--sym", "-x=even"}, "no element is left"},
+        // counts checked before anything is built
+        {{"sphere", "--line", "0,0,0", "1,1,1", "2000000000"}, "2000000000 points make more internal points than"},
+        {{"sphere", "--grid", "0,0,2", "1,1,3", "1000,1000,1000"}, "1000000000 points make more internal points"},
+        {{"box", "--div", "100000"}, "the divisions make 60000000000 elements, more than the 1000000"},
+        {{"box", "--face", "zmin", "u=1,div=2000x2000"}, "elements, more than the 1000000"},
     };
     for (const Case& c : cases) {
         Outcome r = run(c.args);
@@ -153,6 +158,12 @@ TEST(Cli, WritesTheFileAndSaysWhat) {
     Outcome s = run({"sphere", "--level", "0", "-o", "-"});
     EXPECT_EQ(s.status, 0);
     EXPECT_EQ(s.out.substr(0, s.out.find('\n')), "telma-mesh sphere --level 0 -o -");
+    EXPECT_TRUE(s.err.empty());
+    // Beyond the classic bounds: written, with a note.
+    s = run({"box", "--div", "28", "-o", "-"});
+    EXPECT_EQ(s.status, 0);
+    EXPECT_EQ(s.err, "telma-mesh: note: 4704 elements and 0 internal points are beyond the 4600 and 7000 of "
+                     "telma's classic solve: solve it with telma --solver=lu or --solver=hmat\n");
 }
 
 // A .msh sliver the solver would refuse: refused here, and no file written.
@@ -170,6 +181,15 @@ TEST(Cli, RefusesASliverTheSolverWouldRefuse) {
     EXPECT_TRUE(has(r.err, "element 1: its first three corners lie on one line")) << r.err;
     EXPECT_TRUE(r.out.empty());
     EXPECT_FALSE(fs::exists(in));
+    // A sound mesh, the output named as the mesh read in another case: kept.
+    std::ofstream(msh) << "$MeshFormat\n2.2 0 8\n$EndMeshFormat\n"
+                          "$Nodes\n3\n1 0 0 0\n2 1 0 0\n3 0 1 0\n$EndNodes\n"
+                          "$Elements\n1\n1 2 2 1 1 1 2 3\n$EndElements\n";
+    const auto size = fs::file_size(msh);
+    r = run({"gmsh", msh.string(), "--rest", "u=1", "-o", (fs::current_path() / "CLI_SLIVER.MSH").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, "CLI_SLIVER.MSH: is the input file " + msh.string())) << r.err;
+    EXPECT_EQ(fs::file_size(msh), size);
 }
 
 // The summary line says which way the normals of each closed surface point,

@@ -254,3 +254,35 @@ TEST_F(Korval, LoadingFailuresExitWithStatusOne) {
     EXPECT_TRUE(contains(r.out, "Nombre de pts>NPMAX\n")) << r.out;
     EXPECT_FALSE(vt::fs::exists("KORV.PS"));
 }
+
+TEST_F(Korval, NumbersBeyondSinglePrecisionFailWithoutSpoilingThePicture) {
+    struct Case {
+        std::string mesh, report, args, answers, err;
+    };
+    const Case cases[] = {
+        {vt::dataFile({{{0, 0, 0}, {1E39, 0, 0}, {0, 1, 0}}}), "", "", "",
+         "korval: tELMA.in:3: expected numbers within the range of single-precision reals (vertex 2 of face 1)\n"},
+        {TWO_FACES, vt::reportFile({{1.0, 0.0}, {1E39, 0.0}}), "/p", "",
+         "korval: TELMA.out:16: expected a value within the range of single-precision reals (row 2)\n"},
+        {TRIANGLE, "", "", pass(7) + "1E39\n",
+         "korval: standard input: expected a number within the range of single-precision reals, found \"1E39\"\n"},
+        {TRIANGLE, "", "", pass(7) + "1E38\n",
+         "korval: KORV.PS: the view gives a number that is not finite; the picture is not complete\n"},
+    };
+    for (const Case& c : cases) {
+        vt::writeFile("tELMA.in", c.mesh);
+        vt::writeFile("TELMA.out", c.report);
+        const Outcome r = korval(c.args, c.answers);
+        EXPECT_EQ(r.status, 1) << c.err;
+        EXPECT_EQ(r.err, c.err);
+        const std::string ps = vt::readFile("KORV.PS");
+        EXPECT_FALSE(contains(ps, "NaN") || contains(ps, "Inf")) << ps;
+    }
+    // The data file named as the picture, in another case: kept.
+    std::filesystem::remove("KORV.PS");
+    vt::writeFile("korv.ps", TRIANGLE);
+    const Outcome r = korval("/o korv.ps", "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korval: KORV.PS: is the input file korv.ps; writing it would destroy the input\n");
+    EXPECT_EQ(vt::readFile("korv.ps"), TRIANGLE);
+}

@@ -151,9 +151,12 @@ TEST_F(Loading, ResultsLineMustStandAlone) {
     EXPECT_EQ(nfa2, 1);
     EXPECT_EQ(VAL[1], 5.0f);
 
-    vt::writeFile("TELMA.out", " RESULTS     \r\na\nb\nc\nd\ne\n1,2,3,4,9,10\n    2  0 0 0 8 1\nend\n");
+    // a node number widened beyond its five columns still reads
+    vt::writeFile("TELMA.out", " RESULTS     \r\na\nb\nc\nd\ne\n1,2,3,4,9,10\n    2  0 0 0 8 1\n"
+                               "100000     1.00000E+00  0 0 8.5 1\nend\n");
     RDRES();
-    EXPECT_EQ(nfa2, 2);
+    EXPECT_EQ(nfa2, 3);
+    EXPECT_EQ(VAL[3], 8.5f);
     EXPECT_EQ(solmin, 8.0f);
     EXPECT_EQ(solmax, 9.0f);
 }

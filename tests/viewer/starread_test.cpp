@@ -116,6 +116,10 @@ TEST(Rdreal, NineDigitsKeepTheAccumulatorArithmetic) {
     // An exponent by repeated multiplication: 10^5 is exact.
     EXPECT_EQ(real15("12345678e1").value, 123456780.0f);
     EXPECT_EQ(real15("1e10").value, 1e10f);
+    // Nine mantissa digits and an exponent: each part fits, so the algorithm
+    // applies (the nearest real would be 922.1915 and 123.45679).
+    EXPECT_EQ(real15("922191441e-6").value, 922.1914f);
+    EXPECT_EQ(real15("123456.789e-3").value, 123.456795f);
 }
 
 TEST(Rdreal, LongNumbersReadAsTheNearestReal) {
@@ -125,7 +129,6 @@ TEST(Rdreal, LongNumbersReadAsTheNearestReal) {
     EXPECT_EQ(real15("12345678901").value, 12345678901.0f);   // nearest 4-byte real
     EXPECT_EQ(real15("0.1234567891").value, 0.1234567891f);
     EXPECT_EQ(real15("1.5e00000000003").value, 1500.0f);      // exponent digits count
-    EXPECT_EQ(real15("123456.789e-3").value, 123.456789f);
     EXPECT_EQ(real15("9999999999e-40").value, 9999999999e-40f);
     EXPECT_EQ(real15("12345.678901.2").status, 1);            // syntax still checked
 }
