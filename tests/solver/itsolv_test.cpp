@@ -19,11 +19,11 @@ struct Sweeps {
     std::vector<std::string> out;
 };
 
-// Solves the N x N row-major system a with M right-hand sides b (columns of LD).
-Sweeps solve(const double* a, double* b, double* x, int N, int M, double eps) {
+// Solves the N x N row-major system a with M right-hand sides b (columns of ld).
+Sweeps solve(const double* a, double* b, double* x, int N, int M, double eps, int ld = LD) {
     Sweeps r{};
     fx::Console con;
-    r.ok = ITSOLV(a, b, x, N, M, LD, eps, r.IER);
+    r.ok = ITSOLV(a, b, x, N, M, ld, eps, r.IER);
     r.out = fx::lines(con.text());
     return r;
 }
@@ -77,6 +77,30 @@ TEST(Itsolv, TwoRightHandSidesSweptTogether) {
         EXPECT_EQ(b2[I], b1[I]);
         EXPECT_EQ(b2[LD + I], b1[I]);
     }
+}
+
+TEST(Itsolv, ManyRightHandSidesKeepThePlainOrder) {
+    // Five different columns, whose row sums are formed side by side: every
+    // value has the bits of the plain loop run for as many sweeps.
+    constexpr int N = 37, M = 5;
+    std::vector<double> a(N * N), b(N * M), x(N * M, 0.0), xp(N * M, 0.0);
+    for (int I = 0; I < N; ++I) {
+        for (int J = 0; J < N; ++J) a[I * N + J] = 0.5 * std::sin(7.0 * I + 3.0 * J) / N;
+        a[I * N + I] = 1.0 + 0.1 * std::cos(I);
+    }
+    for (int K = 0; K < N * M; ++K) b[K] = std::cos(1.3 * K);
+    const std::vector<double> b0 = b;
+    const Sweeps r = solve(a.data(), b.data(), x.data(), N, M, 1e-12, N);
+    ASSERT_TRUE(r.ok);
+    for (std::size_t sweep = 0; sweep < r.out.size(); ++sweep)
+        for (int I = 0; I < N; ++I)
+            for (int L = 0; L < M; ++L) {
+                double S = 0.0;
+                for (int J = 0; J < N; ++J)
+                    if (J != I) S += xp[L * N + J] * a[I * N + J];
+                xp[L * N + I] = (b0[L * N + I] - S) / a[I * N + I];
+            }
+    for (int K = 0; K < N * M; ++K) ASSERT_EQ(b[K], xp[K]) << K;
 }
 
 TEST(Itsolv, EmptySystemEndsAtOnce) {
