@@ -1,0 +1,108 @@
+// The problem data reader and its echo.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "solver/telma.hpp"
+
+namespace {
+
+struct Echo {
+    std::string report, error, console;  // error: the IoError text, or "stop" for a Stop
+};
+
+Echo readin(const std::string& data) {
+    std::istringstream in(data);
+    std::ostringstream out;
+    textio::Reader r(in, "TELMA.IN");
+    textio::OutUnit rep(out);
+    Echo run;
+    testing::internal::CaptureStdout();
+    try {
+        telma::READIN(r, rep);
+    } catch (const textio::IoError& e) {
+        run.error = e.what();
+    } catch (const textio::Stop& s) {
+        run.error = "stop " + std::to_string(s.status);
+    }
+    run.console = testing::internal::GetCapturedStdout();
+    run.report = out.str();
+    return run;
+}
+
+const std::string RULE = " " + std::string(79, '*') + "\n";
+
+std::string head(const std::string& title, int nbe, int nip) {
+    return RULE + title + std::string(80 - title.size(), ' ') + "\n\n\n DATA\n\n  NUMBER OF BOUNDARY ELEMENTS =" +
+           textio::format("(I4)", {nbe}) + "  NUMBER OF INTERNAL POINTS WHERE THE FUNCTION IS CALCULATED =" +
+           textio::format("(I4)", {nip}) + "\n";
+}
+
+const std::string CORNERS =
+    "\n\n  COORDINATES OF THE EXTREME POINTS OF THE BOUNDARY ELEMENTS\n\n POINT       X               Y\n";
+const std::string CONDITIONS = "\n\n  BOUNDARY CONDITIONS\n\n  NODE       CODE        PRESCRIBED VALUE\n";
+
+}  // namespace
+
+TEST(Readin, EchoOfTheData) {
+    const struct {
+        std::string data, report;
+    } cases[] = {
+        {"Unit square\n1 0 0 0 1\n4 0 0 0 1 0 0 1 1 0 0 1 0\n0 1.0\n0.5 0.5 1.0\n",
+         head("Unit square", 1, 1) + CORNERS +
+             "    1     0.00000E+00   0.00000E+00   0.00000E+00     1.00000E+00   0.00000E+00   0.00000E+00"
+             "     1.00000E+00   1.00000E+00   0.00000E+00     0.00000E+00   1.00000E+00   0.00000E+00\n" +
+             CONDITIONS + "    1           0           1.00000E+00\n"},
+        // a triangle's line stops after its third corner; a code too wide for I3
+        {std::string(100, 'T') + "\n1 0 1 -1 0\n3 0 0 0 2 0 0 0 2 0 trailing words\n-1000 2.5\n",
+         head(std::string(80, 'T'), 1, 0) + "  Y-EVEN SYMMETRY\n  Z-ODD SYMMETRY\n" + CORNERS +
+             "    1     0.00000E+00   0.00000E+00   0.00000E+00     2.00000E+00   0.00000E+00   0.00000E+00"
+             "     0.00000E+00   2.00000E+00   0.00000E+00\n" +
+             CONDITIONS + "    1         ***           2.50000E+00\n"},
+    };
+    for (const auto& c : cases) {
+        const Echo run = readin(c.data);
+        EXPECT_EQ(run.error, "");
+        EXPECT_EQ(run.report, c.report);
+    }
+    EXPECT_EQ(telma::KODE[1], -1000);  // the code is used in full
+    EXPECT_EQ(telma::TITLE, std::string(80, 'T'));
+    EXPECT_EQ(telma::IREFX * 100 + telma::IREFY * 10 + telma::IREFZ, 100 - 10 - 1);
+    EXPECT_EQ(telma::IPARY * 10 + telma::IPARZ, 10 - 1);
+}
+
+TEST(Readin, RefusalsNameFileLineAndWhatWasExpected) {
+    const std::string tri = "3 0 0 0 1 0 0 0 1 0\n";
+    const struct {
+        std::string data, error, report, console;
+    } cases[] = {
+        {"T\n0 0 0 0 0\n", "TELMA.IN:2: expected 1 or more boundary elements (NBE), found 0", "", ""},
+        {"T\n1 0 0 0 -1\n", "TELMA.IN:2: expected 0 or more internal points (NIP), found -1", "", ""},
+        // a statement over several lines is named by its last one
+        {"T\n0 0\n0 0\n\n0\n", "TELMA.IN:5: expected 1 or more boundary elements (NBE), found 0", "", ""},
+        {"T\n2 0 0 0 0\n" + tri + "5 0 0 0 1 0 0\n", "TELMA.IN:4: expected 3 or 4 corners (NPE of element 2), found 5", "", ""},
+        {"T\n2 0 0 0 0\n" + tri + "4.5 0 0 0\n", "TELMA.IN:4: expected an integer (NPE of element 2), found \"4.5\"",
+         "    1     0.00000E+00", ""},
+        {"T\n1 0 0 0 0\n" + tri + "-4601 1\n", "TELMA.IN:4: expected a code of -4600 or more (KODE of node 1), found -4601", "", ""},
+        {"T\n1 0 0 0 0\n4 0 0 0 1 0 0 1 1 0\n", "TELMA.IN:3: unexpected end of file, expected a real (x of corner 4 of element 1)",
+         "POINT", ""},
+        {"T\n1 0 0 0 0\n" + tri + "-4600 1\nnot read\n", "", "", ""},
+        {"Big\n4601 0 0 0 7001\n", "stop 1", head("Big", 4601, 7001), " TOO MANY ELEMENTS :4601/4600 (maximum)\n*** FATAL ERROR ***\n"},
+        {"Big\n1 0 0 0 7001\n", "stop 1", "", " TOO INTERNAL POINTS :7001/7000 (maximum)\n*** FATAL ERROR ***\n"},
+    };
+    for (const auto& c : cases) {
+        const Echo run = readin(c.data);
+        EXPECT_EQ(run.error, c.error) << c.data;
+        EXPECT_NE(run.report.find(c.report), std::string::npos) << c.data;
+        EXPECT_EQ(run.console, c.console) << c.data;
+    }
+}
+
+TEST(Readin, LargestProblemIsAccepted) {
+    std::string data = "Largest\n4600 0 0 0 7000\n";
+    for (int i = 0; i < 4600; ++i) data += "3 0 0 0 1 0 0 0 1 0\n";
+    for (int i = 0; i < 4600; ++i) data += "0 1.0\n";
+    for (int i = 0; i < 7000; ++i) data += "0.25 0.25 0.5\n";
+    EXPECT_EQ(readin(data).error, "");
+    EXPECT_EQ(telma::XIP[7000][3], 0.5);
+}

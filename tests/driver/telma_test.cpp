@@ -1,0 +1,146 @@
+// The telma program as a user runs it: file-name dialogue, failures, exit
+// status, one and two threads, and korval drawing what telma solved.
+#include <gtest/gtest.h>
+#include <omp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "tools/datafile.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct Result {
+    std::string out, err;
+    int status;
+};
+
+// Each test in a scratch directory of its own (checkouts may run their
+// tests at once on one machine).
+class Telma : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("telma_run_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+               std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Result run(const std::string& cmd, const std::string& input = "") {
+        write("stdin.txt", input);
+        const int rc = std::system(("cd '" + dir.string() + "' && " + cmd + " < stdin.txt > stdout.txt 2> stderr.txt").c_str());
+        return {slurp(dir / "stdout.txt"), slurp(dir / "stderr.txt"), WIFEXITED(rc) ? WEXITSTATUS(rc) : -1};
+    }
+    Result telma(const std::string& args, const std::string& input = "") {
+        return run("'" TELMA_EXE "' " + args, input);
+    }
+    void write(const std::string& name, const std::string& text) { std::ofstream(dir / name, std::ios::binary) << text; }
+
+    fs::path dir;
+};
+
+const char* SQUARE = "Unit square\n1 0 0 0 0\n4 0 0 0 1 0 0 1 1 0 0 1 0\n0 1.0\n";
+
+}  // namespace
+
+TEST_F(Telma, FileNameDialogue) {
+    const std::string in80(80, 'i'), out80(80, 'o');
+    write("telma.in", SQUARE);  // found although the default is TELMA.IN
+    write("case.dat", SQUARE);
+    write(in80, SQUARE);
+    const struct {
+        std::string args, input, console, report;
+    } cases[] = {
+        {"", "\n   \n", " NAME OF INPUT FILE :  NAME OF OUTPUT FILE : ", "TELMA.OUT"},
+        {"case.dat", "case.rep\n", " NAME OF INPUT FILE : case.dat\n NAME OF OUTPUT FILE : ", "case.rep"},
+        {"case.dat out.rep ignored", "", " NAME OF INPUT FILE : case.dat\n NAME OF OUTPUT FILE : out.rep\n", "out.rep"},
+        {"", "case.dat  \ncase.rep2 \n", " NAME OF INPUT FILE :  NAME OF OUTPUT FILE : ", "case.rep2"},
+        // the echo shows the whole word; the name is what 80 characters hold
+        {in80 + "xyz", out80 + "xyz   \n", " NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : ", out80},
+        {in80 + "xyz " + out80 + "x", "", " NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : " + out80 + "x\n", out80},
+    };
+    for (const auto& c : cases) {
+        fs::remove(dir / c.report);
+        const Result r = telma(c.args, c.input);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.rfind(" TELMA\n" + c.console, 0), 0u) << r.out;
+        EXPECT_EQ(slurp(dir / c.report).rfind(" ****", 0), 0u) << c.report;
+    }
+}
+
+TEST_F(Telma, FailuresSayWhatAndWhere) {
+    write("bad.in", "T\n1 0 0 0 0\n4.5 0 0 0\n");
+    write("big.in", "Big\n4601 0 0 0 0\n");
+    Result r = telma("nothing.in out.rep");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "telma: nothing.in: cannot open the file for reading (it must exist)\n");
+    EXPECT_FALSE(fs::exists(dir / "out.rep"));
+    r = telma("bad.in bad.out");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "telma: bad.in:3: expected an integer (NPE of element 1), found \"4.5\"\n");
+    EXPECT_NE(slurp(dir / "bad.out").find("POINT"), std::string::npos);
+    r = telma("big.in big.out");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(" TOO MANY ELEMENTS :4601/4600 (maximum)\n*** FATAL ERROR ***\n"), std::string::npos);
+}
+
+// A box of 7 x 7 squares per face, potential on the ends and a derivative
+// on the sides, and 45 points inside: the same report on one and two
+// threads, the same console but for the times, and every tenth row and
+// point in order.
+TEST_F(Telma, TheSameOnOneAndTwoThreads) {
+    if (omp_get_num_procs() < 2) GTEST_SKIP() << "the two-thread sweep needs two processors";
+    tmesh::BoxParams s{.div = {7, 7, 7}};
+    s.face[tmesh::XMIN].bc = {0, 0.0};
+    s.face[tmesh::XMAX].bc = {-2, 1.0};
+    tmesh::Mesh m = tmesh::makeBox(s);
+    tmesh::addGrid(m.ip, {0.1, 0.1, 0.1}, {0.9, 0.9, 0.7}, {5, 3, 3});
+    std::ofstream box(dir / "BOX.IN");
+    tmesh::writeDataFile(box, m);
+    box.close();
+    const int nbe = 294, nip = 45;
+    std::string console[2], report[2];
+    for (int t : {1, 2}) {
+        const Result r = run("OMP_NUM_THREADS=" + std::to_string(t) + " '" TELMA_EXE "' BOX.IN BOX.OUT");
+        EXPECT_EQ(r.status, 0) << r.err;
+        console[t - 1] = std::regex_replace(r.out, std::regex("time :[ 0-9.]+"), "time :");
+        report[t - 1] = slurp(dir / "BOX.OUT");
+    }
+    ASSERT_GT(nbe, 256);  // large enough for the two-thread sweep
+    EXPECT_FALSE(report[0].empty());
+    EXPECT_EQ(report[0], report[1]);
+    EXPECT_EQ(console[0], console[1]);
+    std::string rows, points;
+    char b[64];
+    for (int k = 10; k <= nbe; k += 10) rows += (std::snprintf(b, sizeof b, " Calculation line #%4d/%4d, time :\n", k, nbe), b);
+    for (int k = 10; k <= nip; k += 10) points += (std::snprintf(b, sizeof b, " Internal points #%4d/%4d, time :\n", k, nip), b);
+    EXPECT_NE(console[0].find(rows + "\n"), std::string::npos) << console[0];
+    EXPECT_NE(console[0].find(points), std::string::npos) << console[0];
+}
+
+// telma then korval in one directory with their default names: the bottom
+// face at potential 0 is pure blue, the top at 1 pure red.
+TEST_F(Telma, SolvedCubeGivesAColouredPicture) {
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", dir / "TELMA.IN");
+    ASSERT_EQ(run("'" TELMA_EXE "'").status, 0);
+    ASSERT_EQ(run("'" KORVAL_EXE "' /p").status, 0);
+    const std::string pic = slurp(dir / "KORV.PS");
+    EXPECT_NE(pic.find(" C   .000  .000 1.000 K"), std::string::npos);
+    EXPECT_NE(pic.find(" C  1.000  .000  .000 K"), std::string::npos);
+}
