@@ -1,6 +1,6 @@
-// telma-bench: times the solver's phases against the straightforward
-// reference of bench/reference.cpp on problems it builds itself, checks that
-// both give the same bits, and prints the times and their ratios.
+// telma-bench: times the solver's phases against its plain reference
+// (solver/reference.cpp) on problems made by the mesh tool's builders, checks
+// that both give the same bits, and prints the times and their ratios.
 //
 //   telma-bench [--quick] [--runs N] [--only PHASE] [--write-input FILE]
 #include <omp.h>
@@ -19,14 +19,18 @@
 #include <string>
 #include <vector>
 
+#include <fstream>
+
 #include "QVLIB/STPWATCH/stpwatch.hpp"
-#include "bench/problems.hpp"
-#include "bench/reference.hpp"
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
+#include "solver/reference.hpp"
+#include "tools/datafile.hpp"
+#include "tools/mesh.hpp"
 
 namespace {
 
 using namespace telma;
+namespace reference = telma::reference;
 using Clock = std::chrono::steady_clock;
 
 int RUNS = 3;
@@ -102,10 +106,78 @@ void header(const char* title) {
     std::printf("\n%s\n  %-34s %12s %12s %9s\n", title, "phase", "reference", "telma", "ratio");
 }
 
+// ---------------------------------------------------------------- problems
+
+// Unit vectors spread evenly over the sphere (golden-angle spiral).
+tmesh::Vec3 spiral(int k, int n) {
+    const double z = 1.0 - (2.0 * k + 1.0) / n;
+    const double r = std::sqrt(1.0 - z * z);
+    const double phi = k * 2.399963229728653;
+    return {r * std::cos(phi), r * std::sin(phi), z};
+}
+
+// The exterior problem of the box [0,1]^3 meshed with a x b x c rectangles
+// per direction: potential 1 and flux group 1 on every element, and nip
+// field points at distances 1 to 1 + reach from its centre.
+tmesh::Mesh box(const char* title, int a, int b, int c, int nip, double reach) {
+    tmesh::BoxParams p;
+    p.div = {a, b, c};
+    p.exterior = true;
+    for (tmesh::FaceParams& f : p.face) f.bc = {-1, 1.0};
+    tmesh::Mesh m = tmesh::makeBox(p);
+    m.title = title;
+    for (int k = 0; k < nip; ++k) {
+        const double r = 1.0 + reach * (k + 0.5) / nip;
+        const tmesh::Vec3 d = spiral(k, nip);
+        m.ip.push_back({0.5 + r * d[0], 0.5 + r * d[1], 0.5 + r * d[2]});
+    }
+    return m;
+}
+
+// The exterior capacitance problem of the unit cube, n x n squares a face.
+tmesh::Mesh cube(int n, int nip) { return box("Unit cube, exterior capacitance problem", n, n, n, nip, 3.0); }
+
+// The interior problem of the unit sphere of 20 * 4^levels triangles:
+// potential x + 2y + 3z prescribed on the upper half, its normal derivative
+// on the lower half, and nip internal points inside radius 0.8.
+tmesh::Mesh sphere(int levels, int nip) {
+    tmesh::SphereParams p;
+    p.level = levels;
+    p.exterior = false;
+    tmesh::Mesh m = tmesh::makeSphere(p);
+    m.title = "Unit sphere, interior problem u = x + 2y + 3z";
+    for (tmesh::Element& e : m.el) {
+        const tmesh::Vec3 c = tmesh::centroid(e), n = tmesh::unitNormal(e);
+        if (c[2] >= 0)
+            e.bc = {0, c[0] + 2 * c[1] + 3 * c[2]};
+        else
+            e.bc = {1, n[0] + 2 * n[1] + 3 * n[2]};
+    }
+    for (int k = 0; k < nip; ++k) {
+        const double r = 0.8 * std::cbrt((k + 0.5) / nip);
+        const tmesh::Vec3 d = spiral(k, nip);
+        m.ip.push_back({r * d[0], r * d[1], r * d[2]});
+    }
+    return m;
+}
+
+// Puts the problem in the solver's storage as READIN leaves it, through its
+// data file.
+void load(const tmesh::Mesh& m) {
+    std::stringstream data;
+    tmesh::writeDataFile(data, m);
+    std::ostringstream echo;
+    textio::OutUnit rep(echo);
+    Quiet q;
+    CLEAR();
+    textio::Reader in(data, m.title);
+    READIN(in, rep);
+}
+
 // ---------------------------------------------------------------- INFLU
 
 void benchInflu() {
-    bench::cube(27, 0);
+    load(cube(27, 0));
     ELCHK();
     GEOM();
     const int rows = 200;
@@ -137,7 +209,7 @@ void benchInflu() {
             const int I = rowOf(i);
             for (int J = 1; J <= NBE; ++J) {
                 double G, H;
-                ref::INFLU(XC[I][1], XC[I][2], XC[I][3], J, G, H);
+                reference::INFLU(XC[I][1], XC[I][2], XC[I][3], J, G, H);
                 sink -= G + H;
             }
         }
@@ -151,7 +223,7 @@ void benchInflu() {
         for (int J = 1; J <= NBE; ++J) {
             double G, H, gr, hr;
             INFLU(XC[I][1], XC[I][2], XC[I][3], J, G, H);
-            ref::INFLU(XC[I][1], XC[I][2], XC[I][3], J, gr, hr);
+            reference::INFLU(XC[I][1], XC[I][2], XC[I][3], J, gr, hr);
             // INFSYMS adds the one image term to zero
             if (!same(G, gr) || !same(H, hr) || !same(g[J], 0.0 + 1 * gr) || !same(h[J], 0.0 + 1 * hr))
                 ok = false;
@@ -173,7 +245,7 @@ void benchInflu() {
 std::vector<double> Bsave;
 
 void benchAssembly() {
-    bench::cube(27, 0);
+    load(cube(27, 0));
     ELCHK();
     GEOM();
     header("Assembly of the cube problem (4374 x 4374)");
@@ -188,14 +260,14 @@ void benchAssembly() {
                 [] {
                     Quiet q;
                     qvlib::SWSTRT();
-                    ref::ASSEMB();
+                    reference::ASSEMB();
                 }}});
     const double tn = t[0], tr = t[1];
     bool ok = true;
     for (int I = 1; I <= NBE && ok; ++I) {
         if (!same(B[I], Bsave[I])) ok = false;
         for (int J = 1; J <= NBE; ++J)
-            if (!same(A(I, J), ref::A(I, J))) {
+            if (!same(A(I, J), reference::A(I, J))) {
                 ok = false;
                 break;
             }
@@ -204,7 +276,7 @@ void benchAssembly() {
     check(ok, "assembled matrix or right-hand side differ");
     bool dn = true, dr = true;
     const std::vector<double> td =
-        timed(std::max(RUNS, 5), {{nothing, [&] { dn = DOMTST(NBE); }}, {nothing, [&] { dr = ref::DOMTST(NBE); }}});
+        timed(std::max(RUNS, 5), {{nothing, [&] { dn = DOMTST(NBE); }}, {nothing, [&] { dr = reference::DOMTST(NBE); }}});
     const double tdn = td[0], tdr = td[1];
     row("dominance test", tdr, tdn, dn == dr ? "same answer" : "");
     check(dn == dr, "dominance test differs");
@@ -243,7 +315,7 @@ void benchSweeps() {
     const std::vector<double> t =
         timed(many, {{[&] { X2 = X0; }, [&] { e2 = GSSWEEP(&A(1, 1), &B[1], X2.data(), N, NBEMAX, 2); }},
                      {[&] { X1 = X0; }, [&] { e1 = GSSWEEP(&A(1, 1), &B[1], X1.data(), N, NBEMAX, 1); }},
-                     {[&] { Xr = X0; }, [&] { er = ref::SWEEP(ref::matrix(), &B[1], Xr.data(), N, 1, NBEMAX); }},
+                     {[&] { Xr = X0; }, [&] { er = reference::SWEEP(reference::matrix(), &B[1], Xr.data(), N, 1, NBEMAX); }},
                      {nothing, [] { sink = readOnce(2); }},
                      {nothing, [] { sink = readOnce(1); }}});
     const double t2 = t[0], t1 = t[1], tr = t[2], tread2 = t[3], tread1 = t[4];
@@ -267,7 +339,7 @@ void benchSweeps() {
             int& ier = plain ? ierr : iern;
             ier = 0;
             if (plain)
-                ref::ITSOLV(ref::matrix(), b.data(), x.data(), N, 1, NBEMAX, EPSIT, ier);
+                reference::ITSOLV(reference::matrix(), b.data(), x.data(), N, 1, NBEMAX, EPSIT, ier);
             else
                 ITSOLV(&A(1, 1), b.data(), x.data(), N, 1, NBEMAX, EPSIT, ier);
             (plain ? cr : cn) = q.text();
@@ -288,7 +360,7 @@ void benchSweeps() {
 // ---------------------------------------------------------------- internal points
 
 void benchPoints() {
-    bench::sphere(3, NIPMAX);
+    load(sphere(3, NIPMAX));
     {
         // the boundary solution, without the points: they are what is timed
         Quiet q;
@@ -316,7 +388,7 @@ void benchPoints() {
                                                 }},
                                                {save, [] {
                                                     Quiet q;
-                                                    ref::INTPTS();
+                                                    reference::INTPTS();
                                                 }}});
     const double tn = t[0], tr = t[1];
     bool ok = true;
@@ -355,9 +427,10 @@ void benchWholeRun() {
         }
         rep = out.str();
     };
-    auto problem = [] { bench::cube(27, nip); };
+    const tmesh::Mesh cubeMesh = cube(27, nip);
+    auto problem = [&] { load(cubeMesh); };
     const std::vector<double> t = timed(RUNS, {{problem, [&] { run(SOLVE, cn, rn, sn); }},
-                                               {problem, [&] { run(ref::SOLVE, cr, rr, sr); }}});
+                                               {problem, [&] { run(reference::SOLVE, cr, rr, sr); }}});
     const double tn = t[0], tr = t[1];
     const bool ok = sn == sr && rn == rr && masked(cn) == masked(cr);
     char note[96];
@@ -369,12 +442,32 @@ void benchWholeRun() {
         std::printf("  (report: %zu bytes;%s)\n", rn.size(), rn.substr(f, rn.find('\n', f) - f).c_str());
 }
 
+const char* const USAGE = R"(telma-bench: times each phase of telma against its plain reference
+
+Usage: telma-bench [--quick] [--runs N] [--only influ|assembly|sweep|points|run]
+                   [--write-input FILE]
+  --quick              one round instead of three
+  --runs N             N rounds; the medians are printed
+  --only PHASE         time one phase only
+  --write-input FILE   write the 4600-element problem with 7000 internal
+                       points to FILE and end
+  --help, --version    show this help, or the version, and end
+Exit status: 0 all results the same bit for bit, 1 a mismatch, 2 a bad
+command line.
+)";
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string writeInput, only;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--quick"))
+        if (!std::strcmp(argv[i], "--help")) {
+            std::fputs(USAGE, stdout);
+            return 0;
+        } else if (!std::strcmp(argv[i], "--version")) {
+            std::puts("telma-bench " TELMA_VERSION);
+            return 0;
+        } else if (!std::strcmp(argv[i], "--quick"))
             RUNS = 1;
         else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
             RUNS = std::max(1, std::atoi(argv[++i]));
@@ -383,14 +476,20 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--only") && i + 1 < argc)
             only = argv[++i];
         else {
-            std::fprintf(stderr, "usage: telma-bench [--quick] [--runs N] [--only influ|assembly|sweep|points|run] [--write-input FILE]\n");
+            std::fprintf(stderr, "telma-bench: unknown option or missing value \"%s\"\n\n%s", argv[i], USAGE);
             return 2;
         }
     }
     if (!writeInput.empty()) {
-        bench::box(20, 30, 34, NIPMAX);
-        bench::writeData(writeInput);
-        std::printf("%s: %d elements, %d internal points\n", writeInput.c_str(), NBE, NIP);
+        const tmesh::Mesh m = box("Box of rectangles, exterior problem", 20, 30, 34, NIPMAX, 2.0);
+        std::ofstream out(writeInput, std::ios::binary);
+        tmesh::writeDataFile(out, m);
+        out.flush();
+        if (!out) {
+            std::fprintf(stderr, "telma-bench: cannot write %s\n", writeInput.c_str());
+            return 1;
+        }
+        std::printf("%s: %zu elements, %zu internal points\n", writeInput.c_str(), m.el.size(), m.ip.size());
         return 0;
     }
     std::printf("telma-bench: %d thread(s), medians of %d run(s)\n", omp_get_max_threads(), RUNS);

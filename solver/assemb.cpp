@@ -1,10 +1,13 @@
-// Assembly of the boundary system, row by row, and the dominance test.
+// The boundary system:
+//
+//   ASSEMB  assembles A and B row by row, the rows on several threads
+//   DOMTST  diagonal dominance of A by columns
 #include <omp.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace telma {
 

@@ -1,12 +1,20 @@
 // Influence coefficients of a plane polygon element, in closed form, and their
-// sum over the symmetry images.
+// sum over the symmetry images:
+//
+//   INFLU    the coefficients G and H of one element at one field point
+//   INFSYM   their sum over the symmetry images
+//   INFSYMS  INFSYM for a run of elements, the calls overlapped
 #include <cmath>
 
-#if defined(__SSE2__)
+// Vector instructions where the processor has them, unless the portable
+// paths are asked for (TELMA_SCALAR_KERNELS) to check that they give the same
+// bits.
+#if defined(__SSE2__) && !defined(TELMA_SCALAR_KERNELS)
+#define TELMA_SSE2 1
 #include <emmintrin.h>
 #endif
 
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace telma {
 
@@ -45,7 +53,7 @@ struct EdgeLanes {
     alignas(16) double RS[MAXV], DEN[MAXV], Q[MAXV], TY[MAXV], TX[MAXV];
 };
 
-#if defined(__SSE2__)
+#if defined(TELMA_SSE2)
 
 // Two edges per instruction: the same correctly rounded operations as one at
 // a time.

@@ -1,8 +1,11 @@
-// Potential and gradient at the internal points.
+// The internal points:
+//
+//   POTINT  the potential at one point
+//   INTPTS  potential and gradient at every internal point
 #include <algorithm>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace telma {
 

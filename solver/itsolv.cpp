@@ -1,4 +1,8 @@
-// Gauss-Seidel solution of the dense boundary system.
+// Gauss-Seidel solution of the dense boundary system:
+//
+//   ITSOLV   the sweeps until the RMS change is below the tolerance
+//   ITERATE  the loop of sweeps, its lines and failure messages
+//   GSSWEEP  one sweep, on one thread or shared by two
 #include <omp.h>
 
 #include <algorithm>
@@ -6,11 +10,15 @@
 #include <cmath>
 #include <thread>
 
-#if defined(__SSE2__)
+// Vector instructions where the processor has them, unless the portable
+// paths are asked for (TELMA_SCALAR_KERNELS) to check that they give the same
+// bits.
+#if defined(__SSE2__) && !defined(TELMA_SCALAR_KERNELS)
+#define TELMA_SSE2 1
 #include <emmintrin.h>
 #endif
 
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace telma {
 
@@ -24,32 +32,35 @@ namespace {
 // that way:
 //
 // - the row thread goes through the rows in order; for row I it takes the
-//   prefix sum P(I) that the other thread has formed over the columns below
-//   the block before I's block, adds the few remaining new-value columns up
+//   prefix sum PREFIX(I) that the other thread has formed over the columns
+//   below the block before I's block, adds the few remaining new-value columns up
 //   to I - 1, then the old-value columns above I, and stores the new X(I);
 // - the prefix thread advances the prefix sums of the rows ahead, a block of
-//   CB rows side by side, up to the columns whose X is final, the nearest
-//   block first.
+//   BLOCK rows side by side, up to the columns whose X is final, the nearest
+//   block first.  It stays one block behind the row thread: the prefix of
+//   block m ends where block m - 1 begins, so it can be completed while the
+//   row thread is still in block m - 1 (blocks 0 and 1 have none).
 //
 // Every addition is the one a single thread makes, in the same order, so the
 // results are the same bits; the row thread's chain covers about half of the
 // matrix, and the two threads together read it once.
-constexpr int CB = 32;          // rows per block (a multiple of 8)
+constexpr int BLOCK = 32;       // rows per block (a multiple of 8)
 constexpr int CHUNK = 256;      // columns per piece of work ahead of the nearest block
 constexpr int MINSEG = 64;      // fewest columns worth a piece of work ahead of it
-constexpr int PD = 1024;        // prefetch distance of the row thread, in entries
-constexpr int PDP = 128;        // and of the prefix thread
+constexpr int ROW_PREFETCH = 1024;   // how far ahead the row thread prefetches, in entries
+constexpr int PREFIX_PREFETCH = 128; // and the prefix thread
 
-double P[NBEMAX];               // prefix sums of the rows
-int POS[NBEMAX / CB + 2];       // columns summed into P, per block
+double PREFIX[NBEMAX];             // prefix sums of the rows
+int SUMMED[NBEMAX / BLOCK + 2];    // per block: columns 0..SUMMED-1 are in its PREFIX
 
-// Rows done in this sweep, and blocks whose prefix sums are complete; kept
-// apart so that the two threads do not write the same cache line.
+// FRONT: rows done in this sweep.  READY: blocks 0..READY-1 have their
+// prefix sums complete (blocks 0 and 1 need none, so a sweep starts at 2).
+// Kept apart so that the two threads do not write the same cache line.
 alignas(64) std::atomic<int> FRONT{0};
 alignas(64) std::atomic<int> READY{0};
 
 inline void prefetch(const double* p) {
-#if defined(__SSE2__)
+#if defined(TELMA_SSE2)
     _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0);
 #else
     (void)p;
@@ -57,7 +68,7 @@ inline void prefetch(const double* p) {
 }
 
 inline void relax() {
-#if defined(__SSE2__)
+#if defined(TELMA_SSE2)
     _mm_pause();
 #endif
 }
@@ -93,8 +104,9 @@ inline double chain(double S, const double* x, const double* a, int j0, int j1,
     return S;
 }
 
-// First column that the row thread sums itself for the rows of block m.
-inline int need(int m) { return std::max(0, (m - 1) * CB); }
+// First column that the row thread sums itself for the rows of block m: the
+// prefix thread covers the columns below block m - 1.
+inline int firstOwnColumn(int m) { return std::max(0, (m - 1) * BLOCK); }
 
 // The rows of the sweep in order; piped: with the prefix sums of the other
 // thread.
@@ -102,22 +114,22 @@ double rowsInOrder(const double* A, const double* B, double* X, int N, int LDA, 
     double ERR = 0.0;
     for (int I = 0; I < N; ++I) {
         const double* a = A + static_cast<std::size_t>(I) * LDA;
-        const int m = I / CB;
-        int c0 = 0;
+        const int m = I / BLOCK;  // the block of row I
+        int own = 0;              // first column this thread sums for row I
         double S = 0.0;
         if (piped) {
-            if (I % CB == 0) waitAbove(READY, m);
-            c0 = need(m);
-            if (m >= 2) S = P[I];
+            if (I % BLOCK == 0) waitAbove(READY, m);
+            own = firstOwnColumn(m);
+            if (m >= 2) S = PREFIX[I];
         }
         // the rest of the row after the next row's start, so that the next
         // row finds its first entries on the way
-        const int c0n = piped ? need((I + 1) / CB) : 0;
+        const int nextOwn = piped ? firstOwnColumn((I + 1) / BLOCK) : 0;
         const double* next = I + 1 < N ? a + LDA : a;
-        const int split = std::max(I + 1, N - PD);
-        S = chain(S, X, a, c0, I, a + PD);
-        S = chain(S, X, a, I + 1, split, a + PD);
-        S = chain(S, X, a, split, N, next + c0n - (N - PD));
+        const int split = std::max(I + 1, N - ROW_PREFETCH);
+        S = chain(S, X, a, own, I, a + ROW_PREFETCH);
+        S = chain(S, X, a, I + 1, split, a + ROW_PREFETCH);
+        S = chain(S, X, a, split, N, next + nextOwn - (N - ROW_PREFETCH));
         const double XNEW = (B[I] - S) / a[I];
         const double D = X[I] - XNEW;
         X[I] = XNEW;
@@ -136,13 +148,13 @@ void advance(const double* A, const double* X, int LDA, int r0, int r1, int c0, 
         const double* a1 = a0 + LDA;
         const double* a2 = a1 + LDA;
         const double* a3 = a2 + LDA;
-        double p0 = P[r], p1 = P[r + 1], p2 = P[r + 2], p3 = P[r + 3];
+        double p0 = PREFIX[r], p1 = PREFIX[r + 1], p2 = PREFIX[r + 2], p3 = PREFIX[r + 3];
         for (int J = c0; J < c1; ++J) {
             if ((J & 7) == 0) {
-                prefetch(a0 + J + PDP);
-                prefetch(a1 + J + PDP);
-                prefetch(a2 + J + PDP);
-                prefetch(a3 + J + PDP);
+                prefetch(a0 + J + PREFIX_PREFETCH);
+                prefetch(a1 + J + PREFIX_PREFETCH);
+                prefetch(a2 + J + PREFIX_PREFETCH);
+                prefetch(a3 + J + PREFIX_PREFETCH);
             }
             const double x = X[J];
             p0 += x * a0[J];
@@ -150,43 +162,45 @@ void advance(const double* A, const double* X, int LDA, int r0, int r1, int c0, 
             p2 += x * a2[J];
             p3 += x * a3[J];
         }
-        P[r] = p0;
-        P[r + 1] = p1;
-        P[r + 2] = p2;
-        P[r + 3] = p3;
+        PREFIX[r] = p0;
+        PREFIX[r + 1] = p1;
+        PREFIX[r + 2] = p2;
+        PREFIX[r + 3] = p3;
     }
     for (; r < r1; ++r) {
         const double* a = A + static_cast<std::size_t>(r) * LDA;
-        double p = P[r];
+        double p = PREFIX[r];
         for (int J = c0; J < c1; ++J) p += X[J] * a[J];
-        P[r] = p;
+        PREFIX[r] = p;
     }
 }
 
 // The prefix thread's part of a sweep.
 void prefixes(const double* A, const double* X, int N, int LDA) {
-    const int nb = (N + CB - 1) / CB;
-    for (int m = 2; m < nb; ++m) POS[m] = 0;
-    for (int I = 2 * CB; I < N; ++I) P[I] = 0.0;
-    int lo = 2, idle = 0;
-    while (lo < nb) {
-        const int f = FRONT.load(std::memory_order_acquire) & ~7;
+    const int blocks = (N + BLOCK - 1) / BLOCK;
+    for (int m = 2; m < blocks; ++m) SUMMED[m] = 0;
+    for (int I = 2 * BLOCK; I < N; ++I) PREFIX[I] = 0.0;
+    int nearest = 2, idle = 0;  // the nearest block whose prefix sums are not complete
+    while (nearest < blocks) {
+        // the columns whose X is final, rounded down to a multiple of 8 so
+        // that pieces of work start on a cache line (8 entries) of each row
+        const int done = FRONT.load(std::memory_order_acquire) & ~7;
         bool worked = false;
-        for (int m = lo; m < nb && !worked; ++m) {
-            int target = std::min(need(m), f);
-            if (m > lo) {
-                target = std::min(target, POS[m] + CHUNK);
+        for (int m = nearest; m < blocks && !worked; ++m) {
+            int target = std::min(firstOwnColumn(m), done);
+            if (m > nearest) {
+                target = std::min(target, SUMMED[m] + CHUNK);
                 // long runs of a row read the memory better than short ones
-                if (target - POS[m] < MINSEG && target < need(m)) target = POS[m];
+                if (target - SUMMED[m] < MINSEG && target < firstOwnColumn(m)) target = SUMMED[m];
             }
-            if (target > POS[m]) {
-                advance(A, X, LDA, m * CB, std::min(N, (m + 1) * CB), POS[m], target);
-                POS[m] = target;
+            if (target > SUMMED[m]) {
+                advance(A, X, LDA, m * BLOCK, std::min(N, (m + 1) * BLOCK), SUMMED[m], target);
+                SUMMED[m] = target;
                 worked = true;
             }
-            if (m == lo && POS[m] == need(m)) {
+            if (m == nearest && SUMMED[m] == firstOwnColumn(m)) {
                 READY.store(m + 1, std::memory_order_release);
-                ++lo;
+                ++nearest;
                 worked = true;
             }
         }
@@ -209,7 +223,7 @@ double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int 
         return rowsInOrder(A, B, X, N, LDA, false);
     double ERR = 0.0;
     FRONT.store(0, std::memory_order_relaxed);
-    READY.store(2, std::memory_order_relaxed);
+    READY.store(2, std::memory_order_relaxed);  // blocks 0 and 1 have no prefix
 #pragma omp parallel num_threads(2)
     {
         if (omp_get_num_threads() < 2) {
@@ -259,7 +273,7 @@ bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double
     // Small systems are not worth a second thread, and the two threads of a
     // sweep wait for each other, so they need two processors of their own.
     const int threads =
-        omp_get_max_threads() >= 2 && omp_get_num_procs() >= 2 && N >= 8 * CB ? 2 : 1;
+        omp_get_max_threads() >= 2 && omp_get_num_procs() >= 2 && N >= 8 * BLOCK ? 2 : 1;
     auto sweep = [&] {
         if (M == 1) return GSSWEEP(A, B, X, N, LDA, threads);
         // several right-hand sides: row by row, each row for all of them

@@ -1,17 +1,61 @@
 // telma: solves one boundary-element problem from its data file to its report.
+#include <array>
 #include <fstream>
 #include <iostream>
 #include <string>
 
+#include "solver/options.hpp"
 #include "solver/telma.hpp"
 
+namespace {
+
+using namespace telma;
+
+// The solve of each --solver choice, in the order of METHOD: the one place a
+// solver is wired in.  A null entry is a solver this build lacks.
+using SOLVEFN = int (*)(textio::OutUnit& rep);
+constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, nullptr, nullptr};
+// Outputs beyond the report, written after the solve; null until built.
+constexpr void (*WRITEVTU)(const std::string& file) = nullptr;
+constexpr void (*CAPACITANCE)(textio::OutUnit& rep) = nullptr;
+
+// The option that asks for something this build lacks; null when none does.
+const char* MISSING() {
+    static const char* const NAMES[] = {"--solver=gs", "--solver=lu", "--solver=hmat"};
+    const auto s = static_cast<std::size_t>(OPTS.SOLVER);
+    if (!SOLVERS[s]) return NAMES[s];
+    if (!OPTS.VTU.empty() && !WRITEVTU) return "--vtu";
+    if (OPTS.CAPAC && !CAPACITANCE) return "--capacitance";
+    return nullptr;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    using namespace telma;
+    std::vector<char*> words;
+    try {
+        words = PARSEOPTS(argc, argv);
+    } catch (const USAGEERR& e) {
+        std::cerr << "telma: " << e.what() << "\n\n" << USAGE;
+        return 2;
+    }
+    if (OPTS.HELP) {
+        std::cout << USAGE;
+        return 0;
+    }
+    if (OPTS.VERSION) {
+        std::cout << "telma " TELMA_VERSION "\n";
+        return 0;
+    }
+    if (const char* missing = MISSING()) {
+        std::cerr << "telma: " << missing << " is not available in this build\n";
+        return 2;
+    }
     int status = 0;
     try {
         textio::console().write("(' TELMA')");
         std::string inName, outName;
-        FILNAM(argc, argv, inName, outName);
+        FILNAM(static_cast<int>(words.size()), words.data(), inName, outName);
         std::ifstream dataFile = textio::openOld(inName);
         std::ofstream reportFile = textio::openUnknown(outName);
         textio::OutUnit rep(reportFile);
@@ -20,7 +64,9 @@ int main(int argc, char** argv) {
         textio::Reader in(dataFile, inName);
         READIN(in, rep);
         dataFile.close();
-        status = SOLVE(rep);
+        status = SOLVERS[static_cast<std::size_t>(OPTS.SOLVER)](rep);
+        if (!OPTS.VTU.empty()) WRITEVTU(OPTS.VTU);
+        if (OPTS.CAPAC) CAPACITANCE(rep);
         rep.endRecord();
         reportFile.flush();
         if (!reportFile) throw textio::IoError(outName + ": writing the report failed");

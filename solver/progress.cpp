@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace telma {
 

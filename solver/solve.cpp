@@ -1,8 +1,11 @@
 // Steps 6 to 17 of the run: geometry, assembly, solve, results.
+//
+//   SOLVE  with the solver's phases, or with others (the plain reference's)
 #include <utility>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
+#include "solver/options.hpp"
 
 namespace telma {
 
@@ -20,7 +23,7 @@ int SOLVE(textio::OutUnit& rep, const PHASES& P) {
         con.write("(' The matrix is NOT diagonally dominant')");
     qvlib::SWSTRT();
     for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
-    const bool solved = P.ITSOLV(P.A, &B[1], &XIT[1], NBE, 1, NBEMAX, EPSIT, IER);
+    const bool solved = P.ITSOLV(P.A, &B[1], &XIT[1], NBE, 1, NBEMAX, OPTS.TOL, IER);
     if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
     qvlib::SWSHOW();
     // Afterwards VBC holds the potential and B the normal derivative.

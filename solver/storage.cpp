@@ -1,4 +1,6 @@
-// Definitions of the solver's shared storage (declared in telma.hpp).
+// Definitions of the solver's shared storage (declared in telma.hpp), and
+//
+//   CLEAR  the storage of one problem back to its state at program load
 #include "solver/telma.hpp"
 
 #include <cstdint>

@@ -1,4 +1,7 @@
-// The solver's shared storage and routines.
+// The solver's shared storage and routines.  The fast kernels these routines
+// are built on are declared in kernels.hpp, the plain reference they are
+// checked against in reference.hpp, the element shapes and table bounds in
+// shapes.hpp.
 //
 // All problem data and work tables live here, sized by compile-time bounds and
 // zero at program start.  Tables are 1-based: slot 0 is never used.  A table
@@ -7,17 +10,12 @@
 #pragma once
 
 #include <array>
-#include <functional>
 #include <string>
-#include <string_view>
 
+#include "solver/shapes.hpp"
 #include "textio/textio.hpp"
 
 namespace telma {
-
-constexpr int NBEMAX = 4600;  // boundary elements = nodes = unknowns
-constexpr int NIPMAX = 7000;  // internal points
-constexpr int MAXV = 4;       // corners per element
 
 // ---- problem data, filled by READIN
 extern std::string TITLE;                       // 80 characters
@@ -30,9 +28,10 @@ extern double XE[NBEMAX + 1][MAXV + 1][4];      // XE(K,M,I)
 extern std::array<int, NBEMAX + 1> KODE;
 extern std::array<double, NBEMAX + 1> VBC;
 extern double XIP[NIPMAX + 1][4];               // XIP(K,I)
-// The counts, symmetry flags, element codes and values, B, XIT and IER back to
-// their state at program load, for drivers that set up several problems in one
-// process (tests, the benchmark); the tables indexed by these counts are left.
+// CLEAR: the counts, symmetry flags, element codes and values, B, XIT and IER
+// back to their state at program load, for drivers that set up several
+// problems in one process (tests, the benchmark); the tables indexed by these
+// counts are left.  In storage.cpp.
 void CLEAR();
 
 // ---- element geometry, filled by GEOM
@@ -53,137 +52,106 @@ extern double GRADV[4][NIPMAX + 1];             // GRADV(I,K)
 extern std::array<double, NBEMAX + 1> FLUX;
 extern int NGRP;
 
-// ---- routines
-// File names from the command line or the console; 80 characters at most.
-void FILNAM(int argc, char** argv, std::string& inName, std::string& outName);
-// Reads and echoes the problem data file.
-void READIN(textio::Reader& in, textio::OutUnit& rep);
-
-}  // namespace telma
-
-namespace telma {
-// Steps 6 to 17 of the run, from element geometry to the CURRENTS block.
-// Returns the exit status of the run: 0, or 1 when the solve failed.
-int SOLVE(textio::OutUnit& rep);
-// The phases of SOLVE that may be given in other versions: the benchmark runs
-// its plain reference through the same steps.
-struct PHASES {
-    void (*ASSEMB)();
-    bool (*DOMTST)(int N);
-    const double* A;  // the matrix ASSEMB fills, as ITSOLV reads it
-    bool (*ITSOLV)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
-                   int& IER);
-    void (*INTPTS)();
-};
-int SOLVE(textio::OutUnit& rep, const PHASES& P);
-}  // namespace telma
-
-// ======================================================================
-// Numerics: element geometry, influence coefficients, assembly, solve,
-// internal points, results and fluxes.
-namespace telma {
-
-// Per-element data that INFLU derives from the corners alone, computed once
-// by GEOM with exactly the operations INFLU would use, so every value is bit
-// for bit the same as a per-call computation.
-struct ELDATA {
-    double XN[3];          // the node XC(:,J)
-    double T1[3], T2[3];   // in-plane axes
-    double EN[3];          // unit normal
-    double XL[MAXV + 1];   // local plane corners, slot NV repeats corner 0 (and a
-                           // triangle's slot 4 corner 1: its fourth edge repeats the first)
-    double YL[MAXV + 1];
-    double EL[MAXV];       // edge lengths in the plane
-    double CX[MAXV], CY[MAXV];
-    double ELMAX;          // longest edge
-    int NV;
-};
-extern std::array<ELDATA, NBEMAX + 1> ELD;
-
+// ---- constants of the numerics
 constexpr double EPSIT = 1.0E-8;  // tolerance of the solve
 constexpr int MAXIT = 999;        // sweep limit of ITSOLV (fits the i3 field)
 constexpr double DELTA = 1.0E-4;  // finite-difference step of INTPTS
 
-// Progress lines of a loop over I = 1..N whose indices are done on several
-// threads in any order: the line of I (I a multiple of 10) is written once
-// indices 1..I-1 are all done, so the lines come out in order, each once,
-// with the stopwatch time when it is written; with one thread that is the
-// moment before index I starts.  done() may be called from any thread.
-class PROGRESS {
-public:
-    PROGRESS(std::string_view fmt, int N);
-    void done(int I);
+// ---- routines, in the order of a run
 
-private:
-    std::string_view fmt_;
-    int N_, next_ = 1;
-};
+// FILNAM: the names of the data file and the report, from the command line
+// or the console; 80 characters at most.  In filnam.cpp.
+//   argc, argv  (in)   the command line
+//   inName      (out)  the data file
+//   outName     (out)  the report file
+void FILNAM(int argc, char** argv, std::string& inName, std::string& outName);
 
-// Relative size below which a length or a sine counts as zero; lengths are
-// measured against the largest distance from the node to a corner.
-constexpr double DEGTOL = 1.0e-10;
+// READIN: reads the problem data file into the storage above and echoes it
+// to the report.  In readin.cpp.
+//   in   (in/out)  the data file
+//   rep  (in/out)  the report
+void READIN(textio::Reader& in, textio::OutUnit& rep);
 
-// The corners of one element, corner M (1-based) in slot M - 1.
-using CORNERS = std::array<std::array<double, 3>, MAXV>;
-// What keeps an element's shape from being integrated: an edge of zero
-// length, first three corners in one line, or an edge that vanishes in the
-// plane a warped quadrilateral is flattened to.  `edge` is the edge's number
-// (1..NP) for the two edge faults, 0 otherwise.
-enum class SHAPE { OK, ZERO_EDGE, IN_LINE, FLAT_ZERO_EDGE };
-struct SHAPEFAULT {
-    SHAPE kind;
-    int edge;
-};
-// The first shape fault of an element of NP (3 or 4) corners, in the order
-// ELCHK reports them; touches no shared storage.
-SHAPEFAULT SHAPECHK(int NP, const CORNERS& X);
+// SOLVE: steps 6 to 17 of the run, from ELCHK and GEOM to the CURRENTS block.
+// In solve.cpp.
+//   rep      (in/out)  the report
+//   returns  the exit status of the run: 0, or 1 when the solve failed
+int SOLVE(textio::OutUnit& rep);
 
-// Refuses elements the influence formulas cannot integrate: a corner count
-// other than 3 or 4, an edge of zero length, first three corners in one line,
-// an element lying in an odd symmetry plane, a flux group beyond the table.
-// Names the first such element on the console and stops with status 1.
+// ELCHK: refuses elements the influence formulas cannot integrate: a corner
+// count other than 3 or 4, an edge of zero length, first three corners in
+// one line, an element lying in an odd symmetry plane, a flux group beyond
+// the table.  Names the first such element on the console and stops with
+// status 1.  In geom.cpp.
 void ELCHK();
-// Nodes, areas and per-element frames of elements 1..NBE.
+
+// GEOM: the node XC and the area AREA of elements 1..NBE, and the frames
+// INFLU reads (ELD).  In geom.cpp.
 void GEOM();
-// Coefficients G and H of element J for the field point (XP, YP, ZP).
+
+// INFLU: the influence coefficients of element J at the field point
+// P = (XP, YP, ZP), in closed form for the plane polygon:
+//   G = -1/(4 pi) * integral over the element of 1/r dA,
+//   H = -1/(4 pi) * integral over the element of d(1/r)/dn dA
+//     = -1/(4 pi) * integral of (P - x) . n / r**3 dA,
+// x running over the element, r = |x - P|, n the unit normal of
+// (V2 - V1) x (V3 - V2).  At its own node (P exactly XC(:,J)) H is 0: the
+// formula would give -1/2 there, and the assembly adds the free term itself.
+// In influ.cpp.
+//   XP, YP, ZP  (in)   the field point
+//   J           (in)   the element, 1..NBE
+//   G, H        (out)  the coefficients (overwritten, not accumulated)
 void INFLU(double XP, double YP, double ZP, int J, double& G, double& H);
-// Adds the coefficients of element J summed over the symmetry images.
+
+// INFSYM: adds the coefficients of element J over the symmetry images of
+// (X, Y, Z): x outermost, z innermost, the mirrored term before the direct
+// one, each weighted by the product of the parities of its mirrors.  In
+// influ.cpp.
+//   X, Y, Z  (in)      the field point
+//   J        (in)      the element
+//   GS, HS   (in/out)  the sums the image terms are added to
 void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS);
-// INFSYM for the elements J = J0..J1-1 in turn: adds into GS(J - J0) and
-// HS(J - J0).
-void INFSYMS(double X, double Y, double Z, int J0, int J1, double* GS, double* HS);
-// Elements per INFSYMS call of the assembly and the internal points: their
-// coefficients fit the first-level cache.
-constexpr int PIECE = 128;
-// Assembles A and B row by row, with a progress line every tenth row.
+
+// ASSEMB: A and B of the boundary system, row I being the equation at node
+// I, with a progress line every tenth row.  In assemb.cpp.
 void ASSEMB();
-// Diagonal dominance by columns of the leading N x N block of A.
+
+// DOMTST: whether the leading N x N block of A is diagonally dominant by
+// columns.  In assemb.cpp.
+//   N  (in)  the order;  returns true when every column is dominant
 bool DOMTST(int N);
-// Gauss-Seidel sweeps on A x = B.  A is row-major with row stride LDA; B and
-// X hold M columns of LDA entries.  Returns false when the sweeps stopped
-// without reaching EPS (change not finite, or MAXIT sweeps); IER is then
-// minus the sweep count.
+
+// ITSOLV: Gauss-Seidel sweeps on A x = B until the RMS change is at most EPS,
+// with a line per sweep on the console.  In itsolv.cpp.
+//   A    (in)      the matrix, row-major with row stride LDA
+//   B    (in/out)  M right-hand sides of LDA entries; on return the solution
+//   X    (in/out)  the starting values, then the iterates
+//   N    (in)      the order;  M (in) the number of right-hand sides
+//   LDA  (in)      the row stride of A and the column stride of B and X
+//   EPS  (in)      the tolerance
+//   IER  (out)     minus the sweep count when the sweeps failed or took more
+//                  than N sweeps
+//   returns false when the sweeps stopped without reaching EPS (change not
+//   finite, or MAXIT sweeps)
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
             int& IER);
-// The sweeps of ITSOLV until the RMS change is at most EPS: SWEEP() makes one
-// sweep over the M right-hand sides of N unknowns in X and returns the sum of
-// the squared changes.  Writes the sweep lines and the failure messages, sets
-// IER and copies X into B as ITSOLV does; returns false on failure.
-bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, int N, int M,
-             int LDA, double EPS, int& IER);
-// One Gauss-Seidel sweep of A x = B (one right-hand side, A row-major with
-// row stride LDA), rows in increasing order; returns the sum of the squared
-// changes of X in row order.  With THREADS = 2 two threads share the sweep
-// without changing the order of any sum: the result is bit for bit that of
-// THREADS = 1.
-double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int THREADS);
-// Potential at an internal point (X, Y, Z).
+
+// POTINT: the potential at the point (X, Y, Z) from the boundary solution.
+// In intpts.cpp.
+//   X, Y, Z  (in)   the point;  UP (out) the potential
 void POTINT(double X, double Y, double Z, double& UP);
-// Potential and gradient at the internal points.
+
+// INTPTS: potential UIP and gradient GRADV at the internal points, the
+// gradient by forward differences of step DELTA.  In intpts.cpp.
 void INTPTS();
-// The RESULTS section of the report.
+
+// OUTRES: the RESULTS section of the report.  In outres.cpp.
+//   rep  (in/out)  the report
 void OUTRES(textio::OutUnit& rep);
-// Fluxes of the groups and the CURRENTS block.
+
+// CURRNT: the fluxes of the groups (FLUX, NGRP) and the CURRENTS block.  In
+// currnt.cpp.
+//   rep  (in/out)  the report
 void CURRNT(textio::OutUnit& rep);
 
 }  // namespace telma

@@ -88,7 +88,6 @@ public:
     // Ends a record left open by a backslash (used at program end).
     void endRecord();
     bool recordOpen() const { return open_; }
-    std::ostream& stream() { return *os_; }
     void flush();
 
 private:
@@ -128,8 +127,6 @@ public:
     bool read(float& v, std::string_view what);
     void end();
 
-    const std::string& name() const { return name_; }
-    int lineNumber() const { return lineno_; }
     // Throws IoError "name:line: msg", the line being the last one read.
     [[noreturn]] void fail(std::string_view msg) const;
 

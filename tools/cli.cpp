@@ -7,7 +7,7 @@
 #include <optional>
 #include <sstream>
 
-#include "solver/telma.hpp"
+#include "solver/shapes.hpp"
 #include "textio/textio.hpp"
 #include "tools/datafile.hpp"
 #include "tools/msh.hpp"
@@ -20,7 +20,7 @@ Usage:
   telma-mesh box    [box options]    [common options]
   telma-mesh sphere [sphere options] [common options]
   telma-mesh gmsh FILE.msh [gmsh options] [common options]
-  telma-mesh --help
+  telma-mesh --help | --version
 
 Every element gets one boundary condition, written COND below as a
 comma-separated list:
@@ -368,6 +368,9 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     for (const std::string& w : args)
         if (w == "--help" || w == "-h") {
             out << HELP;
+            return 0;
+        } else if (w == "--version") {
+            out << "telma-mesh " TELMA_VERSION "\n";
             return 0;
         }
     try {

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "solver/telma.hpp"
+#include "solver/shapes.hpp"
 
 namespace tmesh {
 

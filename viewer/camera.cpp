@@ -1,4 +1,7 @@
-// Perspective camera (INIPERS, T3D2D) and colour palette (PALLETTE).
+// The perspective camera:
+//
+//   INIPERS  sets up the camera from the view angles and distance
+//   T3D2D    projects a point of the scene onto the picture plane
 #include <cmath>
 
 #include "viewer/korval.hpp"
@@ -28,26 +31,6 @@ void T3D2D(float X, float Y, float Z, float& XP, float& YP) {
     const float ys = -b / w;
     XP = p.cosOm * xs + p.sinOm * ys;
     YP = -p.sinOm * xs + p.cosOm * ys;
-}
-
-void PALLETTE(float& R, float& G, float& B, float X) {
-    constexpr float third = 0.33333334f, twoThirds = 0.6666667f;
-    float t = X;
-    if (t < 0) t = 0;
-    if (t > 1) t = 1;
-    if (t > twoThirds) {
-        R = 1;
-        G = 3 * (1 - t);
-        B = 0;
-    } else if (t > third) {
-        R = 3 * t - 1;
-        G = 1;
-        B = 0;
-    } else {
-        R = 0;
-        G = 3 * t;
-        B = 1 - 3 * t;
-    }
 }
 
 }  // namespace korval

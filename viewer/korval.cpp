@@ -1,5 +1,9 @@
-// The viewer's run: switch, title, loading, summary, then pictures and the
-// dialogue without end.
+// The viewer's run:
+//
+//   SWITCH  the command-line switch
+//   KORVAL  switch, title, loading, summary, then pictures and the dialogue
+//           without end
+#include <filesystem>
 #include <string_view>
 
 #include "textio/textio.hpp"
@@ -7,9 +11,23 @@
 
 namespace korval {
 
+// A word after the switch that looks like another switch (a leading slash and
+// no other, naming no file) is ignored, as the classic program ignores every
+// word after its first: `korval /F /p` colours by the derivative.
+static bool isFileWord(const char* word) {
+    const std::string_view w(word);
+    if (w.size() < 2 || w[0] != '/' || w.find('/', 1) != std::string_view::npos) return true;
+    std::error_code ec;
+    return std::filesystem::exists(textio::resolveExisting(std::string(w)), ec);
+}
+
 void SWITCH(int argc, char** argv) {
     ICOL = 0;
     IPOT = 0;
+    if (argc > 2 && isFileWord(argv[2])) {
+        DNAME = argv[2];
+        if (argc > 3 && isFileWord(argv[3])) RNAME = argv[3];
+    }
     if (argc < 2) return;
     // The first two characters, compared exactly.
     const std::string_view sw = std::string_view(argv[1]).substr(0, 2);

@@ -30,7 +30,10 @@ extern float solmin, solmax;                 // ends of the colour scale
 // ---- view parameters (angles in radians)
 extern float AX, AY, AZ, D, Th, Ps, Om, Zx, Ex;
 
-// ---- picture file name
+// ---- file names: the problem data file and the report, from the command
+// line after the switch, else the fixed names "tELMA.in" and "TELMA.out"
+// (found without regard to letter case); the picture file
+extern std::string DNAME, RNAME;
 extern std::string FNAME;
 
 // ---- camera state, written by INIPERS only (vectors 1-based)
@@ -44,11 +47,13 @@ struct Persp {
 extern Persp PERSP;
 
 // ---- routines
-// Sets ICOL and IPOT from the first command-line argument.
+// Sets ICOL and IPOT from the first command-line argument, DNAME and RNAME
+// from the second and third when given (a switch-like word there, such as
+// /p naming no file, is ignored as in the classic program).
 void SWITCH(int argc, char** argv);
-// Mesh from "tELMA.in".
+// Mesh from DNAME.
 void RDMESH();
-// Face values from "TELMA.out".
+// Face values from RNAME.
 void RDRES();
 // Default view parameters.
 void DEFVIEW();

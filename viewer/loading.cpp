@@ -1,5 +1,7 @@
-// Loading the mesh (RDMESH) and the face values (RDRES) from the solver's
-// own files.
+// Loading from the solver's own files:
+//
+//   RDMESH  the mesh, from the problem data file
+//   RDRES   the face values, from the report
 #include <string>
 
 #include "textio/textio.hpp"
@@ -8,7 +10,7 @@
 namespace korval {
 
 void RDMESH() {
-    const std::string name = textio::resolveExisting("tELMA.in");
+    const std::string name = textio::resolveExisting(DNAME);
     std::ifstream file = textio::openOld(name);
     textio::Reader in(file, name);
     Npt = 0;
@@ -50,7 +52,7 @@ void RDMESH() {
 }
 
 void RDRES() {
-    const std::string name = textio::resolveExisting("TELMA.out");
+    const std::string name = textio::resolveExisting(RNAME);
     std::ifstream file = textio::openOld(name);
     textio::Reader in(file, name);
 

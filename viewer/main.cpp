@@ -1,12 +1,83 @@
 // korval: the mesh and results of a solved problem as a PostScript picture.
 #include <iostream>
+#include <string>
+#include <string_view>
 
 #include "textio/textio.hpp"
 #include "viewer/korval.hpp"
 
+namespace {
+
+const char* const USAGE = R"(korval: draws a problem solved by telma as a perspective picture in KORV.PS
+
+Usage: korval [--help | --version] [--] [SWITCH [data-file [report-file]]]
+
+SWITCH (its first two characters count, in this letter case):
+  /p or /P     faces coloured by the potential, read from the report
+  /f or /F     faces coloured by the normal derivative of the potential
+  other word   outlines only (black: normal toward the eye, grey: away);
+               the report is not read.  No SWITCH at all: the same.
+data-file      the problem data file (default tELMA.in)
+report-file    the report telma wrote (default TELMA.out), read with a /p or
+               /f switch.  Names are found without regard to letter case.
+
+The picture goes to KORV.PS in the current directory.  Then a new view is
+asked for, one value per prompt: Enter keeps the value shown, a number
+replaces it (angles in degrees).  Once all prompts are answered the picture
+is drawn again.  An answer that is not a number, or the end of the input,
+ends the run.  Prompts in order (the data file's y axis stays upward):
+  AX AY AZ     the point looked at: its z, x and y in the data file (0 0 0)
+  D            the eye stands D + 1 length units from that point (5)
+  Th           azimuth of the eye around the y axis, from the z axis toward
+               the x axis (60)
+  Ps           angle of the eye from the y axis: 0 looks down it, 90 sees
+               it upright (60)
+  Om           roll of the picture in its own plane (0)
+  Zx           zoom about the point looked at (1)
+  Ex           with /p or /f: exponent applied to the value scaled to 0..1
+               before it is coloured; below 1 spreads the low values (0.5)
+  VECTEURS Min Max
+               with /p or /f: the values given the ends of the colour scale
+               (first the smallest and largest value read)
+
+Exit status: 0 when the run ends by an answer that is not a number or by
+the end of the input; 1 when a file is missing or malformed; 2 for a bad
+command line.
+)";
+
+bool isOption(std::string_view w) { return w.size() > 2 && w.substr(0, 2) == "--"; }
+
+// A command line that cannot be run: the message and the usage, status 2.
+int refuse(std::string_view msg) {
+    std::cerr << "korval: " << msg << "\n\n" << USAGE;
+    return 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Options lead the command line; no switch begins with "--".  Past them
+    // the words are the classic switch and the file names.
+    int k = 1;
+    for (; k < argc && isOption(argv[k]); ++k) {
+        const std::string_view w = argv[k];
+        if (w == "--help") {
+            std::cout << USAGE;
+            return 0;
+        }
+        if (w == "--version") {
+            std::cout << "korval " TELMA_VERSION "\n";
+            return 0;
+        }
+        return refuse("unknown option \"" + std::string(w) + "\"");
+    }
+    const bool ended = k < argc && std::string_view(argv[k]) == "--";
+    k += ended;
+    for (int j = k; j < argc && !ended; ++j)
+        if (isOption(argv[j])) return refuse("options come before the switch: \"" + std::string(argv[j]) + "\"");
+    argv[k - 1] = argv[0];  // the program name before the first word left
     try {
-        korval::KORVAL(argc, argv);
+        korval::KORVAL(argc - k + 1, argv + k - 1);
     } catch (const textio::Stop& s) {
         textio::finish();
         return s.status;

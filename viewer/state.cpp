@@ -14,20 +14,9 @@ float solmin = 0, solmax = 0;
 
 float AX = 0, AY = 0, AZ = 0, D = 0, Th = 0, Ps = 0, Om = 0, Zx = 0, Ex = 0;
 
+std::string DNAME = "tELMA.in", RNAME = "TELMA.out";
 std::string FNAME = "KORV.PS";
 
 Persp PERSP{};
-
-void DEFVIEW() {
-    AX = 0;
-    AY = 0;
-    AZ = 0;
-    D = 5.0f;
-    Th = 1.0471976f;  // 60 degrees
-    Ps = 1.0471976f;
-    Om = 0;
-    Zx = 1.0f;
-    Ex = 0.5f;
-}
 
 }  // namespace korval

@@ -1,3 +1,8 @@
+// The stopwatch:
+//
+//   SWSTRT  starts it
+//   SWTIME  seconds since the start
+//   SWSHOW  writes the time since the start on the console
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 
 #include "QVLIB/GTIME/gtime.hpp"

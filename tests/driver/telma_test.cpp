@@ -144,3 +144,61 @@ TEST_F(Telma, SolvedCubeGivesAColouredPicture) {
     EXPECT_NE(pic.find(" C   .000  .000 1.000 K"), std::string::npos);
     EXPECT_NE(pic.find(" C  1.000  .000  .000 K"), std::string::npos);
 }
+
+// Each program: --help and --version answer on standard output; a bad
+// command line gets its message and the usage on standard error, status 2;
+// none of them touches a file.
+TEST_F(Telma, CommandLines) {
+    const struct {
+        const char *exe, *args;
+        int status;
+        const char *out, *err;  // the start of standard output, the first line of standard error
+    } cases[] = {
+        {TELMA_EXE, "--help", 0, "telma: solves", ""},
+        {TELMA_EXE, "--version case.dat", 0, "telma " TELMA_VERSION "\n", ""},
+        {TELMA_EXE, "--bogus case.dat", 2, "", "telma: unknown option \"--bogus\""},
+        {TELMA_EXE, "--help=1", 2, "", "telma: --help takes no value"},
+        {TELMA_EXE, "--solver", 2, "", "telma: --solver needs a value: --solver=gs, lu or hmat"},
+        {TELMA_EXE, "--solver=cg", 2, "", "telma: --solver: expected gs, lu or hmat, found \"cg\""},
+        {TELMA_EXE, "--tol=0", 2, "", "telma: --tol: expected a positive number, found \"0\""},
+        {TELMA_EXE, "--tol=1e999", 2, "", "telma: --tol: expected a positive number, found \"1e999\""},
+        {TELMA_EXE, "--vtu=", 2, "", "telma: --vtu needs a value: --vtu=FILE"},
+        {TELMA_EXE, "--unfold", 2, "", "telma: --unfold needs --vtu=FILE"},
+        {TELMA_EXE, "--eps-r=2", 2, "", "telma: --eps-r needs --capacitance"},
+        {TELMA_EXE, "--capacitance --length-unit=ft", 2, "", "telma: --length-unit: expected m, cm, mm or um, found \"ft\""},
+        {TELMA_EXE, "case.dat --solver=gs", 2, "", "telma: options come before the file names: \"--solver=gs\""},
+        {TELMA_EXE, "--solver=hmat case.dat out.rep", 2, "", "telma: --solver=hmat is not available in this build"},
+        {KORVAL_EXE, "--help", 0, "korval: draws", ""},
+        {KORVAL_EXE, "--version /p", 0, "korval " TELMA_VERSION "\n", ""},
+        {KORVAL_EXE, "--colour", 2, "", "korval: unknown option \"--colour\""},
+        {KORVAL_EXE, "/p --help", 2, "", "korval: options come before the switch: \"--help\""},
+        {MESH_EXE, "--version", 0, "telma-mesh " TELMA_VERSION "\n", ""},
+        {BENCH_EXE, "--version", 0, "telma-bench " TELMA_VERSION "\n", ""},
+        {BENCH_EXE, "--runs", 2, "", "telma-bench: unknown option or missing value \"--runs\""},
+    };
+    write("case.dat", SQUARE);
+    for (const auto& c : cases) {
+        const std::string line = std::string(c.exe) + " " + c.args;
+        const Result r = run(std::string("'") + c.exe + "' " + c.args);
+        EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
+        EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << line << "\n" << r.out;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.err) << line;
+        if (c.status == 2 && r.err.find("not available") == std::string::npos) {
+            EXPECT_NE(r.err.find("\nUsage: " + fs::path(c.exe).filename().string() + " "), std::string::npos) << line;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4) << line;  // case.dat + 3 logs
+    }
+}
+
+// The classic solve by its options gives the classic run; --tol stops the
+// sweeps earlier; "--" ends the options.
+TEST_F(Telma, OptionsSetTheSolve) {
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", dir / "cube.in");
+    const Result plain = telma("cube.in plain.rep"), gs = telma("--solver=gs --tol=1.0E-8 -- cube.in gs.rep");
+    EXPECT_EQ(gs.status, 0) << gs.err;
+    EXPECT_EQ(slurp(dir / "gs.rep"), slurp(dir / "plain.rep"));
+    EXPECT_EQ(gs.out.substr(gs.out.find("\n\n")), plain.out.substr(plain.out.find("\n\n")));
+    const Result loose = telma("--tol=1e-2 cube.in loose.rep");
+    EXPECT_EQ(loose.status, 0) << loose.err;
+    EXPECT_NE(loose.out.find(" Niter :  5  RMS error : 7.359E-03\n Elapsed"), std::string::npos) << loose.out;
+}

@@ -44,19 +44,6 @@ TEST(Intpts, UnitCubePotentialIsZInsideAndConverges) {
     EXPECT_LT(eg8, 0.6 * eg4);
 }
 
-TEST(Intpts, DirichletQuadraticField) {
-    auto u = [](double x, double y, double z) { return x * x - y * y + z; };
-    fx::cube(8);
-    GEOM();
-    for (int I = 1; I <= NBE; ++I) {
-        KODE[I] = 0;
-        VBC[I] = u(XC[I][1], XC[I][2], XC[I][3]);
-    }
-    const auto [eu, eg] = errors(u, [](double x, double y, double) { return fx::P3{2 * x, -2 * y, 1}; });
-    EXPECT_LT(eu, 5e-4);
-    EXPECT_LT(eg, 5e-3);
-}
-
 // Any boundary data will do: the symmetry relations hold term by term.
 TEST(Intpts, OddPlaneGivesZeroOnThePlaneAndEvenPlaneEqualMirrors) {
     CLEAR();

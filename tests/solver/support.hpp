@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "solver/telma.hpp"
+#include "solver/kernels.hpp"
 
 namespace fx {
 

@@ -9,7 +9,7 @@
 #include <regex>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
-#include "bench/reference.hpp"
+#include "solver/reference.hpp"
 #include "solver/support.hpp"
 
 namespace {
@@ -48,7 +48,7 @@ TEST(Threads, AssemblyAndDominanceTheSameOnOneAndTwoThreads) {
         GEOM();
         {
             fx::Console quiet;
-            ref::ASSEMB();  // per-call coefficients, by columns
+            reference::ASSEMB();  // per-call coefficients, by columns
         }
         for (int n : {1, 2}) {
             const std::vector<std::string> out = onThreads(n, [] {
@@ -60,7 +60,7 @@ TEST(Threads, AssemblyAndDominanceTheSameOnOneAndTwoThreads) {
             EXPECT_EQ(out.back(), "");
             int bad = 0;
             for (int I = 1; I <= NBE; ++I)
-                for (int J = 1; J <= NBE; ++J) bad += !same(A(I, J), ref::A(I, J));
+                for (int J = 1; J <= NBE; ++J) bad += !same(A(I, J), reference::A(I, J));
             EXPECT_EQ(bad, 0) << "symmetry " << sym << ", threads " << n;
         }
     }
@@ -124,7 +124,7 @@ TEST(Threads, InternalPointsSameBitsAsThePlainLoopOnOneAndTwoThreads) {
     }
     auto potential = [](double X, double Y, double Z) {
         double UP;
-        ref::POTINT(X, Y, Z, UP);
+        reference::POTINT(X, Y, Z, UP);
         return UP;
     };
     for (int n : {1, 2}) {

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "textio/textio.hpp"
@@ -116,27 +115,6 @@ TEST(FreeRead, NumberSyntax) {
     int i = 0;
     EXPECT_TRUE(textio::parseInt("-2147483648", i));
     for (const char* bad : {"4.5", "4.", "1e3", "+", "x1", "2147483648"}) EXPECT_FALSE(textio::parseInt(bad, i)) << bad;
-}
-
-TEST(FreeRead, EveryScientificFieldReadsBackToThePrintedValue) {
-    std::mt19937_64 rng(12345);
-    std::uniform_real_distribution<double> mant(-10, 10);
-    std::uniform_int_distribution<int> ex(-320, 308);
-    std::string text;
-    std::vector<std::string> fields = {editE(1.7976931348623157e308, 14, 5, 1), editE(-4.9e-324, 14, 5, 1)};
-    for (int k = 0; k < 2000; ++k) {
-        const double v = mant(rng) * std::pow(10.0, ex(rng));
-        if (std::isfinite(v)) fields.push_back(editE(v, 14, 5, 1));
-    }
-    for (const std::string& f : fields) text += "  " + f;
-    std::istringstream in(text + "\n");
-    textio::Reader r(in, "T.IN");
-    r.begin();
-    for (const std::string& f : fields) {
-        double back = 0;
-        r.read(back, "x");
-        EXPECT_EQ(editE(back, 14, 5, 1), f);
-    }
 }
 
 TEST(Files, NamesMatchWithoutRegardToCase) {

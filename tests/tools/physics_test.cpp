@@ -104,23 +104,3 @@ TEST(Physics, ElectrodeCurrentsAreEqualAndOpposite) {
         EXPECT_LT(telma::FLUX[2], 0.5 * 1.05) << file;
     }
 }
-
-// Outside a charged sphere u = C / r and du/dr = -C / r^2, far better than
-// C matches the radius; inside the box of the interior example u = z.
-TEST(Examples, FieldsOfThePointChargeAndTheBox) {
-    solve(nullptr, "sphere.in");
-    const double c = capacitance();
-    EXPECT_NEAR(c, 1.0, 0.005);
-    ASSERT_EQ(telma::NIP, 6);
-    for (int i = 1; i <= telma::NIP; ++i) {
-        const double r = telma::XIP[i][1];
-        EXPECT_NEAR(telma::UIP[i] * r / c, 1.0, 1e-3) << r;
-        EXPECT_NEAR(-telma::GRADV[1][i] * r * r / c, 1.0, 1e-3) << r;
-    }
-    solve(nullptr, "interior.in");
-    ASSERT_EQ(telma::NIP, 9);
-    for (int i = 1; i <= telma::NIP; ++i) {
-        EXPECT_NEAR(telma::UIP[i], telma::XIP[i][3], 0.005) << i;
-        for (int k = 1; k <= 3; ++k) EXPECT_NEAR(telma::GRADV[k][i], k == 3, 0.025) << i;
-    }
-}

@@ -65,9 +65,15 @@ TEST_F(Korval, SwitchChoosesTheColouringValue) {
         {"/potential", "    7    2    2\n solmin, solmax :   1.000000E+00   3.000000E+00\n", 2, 101},
         {"/FLUX", "    7    2    2\n solmin, solmax :  -4.000000E+00   2.000000E+00\n", 2, 101},
         {"/F /p", "    7    2    2\n solmin, solmax :  -4.000000E+00   2.000000E+00\n", 2, 101},
+        // the files named after the switch, found without regard to case
+        {"/p case.in CASE.REP", "    3    1    1\n solmin, solmax :   5.000000E+00   5.000000E+00\n", 1, 101},
+        {"-- /F CASE.IN case.rep", "    3    1    1\n solmin, solmax :  -1.000000E+00  -1.000000E+00\n", 1, 101},
+        {"x case.in", "    3    1    0\n", 0, 0},
     };
     vt::writeFile("TELMA.IN", TWO_FACES);  // both names found without regard to case
     vt::writeFile("TELMA.OUT", REPORT);
+    vt::writeFile("case.in", TRIANGLE);
+    vt::writeFile("Case.Rep", vt::reportFile({{5.0, -1.0}}));
     for (const auto& c : cases) {
         const Outcome r = runKorval(c.args, pass(8));
         EXPECT_EQ(r.status, 0) << c.args << r.err;
@@ -111,6 +117,7 @@ TEST_F(Korval, WaysARunEnds) {
         {"", "", "", "", 1, "tELMA.in", false},
         {"t\n1 0 0 0 0\n3 0 0 0 1 0 zero 0 1 0\n", "", "", "", 1, "tELMA.in:3", false},
         {TRIANGLE, "", "/p", "", 1, "TELMA.out", false},
+        {TRIANGLE, "", "/p tELMA.in", "", 1, "TELMA.out", false},  // the report's default name
         {TRIANGLE, "nothing\n", "/f", "", 1, "RESULTS", false},
     };
     for (const auto& c : cases) {

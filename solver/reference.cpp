@@ -1,14 +1,13 @@
-// The straightforward solver of the benchmark (see reference.hpp).
-#include "bench/reference.hpp"
+// The plain reference of the solver (see reference.hpp).
+#include "solver/reference.hpp"
 
 #include <cmath>
 #include <cstddef>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
+#include "solver/kernels.hpp"
 
-namespace ref {
-
-using namespace telma;
+namespace telma::reference {
 
 namespace {
 
@@ -218,4 +217,4 @@ void INTPTS() {
 
 int SOLVE(textio::OutUnit& rep) { return telma::SOLVE(rep, {ASSEMB, DOMTST, Acm, ITSOLV, INTPTS}); }
 
-}  // namespace ref
+}  // namespace telma::reference

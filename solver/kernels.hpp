@@ -1,0 +1,85 @@
+// The fast kernels under the routines of telma.hpp: per-element frames, the
+// influence coefficients of a run of elements, the two-thread sweep, the
+// progress lines of threaded loops, and the phases of SOLVE that the plain
+// reference replaces.
+//
+//   ELD       storage   per-element frames, filled by GEOM      geom.cpp
+//   INFSYMS   routine   INFSYM for a run of elements             influ.cpp
+//   GSSWEEP   routine   one Gauss-Seidel sweep                   itsolv.cpp
+//   ITERATE   routine   the sweeps of ITSOLV                     itsolv.cpp
+//   PROGRESS  class     progress lines of threaded loops         progress.cpp
+//   PHASES    struct    the phases of SOLVE(rep, P)            solve.cpp
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string_view>
+
+#include "solver/telma.hpp"
+
+namespace telma {
+
+// Frames of elements 1..NBE, computed once by GEOM with exactly the
+// operations INFLU would use, so every value is bit for bit the same as a
+// per-call computation.
+extern std::array<ELDATA, NBEMAX + 1> ELD;
+
+// INFSYMS: INFSYM for the elements J = J0..J1-1 in turn.
+//   X, Y, Z  (in)      the field point
+//   J0, J1   (in)      the elements
+//   GS, HS   (in/out)  GS(J - J0) and HS(J - J0) get element J's image terms
+void INFSYMS(double X, double Y, double Z, int J0, int J1, double* GS, double* HS);
+// Elements per INFSYMS call of the assembly and the internal points: their
+// coefficients fit the first-level cache.
+constexpr int PIECE = 128;
+
+// ITERATE: the sweeps of ITSOLV until the RMS change is at most EPS.  Writes
+// the sweep lines and the failure messages, sets IER and copies X into B as
+// ITSOLV does.
+//   SWEEP  (in)  makes one sweep over the M right-hand sides of N unknowns in
+//                X and returns the sum of the squared changes
+//   B, X, N, M, LDA, EPS, IER  as for ITSOLV
+//   returns false on failure
+bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, int N, int M,
+             int LDA, double EPS, int& IER);
+
+// GSSWEEP: one Gauss-Seidel sweep of A x = B, rows in increasing order.  With
+// THREADS = 2 two threads share the sweep without changing the order of any
+// sum: the result is bit for bit that of THREADS = 1.
+//   A        (in)      the matrix, row-major with row stride LDA
+//   B        (in)      the right-hand side
+//   X        (in/out)  the iterate
+//   N, LDA   (in)      the order and the row stride
+//   THREADS  (in)      1 or 2
+//   returns the sum of the squared changes of X, in row order
+double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int THREADS);
+
+// Progress lines of a loop over I = 1..N whose indices are done on several
+// threads in any order: the line of I (I a multiple of 10) is written once
+// indices 1..I-1 are all done, so the lines come out in order, each once,
+// with the stopwatch time when it is written; with one thread that is the
+// moment before index I starts.  done() may be called from any thread.
+class PROGRESS {
+public:
+    PROGRESS(std::string_view fmt, int N);
+    void done(int I);
+
+private:
+    std::string_view fmt_;
+    int N_, next_ = 1;
+};
+
+// The phases of SOLVE that the plain reference gives in its own version.
+struct PHASES {
+    void (*ASSEMB)();
+    bool (*DOMTST)(int N);
+    const double* A;  // the matrix ASSEMB fills, as ITSOLV reads it
+    bool (*ITSOLV)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
+                   int& IER);
+    void (*INTPTS)();
+};
+// SOLVE with the phases P in place of the solver's own.
+//   rep  (in/out)  the report;  P (in) the phases;  returns as SOLVE
+int SOLVE(textio::OutUnit& rep, const PHASES& P);
+
+}  // namespace telma

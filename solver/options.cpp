@@ -1,0 +1,152 @@
+// The solver's command-line options.
+#include "solver/options.hpp"
+
+#include <cmath>
+#include <string_view>
+
+#include "textio/textio.hpp"
+
+namespace telma {
+
+OPTIONS OPTS;
+
+const char* const USAGE = R"(telma: solves a three-dimensional potential problem by the boundary element method
+
+Usage: telma [OPTIONS] [--] [data-file [report-file]]
+
+Reads the problem data file and writes the results report.  A name not given
+on the command line is asked for on the console; an empty answer gives
+TELMA.IN and TELMA.OUT.  File names are found without regard to letter case.
+Without options the run is the classic one: Gauss-Seidel sweeps on the dense
+system, at most 4600 elements and 7000 internal points.
+
+Options come before the file names; -- ends them (a file name may then begin
+with -).  Each option is written --name or --name=value.
+  --solver=gs|lu|hmat  how the system is solved:
+                         gs    Gauss-Seidel sweeps on the dense matrix (default)
+                         lu    LU factorisation of the dense matrix, with
+                               partial pivoting
+                         hmat  GMRES on a hierarchical-matrix compression of
+                               the operator, for problems of any size
+  --tol=EPS            tolerance of the solve, a positive number: for gs the
+                       RMS change of a sweep (default 1.0E-8), for hmat the
+                       relative residual of GMRES (default 1.0E-10); lu solves
+                       directly and does not use it
+  --vtu=FILE           also write the results to FILE, a VTK unstructured grid
+                       (XML) for ParaView
+  --unfold             with --vtu: mirror the mesh and its values over the
+                       symmetry planes, so that the whole body is seen
+  --capacitance        report the capacitance of each electrode from its flux
+  --length-unit=m|cm|mm|um
+                       with --capacitance: the unit of the data file's
+                       lengths (default m)
+  --eps-r=E            with --capacitance: the relative permittivity of the
+                       medium, a positive number (default 1)
+  --help               show this help and end
+  --version            show the name and version and end
+
+Exit status: 0 done; 1 the run could not do its job (a file missing or
+malformed, a limit exceeded, a solve that did not converge); 2 a bad command
+line.
+)";
+
+namespace {
+
+// One word of a table of named values.
+template <class T>
+struct CHOICE {
+    std::string_view word;
+    T value;
+};
+
+constexpr CHOICE<METHOD> METHODS[] = {{"gs", METHOD::GS}, {"lu", METHOD::LU}, {"hmat", METHOD::HMAT}};
+constexpr CHOICE<double> UNITS[] = {{"m", 1.0}, {"cm", 1.0E-2}, {"mm", 1.0E-3}, {"um", 1.0E-6}};
+
+// One option word split as --NAME=VALUE.
+struct WORD {
+    std::string name, value;
+    bool hasValue;
+
+    // Refuses a value on a flag.
+    bool flag() const {
+        if (hasValue) throw USAGEERR("--" + name + " takes no value");
+        return true;
+    }
+    // The value, which must be given: FORM says how.
+    const std::string& need(const char* form) const {
+        if (value.empty()) throw USAGEERR("--" + name + " needs a value: --" + name + "=" + form);
+        return value;
+    }
+    template <class T, std::size_t N>
+    T pick(const CHOICE<T> (&table)[N], const char* form) const {
+        need(form);
+        for (const auto& c : table)
+            if (c.word == value) return c.value;
+        throw USAGEERR("--" + name + ": expected " + form + ", found \"" + value + "\"");
+    }
+    double positive() const {
+        double x = 0;
+        if (!textio::parseReal(need("NUMBER"), x) || !std::isfinite(x) || !(x > 0))
+            throw USAGEERR("--" + name + ": expected a positive number, found \"" + value + "\"");
+        return x;
+    }
+};
+
+bool isOption(std::string_view w) { return w.size() > 2 && w.substr(0, 2) == "--"; }
+
+}  // namespace
+
+std::vector<char*> PARSEOPTS(int argc, char** argv) {
+    OPTS = OPTIONS{};
+    bool tolGiven = false, unitGiven = false, epsGiven = false;
+    int k = 1;
+    for (; k < argc && isOption(argv[k]); ++k) {
+        const std::string_view w = argv[k];
+        const auto eq = w.find('=');
+        const WORD o{std::string(w.substr(2, eq - 2)), eq == w.npos ? "" : std::string(w.substr(eq + 1)),
+                     eq != w.npos};
+        if (o.name == "help") {
+            OPTS.HELP = o.flag();
+            return {};
+        } else if (o.name == "version") {
+            OPTS.VERSION = o.flag();
+            return {};
+        } else if (o.name == "solver") {
+            OPTS.SOLVER = o.pick(METHODS, "gs, lu or hmat");
+        } else if (o.name == "tol") {
+            OPTS.TOL = o.positive();
+            tolGiven = true;
+        } else if (o.name == "vtu") {
+            OPTS.VTU = o.need("FILE");
+        } else if (o.name == "unfold") {
+            OPTS.UNFOLD = o.flag();
+        } else if (o.name == "capacitance") {
+            OPTS.CAPAC = o.flag();
+        } else if (o.name == "length-unit") {
+            OPTS.LUNIT = o.pick(UNITS, "m, cm, mm or um");
+            unitGiven = true;
+        } else if (o.name == "eps-r") {
+            OPTS.EPSR = o.positive();
+            epsGiven = true;
+        } else {
+            throw USAGEERR("unknown option \"" + std::string(w) + "\"");
+        }
+    }
+    if (!tolGiven && OPTS.SOLVER == METHOD::HMAT) OPTS.TOL = TOLHM;
+    if (OPTS.UNFOLD && OPTS.VTU.empty()) throw USAGEERR("--unfold needs --vtu=FILE");
+    if ((unitGiven || epsGiven) && !OPTS.CAPAC)
+        throw USAGEERR(std::string(unitGiven ? "--length-unit" : "--eps-r") + " needs --capacitance");
+
+    // The file names.  An option written after them would be silently taken
+    // for a name or ignored: refused instead ("--" lets such a name through).
+    const bool ended = k < argc && std::string_view(argv[k]) == "--";
+    std::vector<char*> words{argv[0]};
+    for (k += ended; k < argc; ++k) {
+        if (!ended && isOption(argv[k]))
+            throw USAGEERR("options come before the file names: \"" + std::string(argv[k]) + "\"");
+        words.push_back(argv[k]);
+    }
+    return words;
+}
+
+}  // namespace telma

@@ -1,0 +1,51 @@
+// The solver's command-line options and the storage they fill.
+//
+// Options come before the file names, in the form --name or --name=value;
+// "--" ends them, and every word after the options is a file name for FILNAM.
+// Without options every setting below is the classic program's.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "solver/telma.hpp"
+
+namespace telma {
+
+enum class METHOD { GS, LU, HMAT };  // --solver=gs|lu|hmat
+
+// The tolerance of the hierarchical solver when --tol is not given: the
+// relative residual of its GMRES.  Gauss-Seidel takes EPSIT; LU solves
+// directly and takes none.
+constexpr double TOLHM = 1.0E-10;
+
+struct OPTIONS {
+    METHOD SOLVER = METHOD::GS;
+    double TOL = EPSIT;        // --tol, else the default of the solver
+    std::string VTU;           // --vtu file; empty: none
+    bool UNFOLD = false;       // --unfold: mirror the VTU over the symmetry planes
+    bool CAPAC = false;        // --capacitance
+    double LUNIT = 1.0;        // metres per length unit of the data file
+    double EPSR = 1.0;         // relative permittivity of the medium
+    bool HELP = false;         // --help given
+    bool VERSION = false;      // --version given
+};
+extern OPTIONS OPTS;
+
+// A command line that cannot be run: what() is the one-line message.
+struct USAGEERR : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The text of --help, also the body of the manual page.
+extern const char* const USAGE;
+
+// Reads the options of the command line ARGV(0..ARGC-1) into OPTS.  Returns
+// the program name followed by the file-name words, as FILNAM takes them.
+// Parsing stops at --help or --version (flag set, no words returned).
+// Throws USAGEERR on an unknown option, a missing or bad value, or an option
+// after the file names.
+std::vector<char*> PARSEOPTS(int argc, char** argv);
+
+}  // namespace telma

@@ -1,0 +1,113 @@
+// Element shapes: nodes, plane frames and the shape check (see shapes.hpp).
+#include "solver/shapes.hpp"
+
+#include <cmath>
+
+namespace telma {
+
+namespace {
+
+double norm3(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+
+}  // namespace
+
+// Node of an element: the plain average of its NP corners.
+void centroid(int NP, const CORNERS& X, double xc[3]) {
+    for (int K = 0; K < 3; ++K) {
+        double s = 0.0;
+        for (int M = 0; M < NP; ++M) s += X[M][K];
+        xc[K] = s / static_cast<double>(NP);
+    }
+}
+
+// Steps 1, 2, 4, 5 and 7 of INFLU and the corner-only parts of step 8.1:
+// everything that depends on the element alone.
+void frame(int NV, const CORNERS& X, const double xc[3], ELDATA& E) {
+    double V[MAXV][3];
+    for (int M = 0; M < NV; ++M)
+        for (int K = 0; K < 3; ++K) V[M][K] = X[M][K] - xc[K];
+    double E1[3], E2[3];
+    for (int K = 0; K < 3; ++K) {
+        E1[K] = V[1][K] - V[0][K];
+        E2[K] = V[2][K] - V[1][K];
+    }
+    const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
+                         E1[0] * E2[1] - E1[1] * E2[0]};
+    const double cn = norm3(c);
+    const double e1n = norm3(E1);
+    double* n = E.EN;
+    double* t1 = E.T1;
+    double* t2 = E.T2;
+    for (int K = 0; K < 3; ++K) {
+        n[K] = c[K] / cn;
+        t1[K] = E1[K] / e1n;
+        E.XN[K] = xc[K];
+    }
+    t2[0] = n[1] * t1[2] - n[2] * t1[1];
+    t2[1] = n[2] * t1[0] - n[0] * t1[2];
+    t2[2] = n[0] * t1[1] - n[1] * t1[0];
+    for (int M = 0; M < NV; ++M) {
+        E.XL[M] = V[M][0] * t1[0] + V[M][1] * t1[1] + V[M][2] * t1[2];
+        E.YL[M] = V[M][0] * t2[0] + V[M][1] * t2[1] + V[M][2] * t2[2];
+    }
+    E.XL[NV] = E.XL[0];
+    E.YL[NV] = E.YL[0];
+    E.ELMAX = 0.0;
+    for (int M = 0; M < NV; ++M) {
+        const double dx = E.XL[M + 1] - E.XL[M];
+        const double dy = E.YL[M + 1] - E.YL[M];
+        const double L = std::sqrt(dy * dy + dx * dx);
+        E.EL[M] = L;
+        E.CX[M] = dx / L;
+        E.CY[M] = dy / L;
+        E.ELMAX = std::fmax(E.ELMAX, L);
+    }
+    // A triangle's unused fourth edge repeats its first, so that INFLU can
+    // run the arithmetic of four edges side by side on finite values.
+    for (int M = NV; M < MAXV; ++M) {
+        E.XL[M + 1] = E.XL[M + 1 - NV];
+        E.YL[M + 1] = E.YL[M + 1 - NV];
+        E.EL[M] = E.EL[M - NV];
+        E.CX[M] = E.CX[M - NV];
+        E.CY[M] = E.CY[M - NV];
+    }
+    E.NV = NV;
+}
+
+// Largest distance from the node xc to a corner: the scale of DEGTOL.
+double sizeOf(int NP, const CORNERS& X, const double xc[3]) {
+    double size = 0.0;
+    for (int M = 0; M < NP; ++M) {
+        const double v[3] = {X[M][0] - xc[0], X[M][1] - xc[1], X[M][2] - xc[2]};
+        size = std::fmax(size, norm3(v));
+    }
+    return size;
+}
+
+SHAPEFAULT SHAPECHK(int NP, const CORNERS& X) {
+    double xc[3];
+    centroid(NP, X, xc);
+    const double size = sizeOf(NP, X, xc);
+    for (int M = 0; M < NP; ++M) {
+        const int M2 = M == NP - 1 ? 0 : M + 1;
+        const double e[3] = {X[M2][0] - X[M][0], X[M2][1] - X[M][1], X[M2][2] - X[M][2]};
+        if (!(norm3(e) > DEGTOL * size)) return {SHAPE::ZERO_EDGE, M + 1};
+    }
+    double E1[3], E2[3];
+    for (int K = 0; K < 3; ++K) {
+        E1[K] = X[1][K] - X[0][K];
+        E2[K] = X[2][K] - X[1][K];
+    }
+    const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
+                         E1[0] * E2[1] - E1[1] * E2[0]};
+    if (!(norm3(c) > DEGTOL * norm3(E1) * norm3(E2))) return {SHAPE::IN_LINE, 0};
+    // A warped quadrilateral is integrated as its projection, whose edges
+    // must not vanish either.
+    ELDATA E;
+    frame(NP, X, xc, E);
+    for (int M = 0; M < NP; ++M)
+        if (!(E.EL[M] > DEGTOL * size)) return {SHAPE::FLAT_ZERO_EDGE, M + 1};
+    return {SHAPE::OK, 0};
+}
+
+}  // namespace telma
