@@ -137,8 +137,8 @@ TEST(Influ, SameBitsAsThePlainFormulas) {
 TEST(Influ, RowsOverTheImagesSameBitsAsThePlainSum) {
     std::mt19937_64 rng(77);
     for (const fx::P3 sym : {fx::P3{0, 0, 0}, fx::P3{1, 0, -1}, fx::P3{-1, 1, 1}}) {
-        fx::setSymmetry(sym[0], sym[1], sym[2]);
         randomElements(rng, 150, 5.0);
+        fx::setSymmetry(sym[0], sym[1], sym[2]);  // after CLEAR
         int bad = 0;
         for (int I = 1; I <= NBE; I += 7)
             for (int J0 : {1, NBE / 2}) {

@@ -27,6 +27,7 @@ TEST(Camera, WorkedValues) {
         {0, 0, 0, 60 * DEG, 60 * DEG, 0, 5, 1, 0, 0, -0.155564f, -0.044908f},
         {0, 0, 0, 60 * DEG, 60 * DEG, 30 * DEG, 5, 0, 0, 1, 0.078730f, 0.136364f},
         {0, 0, 0, 60 * DEG, 60 * DEG, 90 * DEG, 5, 0, 0, 1, 0.157459f, 0},  // a roll turns the picture
+        {0, 0, 0, 60 * DEG, 60 * DEG, 90 * DEG, 5, 1, 0, 0, -0.044908f, 0.155564f},
         {0, 0, 0, 90 * DEG, 0, 0, 0, 0, 0.5f, 0, 0.5f, 0},  // D = 0: the eye at distance 1
         // the aimed-at point projects to the centre
         {1.5f, -2, 3, 10 * DEG, 300 * DEG, 45 * DEG, 0, 1.5f, -2, 3, 0, 0},
