@@ -6,6 +6,7 @@
 
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
+#include "solver/vtuout.hpp"
 
 namespace {
 
@@ -16,7 +17,6 @@ using namespace telma;
 using SOLVEFN = int (*)(textio::OutUnit& rep);
 constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, nullptr, nullptr};
 // Outputs beyond the report, written after the solve; null until built.
-constexpr void (*WRITEVTU)(const std::string& file) = nullptr;
 constexpr void (*CAPACITANCE)(textio::OutUnit& rep) = nullptr;
 
 // The option that asks for something this build lacks; null when none does.
@@ -24,7 +24,6 @@ const char* MISSING() {
     static const char* const NAMES[] = {"--solver=gs", "--solver=lu", "--solver=hmat"};
     const auto s = static_cast<std::size_t>(OPTS.SOLVER);
     if (!SOLVERS[s]) return NAMES[s];
-    if (!OPTS.VTU.empty() && !WRITEVTU) return "--vtu";
     if (OPTS.CAPAC && !CAPACITANCE) return "--capacitance";
     return nullptr;
 }
@@ -65,7 +64,7 @@ int main(int argc, char** argv) {
         READIN(in, rep);
         dataFile.close();
         status = SOLVERS[static_cast<std::size_t>(OPTS.SOLVER)](rep);
-        if (!OPTS.VTU.empty()) WRITEVTU(OPTS.VTU);
+        if (!OPTS.VTU.empty()) VTUOUT(OPTS.VTU, OPTS.UNFOLD);
         if (OPTS.CAPAC) CAPACITANCE(rep);
         rep.endRecord();
         reportFile.flush();

@@ -33,7 +33,8 @@ with -).  Each option is written --name or --name=value.
                        relative residual of GMRES (default 1.0E-10); lu solves
                        directly and does not use it
   --vtu=FILE           also write the results to FILE, a VTK unstructured grid
-                       (XML) for ParaView
+                       (XML) for ParaView, and the internal points to
+                       FILE_points.vtu (FILE's .vtu ending replaced)
   --unfold             with --vtu: mirror the mesh and its values over the
                        symmetry planes, so that the whole body is seen
   --capacitance        report the capacitance of each electrode from its flux

@@ -1,7 +1,7 @@
 // The solver's shared storage and routines.  The fast kernels these routines
 // are built on are declared in kernels.hpp, the plain reference they are
 // checked against in reference.hpp, the element shapes and table bounds in
-// shapes.hpp.
+// shapes.hpp, the results as VTK files in vtuout.hpp.
 //
 // All problem data and work tables live here, sized by compile-time bounds and
 // zero at program start.  Tables are 1-based: slot 0 is never used.  A table

@@ -19,7 +19,7 @@ const char* const HELP = R"(telma-mesh: writes problem data files for the solver
 Usage:
   telma-mesh box    [box options]    [common options]
   telma-mesh sphere [sphere options] [common options]
-  telma-mesh gmsh FILE.msh [gmsh options] [common options]
+  telma-mesh gmsh FILE [gmsh options] [common options]
   telma-mesh --help | --version
 
 Every element gets one boundary condition, written COND below as a
@@ -60,8 +60,12 @@ sphere: an icosahedron with each triangle split L times into four
   Example, the capacitance of the unit sphere (flux / 4 pi -> 1):
     telma-mesh sphere --level 3 -o sphere.in
 
-gmsh: a surface mesh from Gmsh (ASCII .msh, version 2.2 or 4.1) made of
-      triangles and quadrilaterals; lines and points are passed over
+gmsh: a surface mesh read by Gmsh's library: a mesh file (.msh of any
+      version, ASCII or binary, or another format Gmsh reads) made of
+      triangles and quadrilaterals, or a geometry file (.geo, .step, .brep)
+      whose surfaces Gmsh meshes; lines and points are passed over
+  --size H             mesh a geometry file with elements of size H
+  --size-from-file     mesh a geometry file with the sizes it sets itself
   --group NAME COND    condition of the physical surface NAME (its name or
                        its number); COND may add flip to reverse its normals
   --rest COND          condition of every element that no --group covers;
@@ -73,9 +77,11 @@ gmsh: a surface mesh from Gmsh (ASCII .msh, version 2.2 or 4.1) made of
                        (outward: interior problems) or into it (inward:
                        exterior problems); default: as Gmsh wrote them
   --flip               reverse the normals of all elements (after --orient)
+  The summary line says which way the normals of each closed surface point,
+  into or out of the volume it encloses; a warning names --orient when they
+  point both ways on one surface, or away from the region the surfaces bound.
   Example, a sphere meshed by Gmsh as an electrode, exterior problem:
-    gmsh -2 -format msh41 ball.geo -o ball.msh
-    telma-mesh gmsh ball.msh --group electrode u=1,group=1 --orient inward
+    telma-mesh gmsh ball.geo --size 0.2 --group electrode u=1,group=1 --orient inward
 
 common options
   -o, --output FILE    the data file to write (default TELMA.IN; - writes to
@@ -263,9 +269,9 @@ bool commonOption(const std::string& opt, Args& a, Common& c, std::string& outpu
 
 }  // namespace
 
-Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
+Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, Notes* notes) {
     output = "TELMA.IN";
-    if (args.empty()) throw MeshError("say what to build: box, sphere or gmsh FILE.msh");
+    if (args.empty()) throw MeshError("say what to build: box, sphere or gmsh FILE");
     Args a(args);
     std::string shape = a.next();
     Common c;
@@ -311,12 +317,13 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
         }
         m = makeSphere(s);
     } else if (shape == "gmsh") {
-        if (a.done()) throw MeshError("gmsh: name the .msh file");
+        if (a.done()) throw MeshError("gmsh: name the mesh or geometry file");
         std::string file = a.next();
-        if (!file.empty() && file[0] == '-') throw MeshError("gmsh: name the .msh file before the options");
+        if (!file.empty() && file[0] == '-') throw MeshError("gmsh: name the mesh or geometry file before the options");
         std::vector<GroupBC> groups;
         std::optional<GroupBC> rest;
         double scale = 1.0;
+        MeshSize size;
         int orient = 0;  // 1 outward, -1 inward
         bool flipAll = false;
         while (!a.done()) {
@@ -332,6 +339,11 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
             } else if (opt == "--scale") {
                 scale = toReal(a.value(opt), opt);
                 if (!(scale > 0)) throw MeshError("--scale: the factor must be positive");
+            } else if (opt == "--size") {
+                size.size = toReal(a.value(opt), opt);
+                if (!(*size.size > 0)) throw MeshError("--size: the element size must be positive");
+            } else if (opt == "--size-from-file") {
+                size.fromFile = true;
             } else if (opt == "--orient") {
                 std::string v = a.value(opt);
                 if (v == "outward") orient = 1;
@@ -340,11 +352,12 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output) {
             } else if (opt == "--flip") flipAll = true;
             else unknown("gmsh", opt);
         }
-        std::ifstream in = textio::openOld(file);
-        m = readMsh(in, file, groups, rest, scale);
+        if (size.size && size.fromFile) throw MeshError("--size and --size-from-file: give one of them");
+        m = readMsh(file, groups, rest, scale, size);
         if (orient != 0) orientClosed(m, orient > 0);
         if (flipAll)
             for (Element& e : m.el) flip(e);
+        if (notes) notes->normals = describeNormals(m, notes->warnings);
     } else {
         throw MeshError("unknown shape \"" + shape + "\": expected box, sphere or gmsh");
     }
@@ -375,7 +388,9 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
     try {
         std::string output;
-        Mesh m = buildFromArgs(args, output);
+        Notes notes;
+        Mesh m = buildFromArgs(args, output, &notes);
+        for (const std::string& w : notes.warnings) err << "telma-mesh: warning: " << w << '\n';
         // The whole file is made first, so that a refused mesh leaves an
         // existing file alone.
         std::ostringstream text;
@@ -394,7 +409,7 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             out << "telma-mesh: wrote " << output << ": " << m.el.size() << " elements (" << ntri
                 << " triangles, " << m.el.size() - ntri << " quadrilaterals), " << m.ip.size()
                 << " internal points, symmetry " << m.isym[0] << ' ' << m.isym[1] << ' ' << m.isym[2]
-                << ", area " << totalArea(m) << '\n';
+                << ", area " << totalArea(m) << notes.normals << '\n';
         }
         return 0;
     } catch (const MeshError& e) {

@@ -12,10 +12,18 @@ namespace tmesh {
 // The help text of --help.
 extern const char* const HELP;
 
+// What an import has to say besides the mesh: which way the normals of its
+// closed surfaces point (for the summary line), and the warnings about them.
+struct Notes {
+    std::string normals;
+    std::vector<std::string> warnings;
+};
+
 // Builds the mesh that a command line (without the program name) asks for.
 // `output` receives the -o name ("TELMA.IN" when none is given, "-" for
-// standard output).  Throws MeshError on a bad option or bad input.
-Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output);
+// standard output); `notes`, when given, what an import has to say.
+// Throws MeshError on a bad option or bad input.
+Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, Notes* notes = nullptr);
 
 // The whole program: --help, building, writing, the summary line.
 // Returns the exit status (0 done, 1 failed); messages go to `err`.

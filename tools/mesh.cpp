@@ -23,7 +23,9 @@ Vec3 cross(const Vec3& a, const Vec3& b) {
 double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
 
 std::string str(const Vec3& p) {
-    return "(" + std::to_string(p[0]) + ", " + std::to_string(p[1]) + ", " + std::to_string(p[2]) + ")";
+    std::string s = "(";
+    for (int k = 0; k < 3; ++k) s.append(std::to_string(p[k])).append(k < 2 ? ", " : ")");
+    return s;
 }
 
 // k-th of n equal steps from lo to hi, the ends exact, so that faces that
@@ -333,9 +335,8 @@ double coneVolume(const Element& e) {
 }
 }  // namespace
 
-void orientClosed(Mesh& m, bool outward) {
+std::vector<Surface> surfaces(const Mesh& m) {
     std::size_t ne = m.el.size();
-    if (ne == 0) return;
     // Corners are the same point when their coordinates are identical, as the
     // shared nodes of an imported mesh and the builders' corners are.
     std::map<Vec3, int> id;
@@ -346,57 +347,157 @@ void orientClosed(Mesh& m, bool outward) {
     struct Use {
         std::size_t el;
         bool up;  // runs from the lower to the higher vertex number
+        int j;    // its first corner in the element
     };
     std::map<std::pair<int, int>, std::vector<Use>> edges;
     for (std::size_t i = 0; i < ne; ++i)
         for (int j = 0; j < m.el[i].npe; ++j) {
             int p = vid[i][j], q = vid[i][(j + 1) % m.el[i].npe];
-            edges[{std::min(p, q), std::max(p, q)}].push_back({i, p < q});
+            edges[{std::min(p, q), std::max(p, q)}].push_back({i, p < q, j});
         }
-    std::vector<std::vector<std::pair<std::size_t, const std::vector<Use>*>>> adj(ne);
+    // Neighbours across an edge; `same` when they run it in the same sense
+    // (one of them must be reversed), -1 across an edge of other than two.
+    struct Link {
+        std::size_t to;
+        int same;
+    };
+    std::vector<std::vector<Link>> adj(ne);
+    std::vector<std::string> openAt(ne);
     for (const auto& [key, uses] : edges) {
-        if (uses.size() != 2) {
-            const Element& e = m.el[uses[0].el];
-            int j = 0;
-            while (vid[uses[0].el][j] != key.first && vid[uses[0].el][j] != key.second) ++j;
-            throw MeshError("cannot orient: the surface is not closed; the edge at " + str(e.x[j]) +
-                            " of element " + std::to_string(uses[0].el + 1) + " belongs to " +
-                            std::to_string(uses.size()) + " element(s), not 2");
+        int same = uses.size() == 2 ? int(uses[0].up == uses[1].up) : -1;
+        if (same < 0 && openAt[uses[0].el].empty())
+            openAt[uses[0].el] = "the edge at " + str(m.el[uses[0].el].x[uses[0].j]) + " of element " +
+                                 std::to_string(uses[0].el + 1) + " belongs to " + std::to_string(uses.size()) +
+                                 " element(s), not 2";
+        for (std::size_t k = 1; k < uses.size(); ++k) {
+            adj[uses[0].el].push_back({uses[k].el, same});
+            adj[uses[k].el].push_back({uses[0].el, same});
         }
-        adj[uses[0].el].push_back({uses[1].el, &uses});
-        adj[uses[1].el].push_back({uses[0].el, &uses});
     }
+    std::vector<Surface> out;
     std::vector<int> flipped(ne, -1);
     for (std::size_t start = 0; start < ne; ++start) {
         if (flipped[start] >= 0) continue;
-        std::vector<std::size_t> comp{start};
+        Surface s;
+        s.el = {start};
         flipped[start] = 0;
-        for (std::size_t k = 0; k < comp.size(); ++k) {
-            std::size_t a = comp[k];
-            for (const auto& [b, uses] : adj[a]) {
-                bool upA = ((*uses)[0].el == a ? (*uses)[0].up : (*uses)[1].up) != (flipped[a] == 1);
-                bool upB0 = (*uses)[0].el == b ? (*uses)[0].up : (*uses)[1].up;
-                // Neighbours run their common edge in opposite senses.
-                int want = (upB0 == upA) ? 1 : 0;
-                if (flipped[b] < 0) {
-                    flipped[b] = want;
-                    comp.push_back(b);
-                } else if (flipped[b] != want) {
-                    throw MeshError("cannot orient: the surface through element " + std::to_string(b + 1) +
-                                    " is not orientable");
+        for (std::size_t k = 0; k < s.el.size(); ++k) {
+            std::size_t a = s.el[k];
+            if (!openAt[a].empty() && s.closed) {
+                s.closed = false;
+                s.open = openAt[a];
+            }
+            for (const Link& l : adj[a]) {
+                int want = l.same < 0 ? 0 : flipped[a] ^ l.same;
+                if (flipped[l.to] < 0) {
+                    flipped[l.to] = want;
+                    s.el.push_back(l.to);
+                } else if (l.same >= 0 && flipped[l.to] != want) {
+                    s.orientable = false;
                 }
             }
         }
-        for (std::size_t i : comp)
-            if (flipped[i] == 1) flip(m.el[i]);
+        for (std::size_t i : s.el) {
+            s.flip.push_back(flipped[i] == 1);
+            s.consistent = s.consistent && flipped[i] == 0;
+        }
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+void orientClosed(Mesh& m, bool outward) {
+    for (const Surface& s : surfaces(m)) {
+        if (!s.closed) throw MeshError("cannot orient: the surface is not closed; " + s.open);
+        if (!s.orientable)
+            throw MeshError("cannot orient: the surface through element " + std::to_string(s.el[0] + 1) +
+                            " is not orientable");
         double vol = 0;
-        for (std::size_t i : comp) vol += coneVolume(m.el[i]);
+        for (std::size_t k = 0; k < s.el.size(); ++k) {
+            if (s.flip[k]) flip(m.el[s.el[k]]);
+            vol += coneVolume(m.el[s.el[k]]);
+        }
         if (vol == 0)
-            throw MeshError("cannot orient: the surface through element " + std::to_string(start + 1) +
+            throw MeshError("cannot orient: the surface through element " + std::to_string(s.el[0] + 1) +
                             " encloses no volume");
         if ((vol > 0) != outward)
-            for (std::size_t i : comp) flip(m.el[i]);
+            for (std::size_t i : s.el) flip(m.el[i]);
     }
+}
+
+namespace {
+// How many times the closed surface s winds around the point p (0 outside
+// it): its solid angle seen from p over 4 pi, triangle by triangle.
+double winding(const Mesh& m, const Surface& s, const Vec3& p) {
+    double omega = 0;
+    for (std::size_t i : s.el) {
+        const Element& e = m.el[i];
+        for (int j = 1; j + 1 < e.npe; ++j) {
+            Vec3 a = sub(e.x[0], p), b = sub(e.x[j], p), c = sub(e.x[j + 1], p);
+            double la = norm(a), lb = norm(b), lc = norm(c);
+            omega += 2 * std::atan2(dot(a, cross(b, c)),
+                                    la * lb * lc + dot(a, b) * lc + dot(a, c) * lb + dot(b, c) * la);
+        }
+    }
+    return omega / (4 * std::acos(-1.0));
+}
+}  // namespace
+
+std::string describeNormals(const Mesh& m, std::vector<std::string>& warnings) {
+    struct Closed {
+        const Surface* s;
+        int dir;  // 1 out of the enclosed volume, -1 into it, 0 both
+        int depth = 0;  // closed surfaces around it
+    };
+    const std::vector<Surface> all = surfaces(m);
+    std::vector<Closed> cl;
+    for (const Surface& s : all) {
+        if (!s.closed || !s.orientable) continue;
+        double vol = 0;
+        for (std::size_t i : s.el) vol += coneVolume(m.el[i]);
+        cl.push_back({&s, !s.consistent ? 0 : vol > 0 ? 1 : -1});
+    }
+    for (Closed& a : cl)
+        for (const Closed& b : cl)
+            if (&a != &b && std::fabs(winding(m, *b.s, centroid(m.el[a.s->el[0]]))) > 0.5) ++a.depth;
+    // One outermost surface with its normals out of its volume bounds the
+    // region from outside; otherwise the region is the space outside the
+    // outermost surfaces.  Either way the sides alternate inward.
+    int outer = 0, outerDir = 0;
+    for (const Closed& c : cl)
+        if (c.depth == 0) ++outer, outerDir = c.dir;
+    const bool inside = outer == 1 && outerDir == 1;
+    std::string text;
+    for (const Closed& c : cl) {
+        const std::string at = "the closed surface through element " + std::to_string(c.s->el[0] + 1);
+        const char* way = c.dir > 0 ? "out of" : c.dir < 0 ? "into" : "both into and out of";
+        text += ", normals " + std::string(way) + " the volume enclosed by the surface through element " +
+                std::to_string(c.s->el[0] + 1);
+        const int want = (c.depth % 2 == 0) == inside ? 1 : -1;
+        if (c.dir == 0) {
+            warnings.push_back("the normals of " + at + " point " + way +
+                               " the volume it encloses; --orient outward or --orient inward orders them");
+        } else if (c.dir != want) {
+            warnings.push_back("the normals of " + at + " point " + way + " the volume it encloses, but the " +
+                               "region where the potential is sought lies " + (want > 0 ? "inside" : "outside") +
+                               " it; --orient " + (want > 0 ? "outward" : "inward") +
+                               " turns them (it turns every closed surface alike; without it, flip in --group " +
+                               "turns one)");
+        } else if (inside && c.depth == 0 && cl.size() == 1) {
+            // One surface, all at one potential: the field inside is that
+            // constant, so the field outside is surely the one wanted.
+            bool same = true;
+            for (std::size_t i : c.s->el) {
+                const BC& b = m.el[i].bc;
+                same = same && b.kode <= 0 && b.vbc == m.el[c.s->el[0]].bc.vbc;
+            }
+            if (same)
+                warnings.push_back("the normals of " + at + " point out of the volume it encloses, and the " +
+                                   "whole surface has one potential: the field inside is constant; for the field " +
+                                   "outside use --orient inward");
+        }
+    }
+    return cl.empty() ? ", no closed surface" : text;
 }
 
 // ---------------------------------------------------------------- measures

@@ -109,6 +109,25 @@ void addGrid(std::vector<Vec3>& ip, const Vec3& a, const Vec3& b, const std::arr
 
 // Reverses the corner order of an element (its normal), keeping corner 1.
 void flip(Element& e);
+
+// One connected piece of a mesh: elements joined by shared edges.
+struct Surface {
+    std::vector<std::size_t> el;  // its elements (indices into Mesh::el)
+    std::vector<bool> flip;       // per element of el: reversing these makes neighbours agree
+    bool closed = true;           // every edge shared by exactly two elements
+    bool orientable = true;       // such reversals exist
+    bool consistent = true;       // neighbours run their common edges in opposite senses as they are
+    std::string open;             // when not closed: the first edge that is not shared by two
+};
+// The connected pieces of the mesh, in the order of their first elements.
+std::vector<Surface> surfaces(const Mesh& m);
+// The summary of which way the normals of each closed surface point (into or
+// out of the volume it encloses), as ", normals ..." for the summary line;
+// appends to `warnings` a line for each surface whose normals point both
+// ways, or away from the region the surfaces together bound (the region
+// inside a single outermost surface whose normals point out of it, else the
+// space outside the outermost surfaces, sides alternating inward).
+std::string describeNormals(const Mesh& m, std::vector<std::string>& warnings);
 // Orders the corners of every connected closed surface of the mesh
 // consistently and so that its normals point away from the volume it
 // encloses (outward) or into it (inward).  Throws when a surface is open,

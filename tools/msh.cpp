@@ -1,380 +1,203 @@
-// Import of Gmsh .msh files (ASCII 2.2 and 4.1).
+// Import of surface meshes through Gmsh's library.
 #include "tools/msh.hpp"
 
+#include <gmsh.h>
+
 #include <algorithm>
-#include <charconv>
-#include <istream>
+#include <cctype>
 #include <map>
 #include <set>
-#include <sstream>
-#include <unordered_map>
+
+#include "textio/textio.hpp"
 
 namespace tmesh {
 
 namespace {
 
-// What an element type is to the importer.
-enum class Kind { Tri, Quad, Skip, Volume, HighOrder, Unknown };
-
-Kind kindOf(int type) {
-    switch (type) {
-        case 2: return Kind::Tri;
-        case 3: return Kind::Quad;
-        case 1: case 8: case 15: case 26: case 27: case 28: return Kind::Skip;
-        case 4: case 5: case 6: case 7: case 11: case 12: case 13: case 14: case 17: case 18:
-        case 19: case 29: case 30: case 31: case 92: case 93: return Kind::Volume;
-        case 9: case 10: case 16: case 20: case 21: case 22: case 23: case 24: case 25:
-            return Kind::HighOrder;
-        default: return Kind::Unknown;
-    }
-}
-
-const char* volumeName(int type) {
-    switch (type) {
-        case 4: case 11: case 29: case 30: case 31: return "tetrahedron";
-        case 5: case 12: case 17: case 92: case 93: return "hexahedron";
-        case 6: case 13: case 18: return "prism";
-        default: return "pyramid";
-    }
-}
-
-// Line-by-line reading with the line number for messages.
-class Lines {
+// Gmsh's library for the length of one import, silent on the terminal:
+// its errors come back as exceptions holding the message.
+class Session {
 public:
-    Lines(std::istream& in, std::string file) : in_(in), file_(std::move(file)) {}
-
-    // Next non-empty line split into blank-separated words; false at end of file.
-    bool next(std::vector<std::string>& words) {
-        std::string line;
-        while (std::getline(in_, line)) {
-            ++lineno_;
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            raw_ = line;
-            words.clear();
-            std::istringstream ss(line);
-            for (std::string w; ss >> w;) words.push_back(w);
-            if (!words.empty()) return true;
-        }
-        return false;
+    Session() {
+        gmsh::initialize(0, nullptr, false);
+        gmsh::option::setNumber("General.Terminal", 0);
+        gmsh::option::setNumber("General.Verbosity", 0);
     }
-    // Next line, which must exist (inside a section).
-    void need(std::vector<std::string>& words, const std::string& section) {
-        if (!next(words)) fail("unexpected end of file in section $" + section);
-    }
-    const std::string& raw() const { return raw_; }
-
-    [[noreturn]] void fail(const std::string& msg) const {
-        throw MeshError(file_ + ":" + std::to_string(lineno_) + ": " + msg);
-    }
-    long long integer(const std::string& w, const std::string& what) const {
-        long long v = 0;
-        auto res = std::from_chars(w.data(), w.data() + w.size(), v);
-        if (res.ec != std::errc() || res.ptr != w.data() + w.size())
-            fail("expected an integer (" + what + "), found \"" + w + "\"");
-        return v;
-    }
-    double real(const std::string& w, const std::string& what) const {
-        double v = 0;
-        auto res = std::from_chars(w.data(), w.data() + w.size(), v);
-        if (res.ec != std::errc() || res.ptr != w.data() + w.size())
-            fail("expected a number (" + what + "), found \"" + w + "\"");
-        return v;
-    }
-    // The line must hold at least n words.
-    void needWords(const std::vector<std::string>& w, std::size_t n, const std::string& what) const {
-        if (w.size() < n) fail("expected " + std::to_string(n) + " values (" + what + "), found " +
-                               std::to_string(w.size()));
-    }
-    int line() const { return lineno_; }
-
-private:
-    std::istream& in_;
-    std::string file_;
-    int lineno_ = 0;
-    std::string raw_;
+    ~Session() { gmsh::finalize(); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 };
 
 struct RawElement {
-    long long tag;
-    int line;
-    std::vector<long long> nodes;
-    std::set<long long> phys;  // physical surfaces it belongs to
+    std::size_t tag;
+    std::vector<std::size_t> nodes;
+    std::set<int> phys;  // physical surfaces it belongs to
 };
 
-struct Reading {
-    bool haveFormat = false;
-    int major = 0;
-    std::map<long long, std::string> names;                  // 2-D physical names
-    std::map<long long, std::vector<long long>> surfPhys;    // 4.1: surface entity -> physicals
-    std::unordered_map<long long, Vec3> nodes;
-    std::vector<RawElement> elems;
-    std::map<std::vector<long long>, std::size_t> seen;      // sorted nodes -> element
-};
+// "tetrahedron" for "Tetrahedron 4": what Gmsh calls an element type.
+std::string typeName(int type, int& dim, int& order) {
+    std::string name;
+    int nn = 0, npn = 0;
+    std::vector<double> lc;
+    gmsh::model::mesh::getElementProperties(type, name, dim, order, nn, lc, npn);
+    name = name.substr(0, name.find(' '));
+    for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return name;
+}
 
-void skipSection(Lines& L, const std::string& name) {
-    std::vector<std::string> w;
-    for (;;) {
-        L.need(w, name);
-        if (w[0] == "$End" + name) return;
+// Meshes a geometry file's surfaces, or checks that a mesh file was not
+// given a size.
+void meshIfGeometry(const std::string& file, const MeshSize& size) {
+    std::vector<int> types;
+    std::vector<std::vector<std::size_t>> tags, nodes;
+    gmsh::model::mesh::getElements(types, tags, nodes, -1, -1);
+    bool hasElements = false;
+    for (const auto& t : tags) hasElements = hasElements || !t.empty();
+    gmsh::vectorpair surfaces;
+    gmsh::model::getEntities(surfaces, 2);
+    if (hasElements || surfaces.empty()) {
+        if (size.size || size.fromFile)
+            throw MeshError(file + ": --size and --size-from-file are for geometry files; this file holds a mesh");
+        return;
     }
-}
-
-void endSection(Lines& L, const std::string& name) {
-    std::vector<std::string> w;
-    L.need(w, name);
-    if (w[0] != "$End" + name) L.fail("expected $End" + name + ", found \"" + w[0] + "\"");
-}
-
-void readFormat(Lines& L, Reading& r) {
-    std::vector<std::string> w;
-    L.need(w, "MeshFormat");
-    L.needWords(w, 3, "version, file type, data size");
-    const std::string& v = w[0];
-    if (L.integer(w[1], "file type") != 0)
-        L.fail("binary .msh files are not supported; write the mesh as ASCII (gmsh -format msh41 or msh22, without -bin)");
-    if (v == "4.1") r.major = 4;
-    else if (v.rfind("2.", 0) == 0) r.major = 2;
-    else L.fail(".msh version " + v + " is not supported; write the mesh with gmsh -format msh41 or msh22");
-    r.haveFormat = true;
-    endSection(L, "MeshFormat");
-}
-
-void readNames(Lines& L, Reading& r) {
-    std::vector<std::string> w;
-    L.need(w, "PhysicalNames");
-    long long n = L.integer(w[0], "number of physical names");
-    for (long long i = 0; i < n; ++i) {
-        L.need(w, "PhysicalNames");
-        L.needWords(w, 3, "dimension, tag, name");
-        long long dim = L.integer(w[0], "dimension of a physical group");
-        long long tag = L.integer(w[1], "tag of a physical group");
-        const std::string& raw = L.raw();
-        auto q1 = raw.find('"');
-        auto q2 = raw.rfind('"');
-        if (q1 == std::string::npos || q2 == q1) L.fail("expected a quoted physical name");
-        if (dim == 2) r.names[tag] = raw.substr(q1 + 1, q2 - q1 - 1);
+    if (!size.size && !size.fromFile)
+        throw MeshError(file + ": a geometry without a mesh: give the element size with --size H, or "
+                               "--size-from-file to use the sizes the file sets");
+    if (size.size) {
+        gmsh::option::setNumber("Mesh.MeshSizeMin", *size.size);
+        gmsh::option::setNumber("Mesh.MeshSizeMax", *size.size);
     }
-    endSection(L, "PhysicalNames");
+    gmsh::model::mesh::generate(2);
 }
 
-void readEntities(Lines& L, Reading& r) {
-    std::vector<std::string> w;
-    L.need(w, "Entities");
-    L.needWords(w, 4, "numbers of points, curves, surfaces, volumes");
-    long long count[4];
-    for (int d = 0; d < 4; ++d) count[d] = L.integer(w[d], "number of entities");
-    for (int d = 0; d < 4; ++d)
-        for (long long i = 0; i < count[d]; ++i) {
-            L.need(w, "Entities");
-            std::size_t at = d == 0 ? 4 : 7;  // number of physical tags follows the box
-            L.needWords(w, at + 1, "entity record");
-            long long tag = L.integer(w[0], "entity tag");
-            long long np = L.integer(w[at], "number of physical tags");
-            L.needWords(w, at + 1 + std::size_t(std::max(0LL, np)), "physical tags");
-            if (d == 2) {
-                auto& list = r.surfPhys[tag];
-                for (long long k = 0; k < np; ++k) list.push_back(L.integer(w[at + 1 + k], "physical tag"));
+// The triangles and quadrilaterals of every surface, each once, with the
+// physical surfaces of every entity it was found in.
+std::vector<RawElement> elements(const std::string& file) {
+    std::vector<int> types;
+    std::vector<std::vector<std::size_t>> tags, nodes;
+    gmsh::model::mesh::getElements(types, tags, nodes, 3, -1);
+    for (std::size_t k = 0; k < types.size(); ++k) {
+        if (tags[k].empty()) continue;
+        int dim = 0, order = 0;
+        throw MeshError(file + ": element " + std::to_string(tags[k][0]) + " is a " + typeName(types[k], dim, order) +
+                        " (type " + std::to_string(types[k]) +
+                        "): telma needs a surface mesh (mesh with gmsh -2, or put only surfaces in physical groups)");
+    }
+    std::vector<RawElement> out;
+    std::map<std::vector<std::size_t>, std::size_t> seen;  // sorted nodes -> element
+    gmsh::vectorpair ents;
+    gmsh::model::getEntities(ents, 2);
+    for (const auto& [d, ent] : ents) {
+        std::vector<int> phys;
+        gmsh::model::getPhysicalGroupsForEntity(d, ent, phys);
+        gmsh::model::mesh::getElements(types, tags, nodes, d, ent);
+        for (std::size_t k = 0; k < types.size(); ++k) {
+            int dim = 0, order = 0;
+            std::string name = typeName(types[k], dim, order);
+            std::size_t nn = types[k] == 2 ? 3 : 4;
+            if (types[k] != 2 && types[k] != 3) {
+                if (tags[k].empty()) continue;
+                std::string what = file + ": element " + std::to_string(tags[k][0]) + " is a " + name + " (type " +
+                                   std::to_string(types[k]) + ")";
+                if (order > 1) throw MeshError(what + " of second or higher order: use first-order triangles or "
+                                                      "quadrilaterals (gmsh -order 1)");
+                throw MeshError(what + ": telma takes triangles and quadrilaterals");
             }
-        }
-    endSection(L, "Entities");
-}
-
-void addNode(Lines& L, Reading& r, long long tag, const std::vector<std::string>& w) {
-    L.needWords(w, 3, "x, y, z of node " + std::to_string(tag));
-    Vec3 p{L.real(w[0], "x"), L.real(w[1], "y"), L.real(w[2], "z")};
-    if (!r.nodes.emplace(tag, p).second) L.fail("node " + std::to_string(tag) + " is defined twice");
-}
-
-void readNodes(Lines& L, Reading& r) {
-    std::vector<std::string> w;
-    L.need(w, "Nodes");
-    if (r.major == 2) {
-        long long n = L.integer(w[0], "number of nodes");
-        for (long long i = 0; i < n; ++i) {
-            L.need(w, "Nodes");
-            L.needWords(w, 4, "node tag, x, y, z");
-            long long tag = L.integer(w[0], "node tag");
-            addNode(L, r, tag, std::vector<std::string>(w.begin() + 1, w.end()));
-        }
-    } else {
-        L.needWords(w, 4, "numbers of blocks and nodes, smallest and largest tag");
-        long long blocks = L.integer(w[0], "number of node blocks");
-        for (long long b = 0; b < blocks; ++b) {
-            L.need(w, "Nodes");
-            L.needWords(w, 4, "entity dimension, entity tag, parametric, number of nodes");
-            long long n = L.integer(w[3], "number of nodes in the block");
-            std::vector<long long> tags;
-            for (long long i = 0; i < n; ++i) {
-                L.need(w, "Nodes");
-                tags.push_back(L.integer(w[0], "node tag"));
-            }
-            for (long long i = 0; i < n; ++i) {
-                L.need(w, "Nodes");
-                addNode(L, r, tags[i], w);  // parametric coordinates after x, y, z are passed over
+            for (std::size_t e = 0; e < tags[k].size(); ++e) {
+                std::vector<std::size_t> en(nodes[k].begin() + e * nn, nodes[k].begin() + (e + 1) * nn);
+                // An element in several physical surfaces may be listed once
+                // for each: take it once, in all of them.
+                std::vector<std::size_t> key = en;
+                std::sort(key.begin(), key.end());
+                auto [it, fresh] = seen.emplace(key, out.size());
+                if (fresh) out.push_back(RawElement{tags[k][e], std::move(en), {}});
+                RawElement& r = out[it->second];
+                r.tag = std::min(r.tag, tags[k][e]);
+                r.phys.insert(phys.begin(), phys.end());
             }
         }
     }
-    endSection(L, "Nodes");
-}
-
-void addElement(Lines& L, Reading& r, long long tag, int type, std::vector<long long> nodes,
-                const std::vector<long long>& phys) {
-    Kind k = kindOf(type);
-    if (k == Kind::Skip) return;
-    if (k == Kind::Volume)
-        L.fail("element " + std::to_string(tag) + " is a " + volumeName(type) + " (type " + std::to_string(type) +
-               "): telma needs a surface mesh (mesh with gmsh -2, or put only surfaces in physical groups)");
-    if (k == Kind::HighOrder)
-        L.fail("element " + std::to_string(tag) + " is of second or higher order (type " + std::to_string(type) +
-               "): use first-order triangles or quadrilaterals (gmsh -order 1)");
-    if (k == Kind::Unknown) L.fail("element " + std::to_string(tag) + " has unknown type " + std::to_string(type));
-    std::size_t want = k == Kind::Tri ? 3 : 4;
-    if (nodes.size() != want)
-        L.fail("element " + std::to_string(tag) + " needs " + std::to_string(want) + " nodes, found " +
-               std::to_string(nodes.size()));
-    // An element in several physical groups is written once per group by the
-    // 2.2 writer: merge the copies.
-    std::vector<long long> key = nodes;
-    std::sort(key.begin(), key.end());
-    auto [it, fresh] = r.seen.emplace(key, r.elems.size());
-    if (fresh) r.elems.push_back(RawElement{tag, L.line(), std::move(nodes), {}});
-    for (long long p : phys)
-        if (p != 0) r.elems[it->second].phys.insert(p);
-}
-
-void readElements(Lines& L, Reading& r) {
-    std::vector<std::string> w;
-    L.need(w, "Elements");
-    if (r.major == 2) {
-        long long n = L.integer(w[0], "number of elements");
-        for (long long i = 0; i < n; ++i) {
-            L.need(w, "Elements");
-            L.needWords(w, 3, "element tag, type, number of tags");
-            long long tag = L.integer(w[0], "element tag");
-            int type = int(L.integer(w[1], "element type"));
-            long long nt = L.integer(w[2], "number of tags");
-            if (nt < 0) L.fail("negative number of tags");
-            L.needWords(w, 3 + std::size_t(nt), "element tags");
-            std::vector<long long> phys;
-            if (nt >= 1) phys.push_back(L.integer(w[3], "physical tag"));
-            std::vector<long long> nodes;
-            for (std::size_t k = 3 + std::size_t(nt); k < w.size(); ++k) nodes.push_back(L.integer(w[k], "node tag"));
-            addElement(L, r, tag, type, std::move(nodes), phys);
-        }
-    } else {
-        L.needWords(w, 4, "numbers of blocks and elements, smallest and largest tag");
-        long long blocks = L.integer(w[0], "number of element blocks");
-        for (long long b = 0; b < blocks; ++b) {
-            L.need(w, "Elements");
-            L.needWords(w, 4, "entity dimension, entity tag, element type, number of elements");
-            long long dim = L.integer(w[0], "entity dimension");
-            long long ent = L.integer(w[1], "entity tag");
-            int type = int(L.integer(w[2], "element type"));
-            long long n = L.integer(w[3], "number of elements in the block");
-            std::vector<long long> phys;
-            if (dim == 2) {
-                auto it = r.surfPhys.find(ent);
-                if (it != r.surfPhys.end()) phys = it->second;
-            }
-            for (long long i = 0; i < n; ++i) {
-                L.need(w, "Elements");
-                long long tag = L.integer(w[0], "element tag");
-                std::vector<long long> nodes;
-                for (std::size_t k = 1; k < w.size(); ++k) nodes.push_back(L.integer(w[k], "node tag"));
-                addElement(L, r, tag, type, std::move(nodes), phys);
-            }
-        }
-    }
-    endSection(L, "Elements");
-}
-
-std::string groupText(const Reading& r, long long tag) {
-    auto it = r.names.find(tag);
-    return it == r.names.end() ? std::to_string(tag) : std::to_string(tag) + " \"" + it->second + "\"";
+    std::sort(out.begin(), out.end(), [](const RawElement& a, const RawElement& b) { return a.tag < b.tag; });
+    return out;
 }
 
 }  // namespace
 
-Mesh readMsh(std::istream& in, const std::string& file, const std::vector<GroupBC>& groups,
-             const std::optional<GroupBC>& rest, double scale) {
-    Lines L(in, file);
-    Reading r;
-    std::vector<std::string> w;
-    bool any = false;
-    while (L.next(w)) {
-        any = true;
-        const std::string& h = w[0];
-        if (h.empty() || h[0] != '$') L.fail("expected a section header such as $Nodes, found \"" + h + "\"");
-        std::string name = h.substr(1);
-        if (!r.haveFormat && name != "MeshFormat") L.fail("not a .msh file: it must begin with $MeshFormat");
-        if (name == "MeshFormat") readFormat(L, r);
-        else if (name == "PhysicalNames") readNames(L, r);
-        else if (name == "Entities" && r.major == 4) readEntities(L, r);
-        else if (name == "Nodes") readNodes(L, r);
-        else if (name == "Elements") readElements(L, r);
-        else if (name == "PartitionedEntities") L.fail("partitioned meshes are not supported");
-        else skipSection(L, name);
+Mesh readMsh(const std::string& file, const std::vector<GroupBC>& groups, const std::optional<GroupBC>& rest,
+             double scale, const MeshSize& size) {
+    // Gmsh takes a missing file for an empty model; say so instead.
+    const std::string path = textio::resolveExisting(file);
+    textio::openOld(path);
+    Session session;
+    std::vector<RawElement> raw;
+    std::map<int, std::string> names;  // physical surface -> its name ("" when none)
+    std::map<std::size_t, Vec3> coords;
+    try {
+        gmsh::open(path);
+        meshIfGeometry(file, size);
+        raw = elements(file);
+        gmsh::vectorpair pg;
+        gmsh::model::getPhysicalGroups(pg, 2);
+        for (const auto& [d, tag] : pg) gmsh::model::getPhysicalName(d, tag, names[tag]);
+        std::vector<std::size_t> tags;
+        std::vector<double> xyz, uv;
+        gmsh::model::mesh::getNodes(tags, xyz, uv, -1, -1, true, false);
+        for (std::size_t i = 0; i < tags.size(); ++i) coords[tags[i]] = {xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]};
+    } catch (const std::string& msg) {
+        throw MeshError(file + ": " + msg);
     }
-    if (!any) throw MeshError(file + ": the file is empty");
-    if (r.elems.empty()) throw MeshError(file + ": no triangles or quadrilaterals in the file");
+    if (raw.empty()) throw MeshError(file + ": no triangles or quadrilaterals in the file");
 
-    // Physical surfaces the file knows, by number.
-    std::set<long long> known;
-    for (const auto& [tag, name] : r.names) known.insert(tag);
-    for (const RawElement& e : r.elems) known.insert(e.phys.begin(), e.phys.end());
-    std::map<long long, std::size_t> given;  // physical tag -> index in groups
+    auto groupText = [&](int tag) {
+        auto it = names.find(tag);
+        return it == names.end() || it->second.empty() ? std::to_string(tag)
+                                                       : std::to_string(tag) + " \"" + it->second + "\"";
+    };
+    std::map<int, std::size_t> given;  // physical tag -> index in groups
     for (std::size_t g = 0; g < groups.size(); ++g) {
-        std::vector<long long> match;
-        for (long long tag : known) {
-            auto it = r.names.find(tag);
-            if ((it != r.names.end() && it->second == groups[g].name) || std::to_string(tag) == groups[g].name)
+        std::vector<int> match;
+        for (const auto& [tag, name] : names)
+            if ((!name.empty() && name == groups[g].name) || std::to_string(tag) == groups[g].name)
                 match.push_back(tag);
-        }
         if (match.empty()) {
             std::string have;
-            for (long long tag : known) have += (have.empty() ? "" : ", ") + groupText(r, tag);
+            for (const auto& [tag, name] : names) have += (have.empty() ? "" : ", ") + groupText(tag);
             throw MeshError(file + ": no physical surface \"" + groups[g].name + "\" in the file (" +
                             (have.empty() ? std::string("it has none") : "it has " + have) + ")");
         }
-        for (long long tag : match)
+        for (int tag : match)
             if (!given.emplace(tag, g).second)
-                throw MeshError("physical surface " + groupText(r, tag) + " is given a condition twice");
+                throw MeshError("physical surface " + groupText(tag) + " is given a condition twice");
     }
 
-    // "file:line: element N", the start of a message about one element.
-    auto where = [&](const RawElement& e) {
-        return file + ":" + std::to_string(e.line) + ": element " + std::to_string(e.tag);
-    };
     Mesh m;
-    for (const RawElement& e : r.elems) {
+    for (const RawElement& e : raw) {
+        const std::string where = file + ": element " + std::to_string(e.tag);
         std::set<std::size_t> hit;
-        for (long long p : e.phys) {
+        for (int p : e.phys) {
             auto it = given.find(p);
             if (it != given.end()) hit.insert(it->second);
         }
         const GroupBC* gb = nullptr;
         if (hit.size() > 1) {
-            throw MeshError(where(e) + " is in physical surfaces \"" + groups[*hit.begin()].name + "\" and \"" +
+            throw MeshError(where + " is in physical surfaces \"" + groups[*hit.begin()].name + "\" and \"" +
                             groups[*std::next(hit.begin())].name + "\", both given a condition");
         } else if (hit.size() == 1) {
             gb = &groups[*hit.begin()];
         } else if (rest) {
             gb = &*rest;
         } else if (!e.phys.empty()) {
-            throw MeshError(file + ": physical surface " + groupText(r, *e.phys.begin()) +
+            throw MeshError(file + ": physical surface " + groupText(*e.phys.begin()) +
                             " has no boundary condition (give it one with --group, or use --rest)");
         } else {
-            throw MeshError(where(e) + " is in no physical surface (give the others a condition with --rest)");
+            throw MeshError(where + " is in no physical surface (give the others a condition with --rest)");
         }
         Element el;
         el.npe = int(e.nodes.size());
         el.bc = gb->bc;
         for (int j = 0; j < el.npe; ++j) {
-            auto it = r.nodes.find(e.nodes[j]);
-            if (it == r.nodes.end())
-                throw MeshError(where(e) + " refers to node " + std::to_string(e.nodes[j]) +
-                                ", which is not defined");
-            for (int k = 0; k < 3; ++k) el.x[j][k] = it->second[k] * scale;
+            const Vec3& x = coords.at(e.nodes[j]);  // Gmsh refuses a file with an undefined node
+            for (int k = 0; k < 3; ++k) el.x[j][k] = x[k] * scale;
         }
         if (gb->flip) flip(el);
         m.el.push_back(el);

@@ -1,9 +1,9 @@
-// Import of surface meshes from Gmsh's .msh files (ASCII, versions 2.2 and
-// 4.1): triangles and quadrilaterals, with their physical surfaces mapped to
+// Import of surface meshes through Gmsh's library: meshes in any format and
+// version it reads (ASCII or binary), and geometry files that it meshes
+// first; triangles and quadrilaterals, with their physical surfaces mapped to
 // boundary conditions.
 #pragma once
 
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,14 +19,25 @@ struct GroupBC {
     bool flip = false;  // reverse the corner order of its elements
 };
 
+// How a geometry file (one without mesh elements) is meshed: with elements
+// of size `size`, or with the sizes the file itself sets (`fromFile`).  A
+// geometry file needs one of the two; a mesh file takes neither.
+struct MeshSize {
+    std::optional<double> size;
+    bool fromFile = false;
+};
+
 // Reads a mesh.  Each triangle or quadrilateral takes the condition of the
 // one physical surface of `groups` it belongs to, or `rest` when it belongs
-// to none of them.  Lines and points are passed over.  Coordinates are
-// multiplied by `scale`; corners keep Gmsh's order unless flipped.
-// Throws MeshError ("FILE:LINE: what") for a malformed or binary file, an
-// unsupported version, a volume or higher-order element, a group of `groups`
-// that the file lacks, and an element that gets no condition or two.
-Mesh readMsh(std::istream& in, const std::string& file, const std::vector<GroupBC>& groups,
-             const std::optional<GroupBC>& rest, double scale = 1.0);
+// to none of them; elements in lines and points are passed over, and an
+// element the file lists once per physical surface is taken once.  Elements
+// come in the order of their numbers.  Coordinates are multiplied by `scale`;
+// corners keep Gmsh's order unless flipped.
+// Throws MeshError ("FILE: what") for a file Gmsh cannot read, a volume or
+// higher-order element, a group of `groups` that the file lacks, an element
+// that gets no condition or two, and a geometry file without a size.
+Mesh readMsh(const std::string& file, const std::vector<GroupBC>& groups,
+             const std::optional<GroupBC>& rest = std::nullopt, double scale = 1.0,
+             const MeshSize& size = {});
 
 }  // namespace tmesh

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "tools/cli.hpp"
@@ -29,7 +30,7 @@ TEST(Cli, HelpExplainsEveryOption) {
     EXPECT_EQ(r.status, 0);
     for (const char* opt : {"box", "sphere", "gmsh", "--min", "--max", "--div", "--face", "--exterior", "--radius",
                             "--centre", "--level", "--bc", "--interior", "--group", "--rest", "--scale", "--orient",
-                            "--flip", "-o, --output", "--title", "--sym", "--split", "--point", "--line", "--grid",
+                            "--flip", "--size", "--size-from-file", "-o, --output", "--title", "--sym", "--split", "--point", "--line", "--grid",
                             "u=V", "q=V", "group=K", "div=NAxNB", "Example"})
         EXPECT_NE(r.out.find(opt), std::string::npos) << opt;
 }
@@ -52,6 +53,9 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{"sphere", "--sym", "x=even", "--sym", "-x=odd"}, "given twice"},
         {{"sphere", "--grid", "0,0,2", "1,1,3", "2,2"}, "NX,NY,NZ"},
         {{"sphere", "--point", "0,0,2", "--title", " RESULTS"}, "mislead the viewer"},
+        {{"gmsh"}, "name the mesh or geometry file"},
+        {{"gmsh", "x.geo", "--size", "-1"}, "must be positive"},
+        {{"gmsh", "x.geo", "--size", "1", "--size-from-file"}, "give one of them"},
         {{"gmsh", "--group", "a", "u=1"}, "before the options"},
         {{"gmsh", "no-such-file.msh", "--rest", "u=1"}, "no-such-file.msh"},
         {{"box", "--sym", "-x=even"}, "no element is left"},
@@ -90,4 +94,51 @@ TEST(Cli, OptionsReachTheBuildersAndTheFile) {
     EXPECT_EQ(std::filesystem::file_size(path), size);
     r = run({"sphere", "--level", "0", "-o", "-"});
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "telma-mesh sphere --level 0 -o -");
+}
+
+// The summary line says which way the normals of each closed surface point,
+// and a warning names --orient when they look wrong.
+TEST(Cli, ImportSaysWhichWayTheNormalsPoint) {
+    auto file = [](const std::string& name, const std::string& text) {
+        std::ofstream(name) << text;
+        return (std::filesystem::current_path() / name).string();
+    };
+    const std::string ball = file("cli_ball.geo", "SetFactory(\"OpenCASCADE\");\nSphere(1) = {0, 0, 0, 1};\n"
+                                                  "Physical Surface(\"electrode\") = {1};\n");
+    const std::string pair = file("cli_pair.geo", "SetFactory(\"OpenCASCADE\");\nSphere(1) = {0, 0, 0, 1};\n"
+                                                  "Sphere(2) = {3, 0, 0, 1};\n");
+    // The unit cube with its top face (element 2) turned over.
+    const std::string cube = file("cli_cube.msh", "$MeshFormat\n2.2 0 8\n$EndMeshFormat\n$Nodes\n8\n"
+                                  "1 0 0 0\n2 1 0 0\n3 1 1 0\n4 0 1 0\n5 0 0 1\n6 1 0 1\n7 1 1 1\n8 0 1 1\n"
+                                  "$EndNodes\n$Elements\n6\n1 3 2 0 1 1 4 3 2\n2 3 2 0 1 5 8 7 6\n"
+                                  "3 3 2 0 1 1 2 6 5\n4 3 2 0 1 2 3 7 6\n5 3 2 0 1 3 4 8 7\n"
+                                  "6 3 2 0 1 4 1 5 8\n$EndElements\n");
+    const struct {
+        std::vector<std::string> args;
+        const char* says;  // in the summary line
+        int closed;        // closed surfaces, each named once
+        const char* warns; // "" when no warning
+    } cases[] = {
+        {{"gmsh", ball, "--size", "0.5", "--group", "electrode", "u=1,group=1"},
+         ", normals out of the volume enclosed by the surface through element 1\n", 1,
+         "warning: the normals of the closed surface through element 1 point out of the volume it encloses, and the "
+         "whole surface has one potential: the field inside is constant; for the field outside use --orient inward"},
+        {{"gmsh", ball, "--size", "0.5", "--group", "electrode", "u=1,group=1", "--orient", "inward"},
+         ", normals into the volume enclosed by the surface through element 1\n", 1, ""},
+        {{"gmsh", ball, "--size", "0.5", "--rest", "q=1"}, "normals out of the volume", 1, ""},
+        {{"gmsh", pair, "--size", "0.6", "--rest", "u=1"}, "normals out of", 2, "lies outside it; --orient inward turns them"},
+        {{"gmsh", pair, "--size", "0.6", "--rest", "u=1", "--orient", "inward"}, "normals into", 2, ""},
+        {{"gmsh", cube, "--rest", "q=0"}, "normals both into and out of the volume enclosed by the surface", 1,
+         "point both into and out of the volume it encloses; --orient outward or --orient inward orders them"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", "cli_normals.in"});
+        const Outcome r = run(args);
+        ASSERT_EQ(r.status, 0) << args[1] << r.err;
+        int named = 0;
+        for (std::size_t at = r.out.find(c.says); at != std::string::npos; at = r.out.find(c.says, at + 1)) ++named;
+        EXPECT_EQ(named, c.closed) << args[1] << "\n" << r.out;
+        EXPECT_TRUE(r.err.find(c.warns) != std::string::npos && r.err.empty() == !*c.warns) << args[1] << "\n" << r.err;
+    }
 }

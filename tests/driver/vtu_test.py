@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""telma --vtu read back with VTK's own reader: counts, values, unfolded images.
+
+Usage: vtu_test.py TELMA TELMA-MESH EXAMPLES-DIR
+Each model is solved with --vtu (and --unfold when it has symmetry planes);
+every cell and point is checked against the report's tables.
+"""
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import vtk
+
+TELMA, MESH, EXAMPLES = sys.argv[1:4]
+failures = []
+
+
+def check(cond, what):
+    if not cond:
+        failures.append(what)
+
+
+def read(path):
+    r = vtk.vtkXMLUnstructuredGridReader()
+    r.SetFileName(path)
+    r.Update()
+    return r.GetOutput()
+
+
+def report_tables(path):
+    """Rows of the boundary-node table (x y z U Q area) and the internal points (x y z U gx gy gz)."""
+    tables, rows = [], None
+    for line in open(path):
+        if line.startswith(" NODE") or "GRADV-X" in line:
+            rows = []
+            tables.append(rows)
+        elif rows is not None and line.strip():
+            try:
+                vals = [float(v) for v in line.split()]
+                rows.append(vals[1:] if len(tables) == 1 else vals)
+            except ValueError:
+                rows = None
+    return tables + [[]] * (2 - len(tables))
+
+
+def close(a, b):
+    return abs(a - b) <= 1e-5 * max(1.0, abs(b))
+
+
+def images(isym, unfold):
+    """(reflection, sign) of each copy, in the order telma writes them."""
+    out = []
+    for mask in range(1 << 3 if unfold else 1):
+        planes = [k for k in range(3) if mask >> k & 1]
+        if all(isym[k] in (1, -1) for k in planes):
+            out.append(([-1 if k in planes else 1 for k in range(3)], math.prod(isym[k] for k in planes)))
+    return out
+
+
+def normal(grid, c):
+    p = [grid.GetPoint(grid.GetCell(c).GetPointId(m)) for m in range(3)]
+    a, b = [[q[k] - o[k] for k in range(3)] for o, q in ((p[0], p[1]), (p[1], p[2]))]
+    n = [a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]]
+    return [x / math.sqrt(sum(y * y for y in n)) for x in n]
+
+
+def run_case(name, data, isym, unfold):
+    vtu, rep, tag = os.path.join(work, name + ".vtu"), os.path.join(work, name + ".out"), f"{name} {unfold}"
+    args = [TELMA, "--vtu=" + vtu] + ["--unfold"] * unfold + [data, rep]
+    check(subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL).returncode == 0, tag + ": exit")
+    nodes, ips = report_tables(rep)
+    ims, nbe, g = images(isym, unfold), len(nodes), read(vtu)
+    check(nbe > 0 and g.GetNumberOfCells() == nbe * len(ims), f"{tag}: {g.GetNumberOfCells()} cells")
+    a = {n: [g.GetCellData().GetArray(n).GetValue(c) for c in range(g.GetNumberOfCells())]
+         for n in ("potential", "normal_derivative", "area", "code", "flux_group", "element")}
+    for c in range(g.GetNumberOfCells()):
+        (r, sign), i, cell = ims[c // nbe], c % nbe, g.GetCell(c)
+        x, y, z, u, q, area = nodes[i]
+        npc = cell.GetNumberOfPoints()
+        check((cell.GetCellType(), npc) in ((5, 3), (9, 4)), f"{tag}: cell {c} type")
+        centre = [sum(g.GetPoint(cell.GetPointId(m))[k] for m in range(npc)) / npc for k in range(3)]
+        check(all(close(centre[k], r[k] * (x, y, z)[k]) for k in range(3)), f"{tag}: cell {c} centre")
+        check(close(a["potential"][c], sign * u) and close(a["normal_derivative"][c], sign * q)
+              and close(a["area"][c], area), f"{tag}: cell {c} values")
+        check(a["element"][c] == i + 1 and a["flux_group"][c] == max(0, -a["code"][c]), f"{tag}: cell {c} numbers")
+        n0, n1 = normal(g, i), normal(g, c)  # an image's normal is the mirror image of the original's
+        check(all(abs(n1[k] - r[k] * n0[k]) < 1e-9 for k in range(3)), f"{tag}: cell {c} normal")
+    pts = os.path.join(work, name + "_points.vtu")
+    check(os.path.exists(pts) == bool(ips), f"{tag}: point file")
+    if ips:
+        p = read(pts)
+        check(p.GetNumberOfCells() == len(ips) * len(ims), f"{tag}: {p.GetNumberOfCells()} point cells")
+        pu, pg = p.GetPointData().GetArray("potential"), p.GetPointData().GetArray("gradient")
+        for c in range(p.GetNumberOfCells()):
+            (r, sign), row = ims[c // len(ips)], ips[c % len(ips)]
+            xyz = p.GetPoint(p.GetCell(c).GetPointId(0))
+            check(p.GetCell(c).GetCellType() == 1 and all(close(xyz[k], r[k] * row[k]) for k in range(3)),
+                  f"{tag}: point {c} position")
+            check(close(pu.GetValue(c), sign * row[3]), f"{tag}: point {c} potential")
+            check(all(close(pg.GetTuple3(c)[k], sign * r[k] * row[4 + k]) for k in range(3)),
+                  f"{tag}: point {c} gradient")
+    return a
+
+
+work = tempfile.mkdtemp(prefix="telma_vtu_")
+quarter, odd = os.path.join(work, "quarter.in"), os.path.join(work, "odd.in")
+subprocess.run([MESH, "sphere", "--level", "2", "--sym", "x=even", "--sym", "y=odd",
+                "--point", "0.5,1.5,2", "-o", quarter], check=True, stdout=subprocess.DEVNULL)
+half = open(os.path.join(EXAMPLES, "cube_half.in")).read()
+open(odd, "w").write(half.replace("\n5 1 0 0 2", "\n5 -1 0 0 2", 1))
+CASES = [  # name, data file, symmetry flags
+    ("sphere", os.path.join(EXAMPLES, "sphere.in"), (0, 0, 0)),
+    ("cube_half", os.path.join(EXAMPLES, "cube_half.in"), (1, 0, 0)),
+    ("cube_half_odd", odd, (-1, 0, 0)),
+    ("quarter", quarter, (1, -1, 0)),
+]
+for name, data, isym in CASES:
+    for unfold in (False, True) if any(isym) else (True,):  # nothing to unfold: as it is
+        a = run_case(name, data, isym, unfold)
+    if name == "sphere":  # the electrode's flux from the cells: the capacitance of the unit sphere
+        flux = sum(q * s for q, s in zip(a["normal_derivative"], a["area"]))
+        check(abs(flux / (4 * math.pi) - 1) < 0.02, f"sphere: capacitance {flux / (4 * math.pi)}")
+
+shutil.rmtree(work)
+for f in failures[:20]:
+    print("FAIL:", f)
+print(f"{len(failures)} failure(s)")
+sys.exit(1 if failures else 0)
