@@ -290,7 +290,7 @@ double readOnce(int threads) {
     double total = 0.0;
 #pragma omp parallel for num_threads(threads) schedule(static) reduction(+ : total)
     for (int I = 0; I < N; ++I) {
-        const double* r = a + static_cast<std::size_t>(I) * NBEMAX;
+        const double* r = a + static_cast<std::size_t>(I) * NDIM;
         double s[8] = {};
         int J = 0;
         for (; J + 8 <= N; J += 8)
@@ -310,11 +310,11 @@ void benchSweeps() {
 
     std::vector<double> X0(N, 0.0), X1, X2, Xr;
     // start from the vector after two sweeps, as in the middle of a solve
-    for (int k = 0; k < 2; ++k) GSSWEEP(&A(1, 1), &B[1], X0.data(), N, NBEMAX, 1);
+    for (int k = 0; k < 2; ++k) GSSWEEP(&A(1, 1), &B[1], X0.data(), N, NDIM, 1);
     double e1 = 0, e2 = 0, er = 0;
     const std::vector<double> t =
-        timed(many, {{[&] { X2 = X0; }, [&] { e2 = GSSWEEP(&A(1, 1), &B[1], X2.data(), N, NBEMAX, 2); }},
-                     {[&] { X1 = X0; }, [&] { e1 = GSSWEEP(&A(1, 1), &B[1], X1.data(), N, NBEMAX, 1); }},
+        timed(many, {{[&] { X2 = X0; }, [&] { e2 = GSSWEEP(&A(1, 1), &B[1], X2.data(), N, NDIM, 2); }},
+                     {[&] { X1 = X0; }, [&] { e1 = GSSWEEP(&A(1, 1), &B[1], X1.data(), N, NDIM, 1); }},
                      {[&] { Xr = X0; }, [&] { er = reference::SWEEP(reference::matrix(), &B[1], Xr.data(), N, 1, NBEMAX); }},
                      {nothing, [] { sink = readOnce(2); }},
                      {nothing, [] { sink = readOnce(1); }}});
@@ -341,7 +341,7 @@ void benchSweeps() {
             if (plain)
                 reference::ITSOLV(reference::matrix(), b.data(), x.data(), N, 1, NBEMAX, EPSIT, ier);
             else
-                ITSOLV(&A(1, 1), b.data(), x.data(), N, 1, NBEMAX, EPSIT, ier);
+                ITSOLV(&A(1, 1), b.data(), x.data(), N, 1, NDIM, EPSIT, ier);
             (plain ? cr : cn) = q.text();
             (plain ? Br : Bn) = b;
         };
@@ -366,7 +366,7 @@ void benchPoints() {
         Quiet q;
         std::ostringstream discard;
         textio::OutUnit rep(discard);
-        SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), ITSOLV, [] {}});
+        SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, ITSOLV, [] {}});
     }
     char title[96];
     std::snprintf(title, sizeof title, "Internal points of the sphere problem (%d elements, %d points)",

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "solver/kernels.hpp"
 
@@ -59,7 +60,7 @@ bool DOMTST(int N) {
     // Column sums gathered row by row: each column is still summed in
     // increasing row order, but the matrix is read in its storage order.  The
     // threads take separate ranges of columns.
-    static std::array<double, NBEMAX + 1> S;
+    std::vector<double> S(static_cast<std::size_t>(N) + 1);
 #pragma omp parallel
     {
         const int nt = omp_get_num_threads(), t = omp_get_thread_num();

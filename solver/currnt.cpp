@@ -1,5 +1,6 @@
 // Fluxes through the groups of elements with negative codes.
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "solver/telma.hpp"
@@ -17,7 +18,7 @@ void both(textio::OutUnit& rep, std::string_view fmt, std::initializer_list<text
 }  // namespace
 
 void CURRNT(textio::OutUnit& rep) {
-    for (int K = 1; K <= NBEMAX; ++K) FLUX[K] = 0.0;
+    for (int K = 1; K <= NGMAX; ++K) FLUX[K] = 0.0;
     NGRP = 0;
     for (int I = 1; I <= NBE; ++I) {
         if (KODE[I] < 0) {
@@ -28,7 +29,8 @@ void CURRNT(textio::OutUnit& rep) {
     }
     if (NGRP == 0) return;
     both(rep, "(/' CURRENTS'/)");
-    for (int K = 1; K <= NGRP; ++K) both(rep, "(' FLUX',I3,' :',1Pe12.5)", {K, FLUX[K]});
+    const std::string line = WIDEN("(' FLUX',I3,' :',1Pe12.5)", {NGRP});
+    for (int K = 1; K <= NGRP; ++K) both(rep, line, {K, FLUX[K]});
     rep.write("(' ',79('*'))");
 }
 

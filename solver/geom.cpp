@@ -10,7 +10,7 @@
 
 namespace telma {
 
-std::array<ELDATA, NBEMAX + 1> ELD{};
+std::vector<ELDATA> ELD;
 
 namespace {
 
@@ -27,8 +27,9 @@ void centroid(int I, double xc[3]) { telma::centroid(NPE[I], cornersOf(I), xc); 
 
 void frame(int J, const double xc[3], ELDATA& E) { telma::frame(NPE[J], cornersOf(J), xc, E); }
 
+// Each message names the element first.
 [[noreturn]] void refuse(std::string_view fmt, std::initializer_list<textio::Item> items) {
-    textio::console().write(fmt, items);
+    textio::console().write(WIDEN(fmt, {NBE}), items);
     textio::stop("*** FATAL ERROR ***", 1);
 }
 
@@ -42,9 +43,9 @@ void ELCHK() {
         const int NP = NPE[I];
         if (NP < 3 || NP > MAXV)
             refuse("(' ELEMENT',I5,' HAS',I5,' EXTREME POINTS (3 OR 4 EXPECTED)')", {I, NP});
-        if (KODE[I] < -NBEMAX)
+        if (KODE[I] < -NGMAX)
             refuse("(' ELEMENT',I5,' HAS CODE',I7,': FLUX GROUP BEYOND',I5)",
-                   {I, KODE[I], NBEMAX});
+                   {I, KODE[I], NGMAX});
         const CORNERS X = cornersOf(I);
         const SHAPEFAULT f = SHAPECHK(NP, X);
         if (f.kind == SHAPE::IN_LINE)

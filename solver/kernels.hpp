@@ -13,7 +13,9 @@
 
 #include <array>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "solver/telma.hpp"
 
@@ -22,7 +24,7 @@ namespace telma {
 // Frames of elements 1..NBE, computed once by GEOM with exactly the
 // operations INFLU would use, so every value is bit for bit the same as a
 // per-call computation.
-extern std::array<ELDATA, NBEMAX + 1> ELD;
+extern std::vector<ELDATA> ELD;
 
 // INFSYMS: INFSYM for the elements J = J0..J1-1 in turn.
 //   X, Y, Z  (in)      the field point
@@ -65,8 +67,9 @@ public:
     void done(int I);
 
 private:
-    std::string_view fmt_;
+    std::string fmt_;
     int N_, next_ = 1;
+    std::vector<unsigned char> done_;
 };
 
 // The phases of SOLVE that the plain reference gives in its own version.
@@ -74,6 +77,7 @@ struct PHASES {
     void (*ASSEMB)();
     bool (*DOMTST)(int N);
     const double* A;  // the matrix ASSEMB fills, as ITSOLV reads it
+    int LDA;          // and its stride
     bool (*ITSOLV)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
                    int& IER);
     void (*INTPTS)();

@@ -2,8 +2,10 @@
 #include <array>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 
+#include "solver/lu.hpp"
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
 #include "solver/vtuout.hpp"
@@ -15,7 +17,7 @@ using namespace telma;
 // The solve of each --solver choice, in the order of METHOD: the one place a
 // solver is wired in.  A null entry is a solver this build lacks.
 using SOLVEFN = int (*)(textio::OutUnit& rep);
-constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, nullptr, nullptr};
+constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, LURUN, nullptr};
 // Outputs beyond the report, written after the solve; null until built.
 constexpr void (*CAPACITANCE)(textio::OutUnit& rep) = nullptr;
 
@@ -74,6 +76,10 @@ int main(int argc, char** argv) {
     } catch (const textio::IoError& e) {
         textio::finish();
         std::cerr << "telma: " << e.what() << '\n';
+        return 1;
+    } catch (const std::bad_alloc&) {
+        textio::finish();
+        std::cerr << "telma: not enough memory for the tables of the problem\n";
         return 1;
     }
     textio::finish();

@@ -25,7 +25,8 @@ with -).  Each option is written --name or --name=value.
   --solver=gs|lu|hmat  how the system is solved:
                          gs    Gauss-Seidel sweeps on the dense matrix (default)
                          lu    LU factorisation of the dense matrix, with
-                               partial pivoting
+                               partial pivoting; any number of elements
+                               and points the memory holds
                          hmat  GMRES on a hierarchical-matrix compression of
                                the operator, for problems of any size
   --tol=EPS            tolerance of the solve, a positive number: for gs the

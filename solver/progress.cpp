@@ -9,20 +9,16 @@ namespace telma {
 
 namespace {
 
-// Indices done so far, of the one loop that is running.
-std::array<unsigned char, std::max(NBEMAX, NIPMAX) + 1> DONE{};
 std::mutex lock;
 
 }  // namespace
 
-PROGRESS::PROGRESS(std::string_view fmt, int N) : fmt_(fmt), N_(N) {
-    for (int I = 1; I <= N_; ++I) DONE[I] = 0;
-}
+PROGRESS::PROGRESS(std::string_view fmt, int N) : fmt_(WIDEN(fmt, {N, N})), N_(N), done_(static_cast<std::size_t>(N) + 1) {}
 
 void PROGRESS::done(int I) {
     const std::lock_guard<std::mutex> guard(lock);
-    DONE[I] = 1;
-    while (next_ <= N_ && DONE[next_]) {
+    done_[I] = 1;
+    while (next_ <= N_ && done_[next_]) {
         ++next_;
         if (next_ <= N_ && next_ % 10 == 0) {
             textio::OutUnit& con = textio::console();

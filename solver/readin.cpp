@@ -1,8 +1,10 @@
 // The problem data file: read, check the bounds, derive the symmetry
 // parameters and echo everything to the report while reading.
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "solver/options.hpp"
 #include "solver/telma.hpp"
 
 namespace telma {
@@ -25,6 +27,19 @@ void symmetry(textio::OutUnit& rep, int isym, int& iref, int& ipar, const char* 
 
 std::string of(const char* what, int i) { return std::string(what) + std::to_string(i); }
 
+// Refuses counts whose tables, and dense matrix for the solvers that hold
+// one, would not fit in the memory the system can give now, before any of
+// it is taken.  The reader stands on the control record.
+void MEMCHK(const textio::Reader& in) {
+    const bool dense = OPTS.SOLVER != METHOD::HMAT;
+    const double need = MEMNEED(NBE, NIP, dense), avail = MEMAVAIL();
+    if (need <= avail) return;
+    auto mb = [](double b) { return std::to_string(static_cast<long long>(std::ceil(b / (1 << 20)))) + " MB"; };
+    in.fail(std::string(dense ? "the dense matrix and the tables of " : "the tables of ") + std::to_string(NBE) +
+            " elements need " + mb(need) + " of memory, " + mb(avail) + " available" +
+            (dense ? " (--solver=hmat holds no dense matrix)" : ""));
+}
+
 }  // namespace
 
 void READIN(textio::Reader& in, textio::OutUnit& rep) {
@@ -42,15 +57,19 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
     in.read(NIP, "NIP");
     in.end();
 
-    rep.write("(/,/,' DATA',/,/,2X,'NUMBER OF BOUNDARY ELEMENTS =',I4,/,2X,"
-              "'NUMBER OF INTERNAL POINTS WHERE THE FUNCTION IS CALCULATED =',I4,/)",
+    rep.write(WIDEN("(/,/,' DATA',/,/,2X,'NUMBER OF BOUNDARY ELEMENTS =',I4,/,2X,"
+                    "'NUMBER OF INTERNAL POINTS WHERE THE FUNCTION IS CALCULATED =',I4,/)",
+                    {NBE, NIP}),
               {NBE, NIP});
 
-    if (NBE > NBEMAX) {
+    // The classic bounds hold for the classic solve; the others take any
+    // count the memory allows.
+    const bool lifted = OPTS.SOLVER != METHOD::GS;
+    if (NBE > NBEMAX && !lifted) {
         con.write("(' TOO MANY ELEMENTS :',I4,'/',I4,' (maximum)')", {NBE, NBEMAX});
         textio::stop("*** FATAL ERROR ***", 1);
     }
-    if (NIP > NIPMAX) {
+    if (NIP > NIPMAX && !lifted) {
         con.write("(' TOO INTERNAL POINTS :',I4,'/',I4,' (maximum)')", {NIP, NIPMAX});
         textio::stop("*** FATAL ERROR ***", 1);
     }
@@ -58,6 +77,8 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
     // the reader still stands on the control record.
     if (NBE <= 0) in.fail("expected 1 or more boundary elements (NBE), found " + std::to_string(NBE));
     if (NIP < 0) in.fail("expected 0 or more internal points (NIP), found " + std::to_string(NIP));
+    MEMCHK(in);
+    ALLOC(NBE, NIP);
 
     symmetry(rep, ISYMX, IREFX, IPARX, "('  X-EVEN SYMMETRY')", "('  X-ODD SYMMETRY')");
     symmetry(rep, ISYMY, IREFY, IPARY, "('  Y-EVEN SYMMETRY')", "('  Y-ODD SYMMETRY')");
@@ -67,6 +88,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
               "1X,'POINT',7X,'X',15X,'Y')");
     static const char* const axis[] = {"", "x", "y", "z"};
     std::vector<textio::Item> items;
+    const std::string corners = WIDEN("(1X,I4,4(2X,1P,3E14.5))", {NBE});
     for (int I = 1; I <= NBE; ++I) {
         in.begin();
         in.read(NPE[I], of("NPE of element ", I));
@@ -81,7 +103,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
         items.assign({I});
         for (int M = 1; M <= NPE[I]; ++M)
             for (int K = 1; K <= 3; ++K) items.emplace_back(XE[I][M][K]);
-        rep.write("(1X,I4,4(2X,1P,3E14.5))", items);
+        rep.write(corners, items);
     }
 
     rep.write("(/,/,2X,'BOUNDARY CONDITIONS',/,/,2X,'NODE',7X,'CODE',8X,'PRESCRIBED VALUE')");
@@ -91,10 +113,10 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
         in.read(VBC[I], of("prescribed value of node ", I));
         in.end();
         // A flux group is -KODE and must fit the flux table.
-        if (KODE[I] < -NBEMAX)
-            in.fail("expected a code of -" + std::to_string(NBEMAX) + " or more (KODE of node " +
+        if (KODE[I] < -NGMAX)
+            in.fail("expected a code of -" + std::to_string(NGMAX) + " or more (KODE of node " +
                            std::to_string(I) + "), found " + std::to_string(KODE[I]));
-        rep.write("(1X,I4,9X,I3,8X,1P,E14.5)", {I, KODE[I], VBC[I]});
+        rep.write(WIDEN("(1X,I4,9X,I3,8X,1P,E14.5)", {NBE, KODE[I]}), {I, KODE[I], VBC[I]});
     }
 
     if (NIP == 0) return;

@@ -215,6 +215,6 @@ void INTPTS() {
     }
 }
 
-int SOLVE(textio::OutUnit& rep) { return telma::SOLVE(rep, {ASSEMB, DOMTST, Acm, ITSOLV, INTPTS}); }
+int SOLVE(textio::OutUnit& rep) { return telma::SOLVE(rep, {ASSEMB, DOMTST, Acm, NBEMAX, ITSOLV, INTPTS}); }
 
 }  // namespace telma::reference

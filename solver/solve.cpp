@@ -9,7 +9,10 @@
 
 namespace telma {
 
-int SOLVE(textio::OutUnit& rep) { return SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), ITSOLV, INTPTS}); }
+int SOLVE(textio::OutUnit& rep) {
+    AMAT(NBE);
+    return SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, ITSOLV, INTPTS});
+}
 
 int SOLVE(textio::OutUnit& rep, const PHASES& P) {
     textio::OutUnit& con = textio::console();
@@ -23,7 +26,7 @@ int SOLVE(textio::OutUnit& rep, const PHASES& P) {
         con.write("(' The matrix is NOT diagonally dominant')");
     qvlib::SWSTRT();
     for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
-    const bool solved = P.ITSOLV(P.A, &B[1], &XIT[1], NBE, 1, NBEMAX, OPTS.TOL, IER);
+    const bool solved = P.ITSOLV(P.A, &B[1], &XIT[1], NBE, 1, P.LDA, OPTS.TOL, IER);
     if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
     qvlib::SWSHOW();
     // Afterwards VBC holds the potential and B the normal derivative.

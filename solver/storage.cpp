@@ -1,9 +1,20 @@
 // Definitions of the solver's shared storage (declared in telma.hpp), and
 //
-//   CLEAR  the storage of one problem back to its state at program load
-#include "solver/telma.hpp"
+//   MEMNEED   the memory a run takes
+//   MEMAVAIL  the memory the system can give
+//   ALLOC     the tables sized for the counts of a problem
+//   AMAT      the dense matrix of a given order
+//   CLEAR     the storage of one problem back to an empty one
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <sstream>
+
+#include "solver/kernels.hpp"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -16,11 +27,74 @@ int NBE = 0, NIP = 0;
 int ISYMX = 0, ISYMY = 0, ISYMZ = 0;
 int IREFX = 1, IREFY = 1, IREFZ = 1;
 int IPARX = 0, IPARY = 0, IPARZ = 0;
-std::array<int, NBEMAX + 1> NPE{};
-double XE[NBEMAX + 1][MAXV + 1][4]{};
-std::array<int, NBEMAX + 1> KODE{};
-std::array<double, NBEMAX + 1> VBC{};
-double XIP[NIPMAX + 1][4]{};
+std::vector<int> NPE;
+std::vector<std::array<POINT, MAXV + 1>> XE;
+std::vector<int> KODE;
+std::vector<double> VBC;
+std::vector<POINT> XIP;
+int NGMAX = NBEMAX;
+
+std::vector<POINT> XC;
+std::vector<double> AREA;
+
+std::vector<double> B;
+std::vector<double> XIT;
+int IER = 0;
+
+std::vector<double> UIP;
+std::array<std::vector<double>, 4> GRADV;
+std::vector<double> FLUX;
+int NGRP = 0;
+
+namespace {
+
+// Bytes per element and per internal point in the tables: the problem data,
+// the geometry, the system's vectors, the fluxes, the progress flags and the
+// column sums of DOMTST.
+constexpr double PERELEM = 2 * sizeof(int) + sizeof(std::array<POINT, MAXV + 1>) + sizeof(POINT) +
+                           sizeof(ELDATA) + 6 * sizeof(double) + 1;
+constexpr double PERPOINT = sizeof(POINT) + 4 * sizeof(double) + 1;
+
+template <class T>
+void resize(std::vector<T>& t, int n) {
+    t.assign(static_cast<std::size_t>(n) + 1, T{});
+}
+
+}  // namespace
+
+double MEMNEED(double N, double NIP, bool DENSE) {
+    return N * PERELEM + NIP * PERPOINT + (DENSE ? N * N * sizeof(double) : 0.0);
+}
+
+double MEMAVAIL() {
+    // MemAvailable counts the page cache the system would give up; where
+    // the file is missing, the physical memory.
+    std::ifstream f("/proc/meminfo");
+    for (std::string line; std::getline(f, line);) {
+        std::istringstream in(line);
+        std::string key;
+        double kb = 0;
+        if (in >> key >> kb && key == "MemAvailable:") return kb * 1024.0;
+    }
+    return static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+void ALLOC(int N, int NIP) {
+    NGMAX = N > NBEMAX ? N : NBEMAX;
+    resize(NPE, N);
+    resize(XE, N);
+    resize(KODE, N);
+    resize(VBC, N);
+    resize(XC, N);
+    resize(AREA, N);
+    resize(ELD, N);
+    resize(B, N);
+    resize(XIT, N);
+    resize(FLUX, NGMAX);
+    resize(XIP, NIP);
+    resize(UIP, NIP);
+    for (auto& g : GRADV) resize(g, NIP);
+}
 
 void CLEAR() {
     TITLE.assign(80, ' ');
@@ -30,45 +104,43 @@ void CLEAR() {
     IREFX = IREFY = IREFZ = 1;
     IPARX = IPARY = IPARZ = 0;
     IER = 0;
-    for (int I = 0; I <= NBEMAX; ++I) {
-        NPE[I] = 0;
-        KODE[I] = 0;
-        VBC[I] = 0.0;
-        B[I] = 0.0;
-        XIT[I] = 0.0;
-    }
+    NGRP = 0;
+    ALLOC(NBEMAX, NIPMAX);
+    if (NDIM != NBEMAX) AMAT(NBEMAX);
 }
 
-double XC[NBEMAX + 1][4]{};
-std::array<double, NBEMAX + 1> AREA{};
-
-// Row-major with leading dimension NBEMAX: a row is contiguous, which is the
-// order in which the assembly writes and the sweeps read.
-static double Amat[static_cast<std::size_t>(NBEMAX) * NBEMAX];
-
-#if defined(__linux__)
-// Large pages for the matrix where the system grants them on request: the
-// first touch of 169 MB then costs a few dozen page faults instead of tens of
-// thousands, and the sweeps fewer address-translation misses.
+// Row-major with row stride NDIM: a row is contiguous, which is the order in
+// which the assembly writes and the sweeps read.
 namespace {
-const bool largePages = [] {
-    constexpr std::size_t LP = std::size_t{2} << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(Amat);
-    const auto end = begin + sizeof Amat;
-    const std::uintptr_t a = (begin + LP - 1) & ~(LP - 1);
-    if (a < end) madvise(reinterpret_cast<void*>(a), (end - a) & ~(LP - 1), MADV_HUGEPAGE);
-    return true;
-}();
-}  // namespace
-#endif
-double& A(int I, int J) { return Amat[static_cast<std::size_t>(I - 1) * NBEMAX + (J - 1)]; }
-std::array<double, NBEMAX + 1> B{};
-std::array<double, NBEMAX + 1> XIT{};
-int IER = 0;
 
-std::array<double, NIPMAX + 1> UIP{};
-double GRADV[4][NIPMAX + 1]{};
-std::array<double, NBEMAX + 1> FLUX{};
-int NGRP = 0;
+struct FREE {
+    void operator()(double* p) const { std::free(p); }
+};
+std::unique_ptr<double[], FREE> Amat;
+
+}  // namespace
+
+int NDIM = 0;
+
+void AMAT(int N) {
+    Amat.reset();
+    NDIM = 0;
+    // Aligned to large pages, which the system then grants on request: the
+    // first touch of 169 MB costs a few dozen page faults instead of tens
+    // of thousands, and the sweeps fewer address-translation misses.
+    constexpr std::size_t LP = std::size_t{2} << 20;
+    const std::size_t bytes = static_cast<std::size_t>(N) * static_cast<std::size_t>(N) * sizeof(double);
+    const std::size_t size = (bytes + LP - 1) / LP * LP;
+    if (size == 0) return;
+    void* p = std::aligned_alloc(LP, size);
+    if (!p) throw std::bad_alloc();
+#if defined(__linux__)
+    madvise(p, size, MADV_HUGEPAGE);
+#endif
+    Amat.reset(static_cast<double*>(p));
+    NDIM = N;
+}
+
+double& A(int I, int J) { return Amat[static_cast<std::size_t>(I - 1) * NDIM + (J - 1)]; }
 
 }  // namespace telma

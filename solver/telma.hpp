@@ -3,14 +3,17 @@
 // checked against in reference.hpp, the element shapes and table bounds in
 // shapes.hpp, the results as VTK files in vtuout.hpp.
 //
-// All problem data and work tables live here, sized by compile-time bounds and
-// zero at program start.  Tables are 1-based: slot 0 is never used.  A table
-// written XE(K,M,I) in the design notes is XE[I][M][K] here, so that its memory
-// order (first index fastest) is the same.
+// All problem data and work tables live here, sized by ALLOC from the counts of
+// the data file, once per run.  Tables are 1-based: slot 0 is never used.  A
+// table written XE(K,M,I) in the design notes is XE[I][M][K] here, so that its
+// memory order (first index fastest) is the same.
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "solver/shapes.hpp"
 #include "textio/textio.hpp"
@@ -23,39 +26,75 @@ extern int NBE, NIP;
 extern int ISYMX, ISYMY, ISYMZ;
 extern int IREFX, IREFY, IREFZ;                 // -1: plane present, 1: not
 extern int IPARX, IPARY, IPARZ;                 // weight of the mirrored term
-extern std::array<int, NBEMAX + 1> NPE;
-extern double XE[NBEMAX + 1][MAXV + 1][4];      // XE(K,M,I)
-extern std::array<int, NBEMAX + 1> KODE;
-extern std::array<double, NBEMAX + 1> VBC;
-extern double XIP[NIPMAX + 1][4];               // XIP(K,I)
-// CLEAR: the counts, symmetry flags, element codes and values, B, XIT and IER
-// back to their state at program load, for drivers that set up several
-// problems in one process (tests, the benchmark); the tables indexed by these
-// counts are left.  In storage.cpp.
+using POINT = std::array<double, 4>;              // (K), K = 1..3
+extern std::vector<int> NPE;
+extern std::vector<std::array<POINT, MAXV + 1>> XE;  // XE(K,M,I)
+extern std::vector<int> KODE;
+extern std::vector<double> VBC;
+extern std::vector<POINT> XIP;                       // XIP(K,I)
+// Flux groups run from 1 to NGMAX (codes down to -NGMAX): NBEMAX, or NBE
+// when the bounds are lifted and NBE is larger.
+extern int NGMAX;
+
+// MEMNEED: the bytes a run of N elements and NIP internal points takes in
+// the tables of this header and of kernels.hpp, with the dense matrix when
+// DENSE.  In storage.cpp.
+//   N, NIP  (in)  the counts;  DENSE (in) whether the matrix is held
+double MEMNEED(double N, double NIP, bool DENSE);
+
+// MEMAVAIL: the bytes of memory the system can give this run now.  In
+// storage.cpp.
+double MEMAVAIL();
+
+// ALLOC: the element tables sized for N elements, the point tables for NIP
+// points, the flux table for NGMAX groups, all zero.  The matrix is not
+// touched (AMAT).  In storage.cpp.
+//   N, NIP  (in)  the counts
+void ALLOC(int N, int NIP);
+
+// CLEAR: the counts, symmetry flags and tables back to an empty problem with
+// the tables and the matrix sized for the classic bounds, for drivers that
+// set up several problems in one process (tests, the benchmark) and fill the
+// tables themselves.  In storage.cpp.
 void CLEAR();
 
 // ---- element geometry, filled by GEOM
-extern double XC[NBEMAX + 1][4];                // XC(K,I)
-extern std::array<double, NBEMAX + 1> AREA;
+extern std::vector<POINT> XC;                   // XC(K,I)
+extern std::vector<double> AREA;
 
 // ---- the linear system (owned by the driver)
-// The matrix is one static NBEMAX x NBEMAX table; its storage order is private
-// to the solver, reach it through A(I,J).
+// The dense matrix, allocated by AMAT for the solvers that hold it; its
+// storage order is private to the solver, reach it through A(I,J).  NDIM is
+// its order, 0 before AMAT.
 double& A(int I, int J);
-extern std::array<double, NBEMAX + 1> B;
-extern std::array<double, NBEMAX + 1> XIT;
+extern int NDIM;
+// AMAT: the matrix of order N, in place of the one before (contents left
+// undefined).  Throws std::bad_alloc when the memory cannot be had.  In
+// storage.cpp.
+//   N  (in)  the order, also the row stride of the storage
+void AMAT(int N);
+extern std::vector<double> B;
+extern std::vector<double> XIT;
 extern int IER;
 
 // ---- internal points and fluxes
-extern std::array<double, NIPMAX + 1> UIP;
-extern double GRADV[4][NIPMAX + 1];             // GRADV(I,K)
-extern std::array<double, NBEMAX + 1> FLUX;
+extern std::vector<double> UIP;
+extern std::array<std::vector<double>, 4> GRADV;  // GRADV(I,K)
+extern std::vector<double> FLUX;                  // FLUX(K), K = 1..NGMAX
 extern int NGRP;
 
 // ---- constants of the numerics
 constexpr double EPSIT = 1.0E-8;  // tolerance of the solve
 constexpr int MAXIT = 999;        // sweep limit of ITSOLV (fits the i3 field)
 constexpr double DELTA = 1.0E-4;  // finite-difference step of INTPTS
+
+// WIDEN: the format FMT with its K-th I edit descriptor (in the order
+// written, outside quotes) widened to the digits of V(K) where V(K) would
+// not fit, when the run is beyond the classic bounds (NBE > NBEMAX or NIP >
+// NIPMAX); FMT unchanged otherwise, so that classic runs keep every line
+// they wrote.  In widen.cpp.
+//   FMT  (in)  the format;  V (in) the largest value each field holds
+std::string WIDEN(std::string_view FMT, std::initializer_list<long long> V);
 
 // ---- routines, in the order of a run
 

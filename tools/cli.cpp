@@ -53,7 +53,8 @@ box: a rectangular box, each face split into quadrilaterals
 sphere: an icosahedron with each triangle split L times into four
   --radius R           (default 1)
   --centre X,Y,Z       (default 0,0,0)
-  --level L            20 x 4^L triangles, L = 0 to 6 (default 3: 1280)
+  --level L            20 x 4^L triangles, L = 0 to 8 (default 3: 1280); from
+                       level 4 on, beyond the classic solve's 4600 elements
   --bc COND            (default u=1,group=1: an electrode at potential 1)
   --interior           the potential is sought inside the sphere (default:
                        outside, normals toward the centre)
@@ -395,6 +396,10 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         // existing file alone.
         std::ostringstream text;
         writeDataFile(text, m);
+        if (beyondClassic(m))
+            err << "telma-mesh: note: " << m.el.size() << " elements and " << m.ip.size()
+                << " internal points are beyond the " << telma::NBEMAX << " and " << telma::NIPMAX
+                << " of telma's classic solve: solve it with telma --solver=lu or --solver=hmat\n";
         if (output == "-") {
             out << text.str();
             out.flush();

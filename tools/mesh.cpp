@@ -215,7 +215,7 @@ Mesh makeBox(const BoxParams& s) {
 
 Mesh makeSphere(const SphereParams& s) {
     if (!(s.r > 0)) throw MeshError("sphere: the radius must be positive");
-    if (s.level < 0 || s.level > 6) throw MeshError("sphere: the level must be 0 to 6");
+    if (s.level < 0 || s.level > 8) throw MeshError("sphere: the level must be 0 to 8");
     const double phi = (1.0 + std::sqrt(5.0)) / 2.0;
     const double h = 1.0 / std::sqrt(1.0 + phi * phi);
     const double a = h, b = phi * h;
@@ -532,23 +532,21 @@ double signedVolume(const Mesh& m) {
     return v;
 }
 
+bool beyondClassic(const Mesh& m) {
+    return m.el.size() > static_cast<std::size_t>(telma::NBEMAX) || m.ip.size() > static_cast<std::size_t>(telma::NIPMAX);
+}
+
 void checkForSolver(const Mesh& m) {
-    using telma::NBEMAX;
-    using telma::NIPMAX;
     if (m.el.empty()) throw MeshError("the mesh has no elements");
-    if (m.el.size() > static_cast<std::size_t>(NBEMAX))
-        throw MeshError(std::to_string(m.el.size()) + " elements: the solver takes at most " +
-                        std::to_string(NBEMAX));
-    if (m.ip.size() > static_cast<std::size_t>(NIPMAX))
-        throw MeshError(std::to_string(m.ip.size()) + " internal points: the solver takes at most " +
-                        std::to_string(NIPMAX));
+    // The solver's flux table: NBEMAX groups, or one per element beyond.
+    const long long groups = std::max<long long>(telma::NBEMAX, static_cast<long long>(m.el.size()));
     for (std::size_t i = 0; i < m.el.size(); ++i) {
         const Element& e = m.el[i];
         std::string which = "element " + std::to_string(i + 1);
         if (e.npe < 3 || e.npe > 4) throw MeshError(which + " has " + std::to_string(e.npe) + " corners, not 3 or 4");
-        if (e.bc.kode < -NBEMAX)
+        if (e.bc.kode < -groups)
             throw MeshError(which + ": flux group " + std::to_string(-e.bc.kode) + " is beyond " +
-                            std::to_string(NBEMAX));
+                            std::to_string(groups));
         if (!std::isfinite(e.bc.vbc)) throw MeshError(which + ": the prescribed value is not finite");
         telma::CORNERS x{};
         for (int j = 0; j < e.npe; ++j) {

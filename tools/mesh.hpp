@@ -144,10 +144,15 @@ double totalArea(const Mesh& m);
 // from it (only meaningful for a closed surface).
 double signedVolume(const Mesh& m);
 
-// Refuses a mesh the solver cannot read or would divide by zero on: element
-// and point counts beyond its tables, corner counts other than 3 or 4, flux
-// groups beyond its table, coordinates that are not finite, and element
-// shapes the solver refuses (its SHAPECHK, with its tolerance).
+// Refuses a mesh the solver cannot read or would divide by zero on: corner
+// counts other than 3 or 4, flux groups beyond its table, coordinates that
+// are not finite, and element shapes the solver refuses (its SHAPECHK, with
+// its tolerance).
 void checkForSolver(const Mesh& m);
+
+// Whether the mesh has more elements or internal points than the classic
+// solve takes (its bounds NBEMAX and NIPMAX): only --solver=lu or hmat
+// solve it.
+bool beyondClassic(const Mesh& m);
 
 }  // namespace tmesh

@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
-#include "solver/telma.hpp"
+#include "solver/options.hpp"
 
 namespace {
 
@@ -98,11 +99,42 @@ TEST(Readin, RefusalsNameFileLineAndWhatWasExpected) {
     }
 }
 
-TEST(Readin, LargestProblemIsAccepted) {
-    std::string data = "Largest\n4600 0 0 0 7000\n";
-    for (int i = 0; i < 4600; ++i) data += "3 0 0 0 1 0 0 0 1 0\n";
-    for (int i = 0; i < 4600; ++i) data += "0 1.0\n";
-    for (int i = 0; i < 7000; ++i) data += "0.25 0.25 0.5\n";
-    EXPECT_EQ(readin(data).error, "");
-    EXPECT_EQ(telma::XIP[7000][3], 0.5);
+// The largest classic problem; beyond it the other solvers take any count
+// the memory holds, and widen only the report fields that would overflow.
+TEST(Readin, LargestProblemsWithinTheBoundsAndTheMemory) {
+    using telma::METHOD;
+    const struct {
+        METHOD solver;
+        int nbe, nip;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {METHOD::GS, 4600, 7000, {"  NUMBER OF BOUNDARY ELEMENTS =4600\n", "\n 4600         ***           1.00000E+00\n"}},
+        {METHOD::LU, 10000, 7001,
+         {"  NUMBER OF BOUNDARY ELEMENTS =10000\n", "  NUMBER OF INTERNAL POINTS WHERE THE FUNCTION IS CALCULATED =7001\n",
+          "\n  9999     0.00000E+00", "\n 10000     0.00000E+00", "\n  9999           0           1.00000E+00\n",
+          "\n 10000         -10000           1.00000E+00\n"}},
+    };
+    for (const auto& c : cases) {
+        std::string data = "Largest\n" + std::to_string(c.nbe) + " 0 0 0 " + std::to_string(c.nip) + "\n";
+        for (int i = 0; i < c.nbe; ++i) data += "3 0 0 0 1 0 0 0 1 0\n";
+        for (int i = 1; i < c.nbe; ++i) data += "0 1.0\n";
+        data += std::to_string(-c.nbe) + " 1.0\n";
+        for (int i = 0; i < c.nip; ++i) data += "0.25 0.25 0.5\n";
+        telma::OPTS.SOLVER = c.solver;
+        const Echo run = readin(data);
+        EXPECT_EQ(run.error, "");
+        EXPECT_EQ(telma::XIP[c.nip][3], 0.5);
+        for (const std::string& line : c.lines) EXPECT_NE(run.report.find(line), std::string::npos) << line;
+    }
+    // Counts whose tables would not fit are refused before any is taken; the
+    // compressed solve holds no dense matrix.
+    for (auto [solver, what] : {std::pair{METHOD::LU, "the dense matrix and the tables of"}, {METHOD::HMAT, "the tables of"}}) {
+        telma::OPTS.SOLVER = solver;
+        const std::string error = readin("Huge\n2000000000 0 0 0 0\n").error;
+        EXPECT_EQ(error.rfind(std::string("TELMA.IN:2: ") + what + " 2000000000 elements need ", 0), 0u) << error;
+        EXPECT_NE(error.find(" MB of memory, "), std::string::npos) << error;
+    }
+    EXPECT_GT(telma::MEMNEED(1.0E5, 0, true), 8.0E10);
+    EXPECT_LT(telma::MEMNEED(1.0E5, 0, false), 1.0E8);
+    telma::OPTS = {};
 }

@@ -74,6 +74,7 @@ TEST(Domtst, ByColumnsStrictlyGreater) {
         {1.0, -1.9, -1.0, 2.0, 2, false}, {1.0, -2.1, 0.5, 2.0, 2, false}, {1.0, 0.0, 2.0, 5.0, 2, false},
         {1.0, 0.0, 2.0, 5.0, 0, true},
     };
+    CLEAR();
     for (const auto& c : cases) {
         A(1, 1) = c.a11;
         A(1, 2) = c.a12;

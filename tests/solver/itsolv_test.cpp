@@ -1,9 +1,10 @@
 // Gauss-Seidel sweeps: sweep lines, the sweep count code, several right-hand
-// sides, and the ends of a solve that does not converge.
+// sides, and the ends of a solve that does not converge; the LU solve.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "solver/lu.hpp"
 #include "support.hpp"
 
 using namespace telma;
@@ -74,4 +75,22 @@ TEST(Itsolv, TwoRightHandSidesSweptTogether) {
         EXPECT_EQ(b2[I], b1[I]);
         EXPECT_EQ(b2[3 + I], b1[I]);
     }
+}
+
+// Not symmetric, so that a transposed solve would show; strides past the order.
+TEST(Lusolv, RowMajorSystemsWithTwoRightHandSidesAndASingularOne) {
+    double a[3][4] = {{4, 1, 0, 9}, {2, 5, 1, 9}, {0, 3, 6, 9}}, b[2][4] = {};
+    const double x[2][3] = {{1, 2, 3}, {-1, 0, 1}};
+    for (int L = 0; L < 2; ++L)
+        for (int I = 0; I < 3; ++I)
+            for (int J = 0; J < 3; ++J) b[L][I] += a[I][J] * x[L][J];
+    int info = -1;
+    ASSERT_TRUE(LUSOLV(3, 2, &a[0][0], 4, &b[0][0], 4, info));
+    EXPECT_EQ(info, 0);
+    for (int L = 0; L < 2; ++L)
+        for (int I = 0; I < 3; ++I) EXPECT_NEAR(b[L][I], x[L][I], 1e-14) << L << I;
+    double s[2][2] = {{1, 2}, {2, 4}}, c[2] = {1, 2};
+    EXPECT_FALSE(LUSOLV(2, 1, &s[0][0], 2, c, 2, info));
+    EXPECT_EQ(info, 2);
+    EXPECT_EQ(c[1], 2.0);  // unchanged
 }

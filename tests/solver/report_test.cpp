@@ -2,10 +2,14 @@
 // the console, symmetry, the CURRENTS block, and the exit status.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <regex>
 
+#include "solver/lu.hpp"
 #include "support.hpp"
 
 namespace {
@@ -23,13 +27,15 @@ std::string row(int I, std::initializer_list<double> v) {
 }
 
 // READIN on an example file, then the solution steps.
-fx::RunResult runFile(const std::string& name) {
+fx::RunResult runFile(const std::string& name, int (*solve)(textio::OutUnit&) = SOLVE) {
     CLEAR();
-    return fx::runSolve([&](textio::OutUnit& rep) {
-        std::ifstream file = textio::openOld(std::string(EXAMPLES_DIR) + "/" + name);
-        textio::Reader in(file, name);
-        READIN(in, rep);
-    });
+    return fx::runSolve(
+        [&](textio::OutUnit& rep) {
+            std::ifstream file = textio::openOld(std::string(EXAMPLES_DIR) + "/" + name);
+            textio::Reader in(file, name);
+            READIN(in, rep);
+        },
+        solve);
 }
 
 const std::string RESULTS = RULE + "\n RESULTS\n\n  BOUNDARY NODES\n\n NODE        X               Y               Z"
@@ -134,4 +140,59 @@ TEST(Report, OneSquareAndFailures) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.report, "");
     EXPECT_NE(r.console.find("ELEMENT    5 LIES IN THE ODD SYMMETRY PLANE X = 0"), std::string::npos);
+}
+
+// The LU solve against the sweeps on the examples: U, Q and FLUX within 1e-6
+// of the largest of each; in the reports each number within one unit of its
+// last digit or, for values the sweeps leave near zero, 1e-6 of the largest
+// in its column (the place of a word among lines of as many words).
+TEST(Report, LuAgreesWithGaussSeidelOnTheExamples) {
+    auto words = [](const std::string& line) {
+        std::istringstream in(line);
+        return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
+    };
+    auto number = [](const std::string& w, double& v) {
+        char* end = nullptr;
+        v = std::strtod(w.c_str(), &end);
+        return *end == '\0' && w.find('E') != std::string::npos;
+    };
+    for (const char* name : {"cube.in", "cube_half.in", "electrodes.in", "interior.in", "sphere.in"}) {
+        SCOPED_TRACE(name);
+        const fx::RunResult gs = runFile(name);
+        const std::vector<double> was[3] = {VBC, B, FLUX};
+        const fx::RunResult lu = runFile(name, LURUN);
+        ASSERT_EQ(lu.status, 0) << lu.console;
+        EXPECT_NE(lu.console.find("\n LU factorisation, time :"), std::string::npos) << lu.console;
+        const auto r = lu.console.find(" Relative residual ||B - A x|| / ||B|| :");
+        ASSERT_NE(r, std::string::npos) << lu.console;
+        EXPECT_LT(std::strtod(lu.console.c_str() + r + 41, nullptr), 1e-12) << lu.console.substr(r);
+        const std::vector<double>* is[3] = {&VBC, &B, &FLUX};
+        for (int k = 0; k < 3; ++k) {
+            double big = 0.0;
+            for (double v : was[k]) big = std::fmax(big, std::fabs(v));
+            for (std::size_t I = 1; I < was[k].size(); ++I) EXPECT_LE(std::fabs(was[k][I] - (*is[k])[I]), 1e-6 * big) << k << I;
+        }
+        const std::vector<std::string> a = fx::lines(gs.report), b = fx::lines(lu.report);
+        ASSERT_EQ(a.size(), b.size());
+        std::map<std::pair<std::size_t, std::size_t>, double> top;  // (words in the line, place)
+        for (const std::string& l : a) {
+            const auto t = words(l);
+            for (std::size_t j = 0; j < t.size(); ++j)
+                if (double v; number(t[j], v)) top[{t.size(), j}] = std::fmax(top[{t.size(), j}], std::fabs(v));
+        }
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const auto ta = words(a[i]), tb = words(b[i]);
+            ASSERT_EQ(ta.size(), tb.size()) << a[i] << "\n" << b[i];
+            for (std::size_t j = 0; j < ta.size(); ++j) {
+                double x, y;
+                if (!number(ta[j], x) || !number(tb[j], y)) {
+                    EXPECT_EQ(ta[j], tb[j]) << a[i];
+                    continue;
+                }
+                const auto e = ta[j].find('E'), d = e - ta[j].find('.') - 1;
+                const double unit = std::pow(10.0, std::stoi(ta[j].substr(e + 1)) - static_cast<int>(d));
+                EXPECT_LE(std::fabs(x - y), std::fmax(1.0001 * unit, 1e-6 * top[{ta.size(), j}])) << a[i] << "\n" << b[i];
+            }
+        }
+    }
 }

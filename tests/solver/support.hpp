@@ -108,14 +108,16 @@ inline std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-// The solution steps on the problem in storage, `before` (e.g. READIN) first
-// on the same report and console: exit status, console and report text.
+// The solution steps (`solve`, SOLVE or LURUN) on the problem in storage,
+// `before` (e.g. READIN) first on the same report and console: exit status,
+// console and report text.
 struct RunResult {
     int status = -1;
     std::string console, report;
 };
 
-inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = {}) {
+inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = {},
+                          int (*solve)(textio::OutUnit&) = telma::SOLVE) {
     RunResult r;
     std::ostringstream rep;
     {
@@ -123,7 +125,7 @@ inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = 
         Console con;
         try {
             if (before) before(unit);
-            r.status = telma::SOLVE(unit);
+            r.status = solve(unit);
         } catch (const textio::Stop& s) {
             r.status = s.status;
         }

@@ -49,6 +49,7 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{"box", "--face", "zmin", "q=1,group=2"}, "needs a prescribed potential"},
         {{"box", "--face", "zmin", "u=1,group=4601"}, "1 to 4600"},
         {{"sphere", "--level", "+-1"}, "expected an integer, found \"+-1\""},
+        {{"sphere", "--level", "9"}, "level must be 0 to 8"},
         {{"sphere", "--radius", "1e999"}, "expected a number, found \"1e999\""},
         {{"sphere", "--sym", "x=even", "--sym", "-x=odd"}, "given twice"},
         {{"sphere", "--grid", "0,0,2", "1,1,3", "2,2"}, "NX,NY,NZ"},
@@ -94,6 +95,12 @@ TEST(Cli, OptionsReachTheBuildersAndTheFile) {
     EXPECT_EQ(std::filesystem::file_size(path), size);
     r = run({"sphere", "--level", "0", "-o", "-"});
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "telma-mesh sphere --level 0 -o -");
+    EXPECT_EQ(r.err, "");
+    // beyond the classic bounds: written, with a note
+    r = run({"box", "--div", "28", "-o", "-"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "telma-mesh: note: 4704 elements and 0 internal points are beyond the 4600 and 7000 of "
+                     "telma's classic solve: solve it with telma --solver=lu or --solver=hmat\n");
 }
 
 // The summary line says which way the normals of each closed surface point,

@@ -83,7 +83,9 @@ TEST_F(Loading, ReportValues) {
         {"TELMA.out", vt::reportFile({{2.0, 0}, {2.0, 0}}), 1, 2, 2, 2, 2, ""},
         // " RESULTS" stands alone, trailing blanks aside; the title may stop the search too early
         {"TELMA.out", " RESULTS of nothing\n\n\n\n\n 1 2 3 4 -7 8\n" + vt::reportFile({{5.0, 6.0}}), 1, 1, 5, 5, 5, ""},
-        {"TELMA.out", " RESULTS     \r\na\nb\nc\nd\ne\n1,2,3,4,9,10\n    2  0 0 0 8 1\nend\n", 1, 2, 9, 8, 9, ""},
+        // a node number widened beyond its five columns still reads
+        {"TELMA.out", " RESULTS     \r\na\nb\nc\nd\ne\n1,2,3,4,9,10\n    2  0 0 0 8 1\n100000     1.00000E+00  0 0 7.5 1\nend\n",
+         1, 3, 9, 7.5, 9, ""},
         {"TELMA.out", titled, 1, 0, 0, 0, 0, ""},
         {"TELMA.out", " RESULTS\n1\n2\n3\n4\n5\n", 1, 0, 0, 0, 0, ""},
         {"TELMA.out", "no results here\nnor here\n", 1, 0, 0, 0, 0, "TELMA.out:2: end of file before the line \" RESULTS\""},

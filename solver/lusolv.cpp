@@ -1,0 +1,89 @@
+// The direct solve (see lu.hpp):
+//
+//   LUSOLV  LU factorisation and solve of the dense system
+//   LURUN   the run with it
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "QVLIB/STPWATCH/stpwatch.hpp"
+#include "solver/kernels.hpp"
+#include "solver/lu.hpp"
+
+extern "C" {
+void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
+void dgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda,
+             const int* ipiv, double* b, const int* ldb, int* info, std::size_t transLen);
+}
+
+namespace telma {
+
+bool LUSOLV(int N, int M, double* A, int LDA, double* B, int LDB, int& INFO) {
+    INFO = 0;
+    if (N == 0) return true;
+    std::vector<int> IPIV(static_cast<std::size_t>(N));
+    dgetrf_(&N, &N, A, &LDA, IPIV.data(), &INFO);
+    if (INFO > 0) return false;
+    // The factors are those of the transpose: A x = b is its transposed system.
+    const char T = 'T';
+    dgetrs_(&T, &N, &M, A, &LDA, IPIV.data(), B, &LDB, &INFO, 1);
+    return true;
+}
+
+namespace {
+
+// The solve step of SOLVE: LUSOLV on the solver's own matrix, which P.A
+// points to (it is factorised in place).
+bool LUSTEP(const double* A, double* B, double* X, int N, int M, int LDA, double /*EPS*/, int& IER) {
+    textio::OutUnit& con = textio::console();
+    double* AF = const_cast<double*>(A);
+    const std::size_t NN = static_cast<std::size_t>(N) * LDA;
+    // The copy of the matrix that the residual needs, taken only when it
+    // fits in half the free memory, so that the run never depends on swap.
+    std::vector<double> A0;
+    if (2.0 * NN * sizeof(double) < MEMAVAIL()) A0.assign(AF, AF + NN);
+    const std::size_t NB = static_cast<std::size_t>(M - 1) * LDA + N;
+    const std::vector<double> B0(B, B + NB);
+    qvlib::SWSTRT();
+    int INFO = 0;
+    if (!LUSOLV(N, M, AF, LDA, B, LDA, INFO)) {
+        con.write("(' The matrix is singular : zero pivot at step',I8)", {INFO});
+        textio::stop("*** FATAL ERROR ***", 1);
+    }
+    float t;
+    qvlib::SWTIME(t);
+    con.write("(' LU factorisation, time :',f8.3)", {t});
+    for (std::size_t k = 0; k < NB; ++k) X[k] = B[k];
+    IER = 0;
+    if (A0.empty()) {
+        con.write("(' Relative residual not computed: no memory for a copy of the matrix')");
+        return true;
+    }
+    // ||B - A x|| / ||B|| of each right-hand side, the largest of them.
+    double worst = 0.0;
+    for (int L = 0; L < M; ++L) {
+        const double* x = X + static_cast<std::size_t>(L) * LDA;
+        const double* b = B0.data() + static_cast<std::size_t>(L) * LDA;
+        double rr = 0.0, bb = 0.0;
+#pragma omp parallel for reduction(+ : rr, bb)
+        for (int I = 0; I < N; ++I) {
+            const double* row = A0.data() + static_cast<std::size_t>(I) * LDA;
+            double s = 0.0;
+            for (int J = 0; J < N; ++J) s += row[J] * x[J];
+            rr += (b[I] - s) * (b[I] - s);
+            bb += b[I] * b[I];
+        }
+        worst = std::fmax(worst, bb > 0.0 ? std::sqrt(rr / bb) : std::sqrt(rr));
+    }
+    con.write("(' Relative residual ||B - A x|| / ||B|| :',1PE10.3)", {worst});
+    return true;
+}
+
+}  // namespace
+
+int LURUN(textio::OutUnit& rep) {
+    AMAT(NBE);
+    return SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, LUSTEP, INTPTS});
+}
+
+}  // namespace telma
