@@ -41,7 +41,10 @@ protected:
             RDMESH();
         }
         PICTURE();
-        return vt::readLines("KORV.PS");
+        std::vector<std::string> lines;
+        std::istringstream ps(vt::readFile("KORV.PS"));
+        for (std::string line; std::getline(ps, line);) lines.push_back(line);
+        return lines;
     }
     // Colours the faces with values `val` on the scale lo..hi.
     std::vector<std::string> colour(const std::string& data, std::vector<float> val, float lo, float hi) {
