@@ -1,4 +1,5 @@
 // The two file names, from the command line or the console.
+#include <iostream>
 #include <string>
 
 #include "solver/telma.hpp"
@@ -9,9 +10,13 @@ namespace {
 
 constexpr std::size_t NAMELEN = 80;
 
-// A name as the 80-character buffer holds it: a longer one is cut.
+// A name as the 80-character buffer holds it: a longer one is cut, and the
+// user told which name is used, since it is not the one given.
 std::string cut(std::string s) {
-    if (s.size() > NAMELEN) s.resize(NAMELEN);
+    if (s.size() > NAMELEN) {
+        s.resize(NAMELEN);
+        std::cerr << "telma: NAME LONGER THAN 80 CHARACTERS, CUT TO: " << s << '\n';
+    }
     return s;
 }
 
@@ -23,8 +28,10 @@ std::string trimmed(const std::string& line) {
 }
 
 // One name: echoed when the command line gave it, else prompted for; a blank
-// answer, or the end of console input, gives the default.
-std::string oneName(int argc, char** argv, int k, const char* echo, const char* prompt, const char* dflt) {
+// answer gives the default.  The end of console input is a failed read: no
+// answer was given, so no file is taken on the user's behalf.
+std::string oneName(int argc, char** argv, int k, const char* what, const char* echo, const char* prompt,
+                    const char* dflt) {
     auto& con = textio::console();
     if (argc > k) {
         const std::string w = argv[k];
@@ -32,8 +39,9 @@ std::string oneName(int argc, char** argv, int k, const char* echo, const char* 
         return cut(w);
     }
     con.write(prompt);
-    std::string line;  // stays empty at the end of console input
-    textio::consoleLine(line);
+    std::string line;
+    if (!textio::consoleLine(line))
+        throw textio::IoError(std::string("standard input: end of input, expected the ") + what + " file name");
     const std::string name = trimmed(line);
     return name.empty() ? std::string(dflt) : name;
 }
@@ -41,8 +49,8 @@ std::string oneName(int argc, char** argv, int k, const char* echo, const char* 
 }  // namespace
 
 void FILNAM(int argc, char** argv, std::string& inName, std::string& outName) {
-    inName = oneName(argc, argv, 1, "(' NAME OF INPUT FILE : ',a)", "(' NAME OF INPUT FILE : '\\)", "TELMA.IN");
-    outName = oneName(argc, argv, 2, "(' NAME OF OUTPUT FILE : ',a)", "(' NAME OF OUTPUT FILE : '\\)", "TELMA.OUT");
+    inName = oneName(argc, argv, 1, "input", "(' NAME OF INPUT FILE : ',a)", "(' NAME OF INPUT FILE : '\\)", "TELMA.IN");
+    outName = oneName(argc, argv, 2, "output", "(' NAME OF OUTPUT FILE : ',a)", "(' NAME OF OUTPUT FILE : '\\)", "TELMA.OUT");
 }
 
 }  // namespace telma

@@ -1,7 +1,8 @@
 // Element geometry:
 //
-//   ELCHK  refuses elements the influence formulas cannot integrate
-//   GEOM   nodes, areas and the per-element frames of INFLU (ELD)
+//   ELCHK    refuses elements the influence formulas cannot integrate
+//   SIDECHK  refuses a mesh on both sides of a symmetry plane
+//   GEOM     nodes, areas and the per-element frames of INFLU (ELD)
 #include <algorithm>
 #include <cmath>
 
@@ -51,6 +52,10 @@ void ELCHK() {
         if (f.kind == SHAPE::IN_LINE)
             refuse("(' ELEMENT',I5,' IS DEGENERATE: ITS FIRST THREE CORNERS LIE IN ONE LINE')",
                    {I});
+        if (f.kind == SHAPE::TOO_SMALL)
+            refuse("(' ELEMENT',I5,' IS TOO SMALL: ITS SIZE IS BELOW 1E-50')", {I});
+        if (f.kind == SHAPE::CROSSED)
+            refuse("(' ELEMENT',I5,' CROSSES ITSELF: TWO OF ITS EDGES INTERSECT')", {I});
         if (f.kind != SHAPE::OK)
             refuse("(' ELEMENT',I5,' IS DEGENERATE: EDGE',I2,' HAS ZERO LENGTH')", {I, f.edge});
         // In an odd plane the element meets its own mirror image with weight
@@ -68,6 +73,35 @@ void ELCHK() {
                        "' ITS POTENTIAL IS ZERO BY SYMMETRY; DO NOT MESH IT')",
                        {I, AXIS[K]});
         }
+    }
+    SIDECHK();
+}
+
+void SIDECHK() {
+    const int IREF[3] = {IREFX, IREFY, IREFZ};
+    static constexpr const char* AXIS[3] = {"X", "Y", "Z"};
+    double scale = 0.0;
+    for (int I = 1; I <= NBE; ++I)
+        for (int M = 1; M <= NPE[I]; ++M)
+            for (int K = 1; K <= 3; ++K) scale = std::fmax(scale, std::fabs(XE[I][M][K]));
+    for (int K = 0; K < 3; ++K) {
+        if (IREF[K] != -1) continue;
+        int first = 0, side = 0;
+        for (int I = 1; I <= NBE; ++I)
+            for (int M = 1; M <= NPE[I]; ++M) {
+                const double v = XE[I][M][K + 1];
+                if (std::fabs(v) <= DEGTOL * scale) continue;
+                const int s = v > 0 ? 1 : -1;
+                if (side == 0) {
+                    side = s;
+                    first = I;
+                } else if (s != side && first == I) {
+                    refuse("(' ELEMENT',I5,' CROSSES THE SYMMETRY PLANE ',A,' = 0')", {I, AXIS[K]});
+                } else if (s != side) {
+                    refuse("(' ELEMENTS',I5,' AND',I5,' LIE ON BOTH SIDES OF THE SYMMETRY PLANE ',A,' = 0')",
+                           {first, I, AXIS[K]});
+                }
+            }
     }
 }
 

@@ -58,6 +58,8 @@ int main(int argc, char** argv) {
         std::string inName, outName;
         FILNAM(static_cast<int>(words.size()), words.data(), inName, outName);
         std::ifstream dataFile = textio::openOld(inName);
+        textio::refuseInput(outName, inName);
+        if (!OPTS.VTU.empty()) textio::refuseInput(OPTS.VTU, inName);
         std::ofstream reportFile = textio::openUnknown(outName);
         textio::OutUnit rep(reportFile);
         // On a read failure the report keeps the echo of every record read

@@ -1,6 +1,7 @@
 // The problem data file: read, check the bounds, derive the symmetry
 // parameters and echo everything to the report while reading.
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,19 @@ void MEMCHK(const textio::Reader& in) {
     in.fail(std::string(dense ? "the dense matrix and the tables of " : "the tables of ") + std::to_string(NBE) +
             " elements need " + mb(need) + " of memory, " + mb(avail) + " available" +
             (dense ? " (--solver=hmat holds no dense matrix)" : ""));
+}
+
+// Largest magnitude of a coordinate or a prescribed value: the squares and
+// cubes of distances and values that the solution forms stay finite.
+constexpr double XBIG = 1.0e+50;
+
+// Refuses a value beyond XBIG (an overflowed number included), naming it.
+void bounded(textio::Reader& in, double v, const std::string& what) {
+    if (std::fabs(v) <= XBIG) return;
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%.5E", v);
+    in.fail("expected a number from -1E+50 to 1E+50 (" + what + "), found " +
+            (std::isfinite(v) ? std::string(shown) : std::string("a number beyond the range of reals")));
 }
 
 }  // namespace
@@ -96,9 +110,12 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
             in.fail("expected 3 or 4 corners (NPE of element " + std::to_string(I) + "), found " +
                            std::to_string(NPE[I]));
         for (int M = 1; M <= NPE[I]; ++M)
-            for (int K = 1; K <= 3; ++K)
-                in.read(XE[I][M][K], std::string(axis[K]) + " of corner " + std::to_string(M) + " of element " +
-                                         std::to_string(I));
+            for (int K = 1; K <= 3; ++K) {
+                const std::string what =
+                    std::string(axis[K]) + " of corner " + std::to_string(M) + " of element " + std::to_string(I);
+                in.read(XE[I][M][K], what);
+                bounded(in, XE[I][M][K], what);
+            }
         in.end();
         items.assign({I});
         for (int M = 1; M <= NPE[I]; ++M)
@@ -111,6 +128,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
         in.begin();
         in.read(KODE[I], of("KODE of node ", I));
         in.read(VBC[I], of("prescribed value of node ", I));
+        bounded(in, VBC[I], of("prescribed value of node ", I));
         in.end();
         // A flux group is -KODE and must fit the flux table.
         if (KODE[I] < -NGMAX)
@@ -122,8 +140,11 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
     if (NIP == 0) return;
     in.begin();
     for (int I = 1; I <= NIP; ++I)
-        for (int K = 1; K <= 3; ++K)
-            in.read(XIP[I][K], std::string(axis[K]) + " of internal point " + std::to_string(I));
+        for (int K = 1; K <= 3; ++K) {
+            const std::string what = std::string(axis[K]) + " of internal point " + std::to_string(I);
+            in.read(XIP[I][K], what);
+            bounded(in, XIP[I][K], what);
+        }
     in.end();
 }
 

@@ -88,6 +88,7 @@ SHAPEFAULT SHAPECHK(int NP, const CORNERS& X) {
     double xc[3];
     centroid(NP, X, xc);
     const double size = sizeOf(NP, X, xc);
+    if (size > 0 && size < SIZEMIN) return {SHAPE::TOO_SMALL, 0};
     for (int M = 0; M < NP; ++M) {
         const int M2 = M == NP - 1 ? 0 : M + 1;
         const double e[3] = {X[M2][0] - X[M][0], X[M2][1] - X[M][1], X[M2][2] - X[M][2]};
@@ -101,6 +102,22 @@ SHAPEFAULT SHAPECHK(int NP, const CORNERS& X) {
     const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
                          E1[0] * E2[1] - E1[1] * E2[0]};
     if (!(norm3(c) > DEGTOL * norm3(E1) * norm3(E2))) return {SHAPE::IN_LINE, 0};
+    // Seen along the normal, a simple quadrilateral turns the same way at
+    // three or four corners; one whose edges cross turns each way twice.
+    if (NP == 4) {
+        int back = 0;
+        for (int M = 0; M < 4; ++M) {
+            const auto& P = X[(M + 3) % 4];
+            const auto& Q = X[M];
+            const auto& R = X[(M + 1) % 4];
+            const double a[3] = {Q[0] - P[0], Q[1] - P[1], Q[2] - P[2]};
+            const double b[3] = {R[0] - Q[0], R[1] - Q[1], R[2] - Q[2]};
+            const double t = (a[1] * b[2] - a[2] * b[1]) * c[0] + (a[2] * b[0] - a[0] * b[2]) * c[1] +
+                             (a[0] * b[1] - a[1] * b[0]) * c[2];
+            if (t < 0) ++back;
+        }
+        if (back == 2) return {SHAPE::CROSSED, 0};
+    }
     // A warped quadrilateral is integrated as its projection, whose edges
     // must not vanish either.
     ELDATA E;

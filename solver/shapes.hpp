@@ -24,11 +24,16 @@ constexpr double DEGTOL = 1.0e-10;
 // The corners of one element, corner M (1-based) in slot M - 1.
 using CORNERS = std::array<std::array<double, 3>, MAXV>;
 
-// What keeps an element's shape from being integrated: an edge of zero
-// length, first three corners in one line, or an edge that vanishes in the
-// plane a warped quadrilateral is flattened to.  `edge` is the edge's number
+// Smallest element size (largest distance from the node to a corner): below
+// it the squares and cubes of lengths that the formulas form underflow.
+constexpr double SIZEMIN = 1.0e-50;
+
+// What keeps an element's shape from being integrated: a size below SIZEMIN,
+// an edge of zero length, first three corners in one line, an edge that
+// vanishes in the plane a warped quadrilateral is flattened to, or two edges
+// of a quadrilateral that cross (a bow-tie).  `edge` is the edge's number
 // (1..NP) for the two edge faults, 0 otherwise.
-enum class SHAPE { OK, ZERO_EDGE, IN_LINE, FLAT_ZERO_EDGE };
+enum class SHAPE { OK, ZERO_EDGE, IN_LINE, FLAT_ZERO_EDGE, TOO_SMALL, CROSSED };
 struct SHAPEFAULT {
     SHAPE kind;
     int edge;

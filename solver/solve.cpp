@@ -1,6 +1,7 @@
 // Steps 6 to 17 of the run: geometry, assembly, solve, results.
 //
 //   SOLVE  with the solver's phases, or with others (the plain reference's)
+#include <cmath>
 #include <utility>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
@@ -8,6 +9,26 @@
 #include "solver/options.hpp"
 
 namespace telma {
+
+namespace {
+
+// Refuses to report a result that is not a finite number, naming the node or
+// the internal point that holds it.
+void RESCHK() {
+    for (int I = 1; I <= NBE; ++I)
+        if (!std::isfinite(VBC[I]) || !std::isfinite(B[I])) {
+            textio::console().write("(' NODE',I5,': THE RESULT IS NOT A FINITE NUMBER')", {I});
+            textio::stop("*** FATAL ERROR ***", 1);
+        }
+    for (int I = 1; I <= NIP; ++I)
+        if (!std::isfinite(UIP[I]) || !std::isfinite(GRADV[1][I]) || !std::isfinite(GRADV[2][I]) ||
+            !std::isfinite(GRADV[3][I])) {
+            textio::console().write("(' INTERNAL POINT',I5,': THE RESULT IS NOT A FINITE NUMBER')", {I});
+            textio::stop("*** FATAL ERROR ***", 1);
+        }
+}
+
+}  // namespace
 
 int SOLVE(textio::OutUnit& rep) {
     AMAT(NBE);
@@ -33,6 +54,7 @@ int SOLVE(textio::OutUnit& rep, const PHASES& P) {
     for (int I = 1; I <= NBE; ++I)
         if (KODE[I] >= 1) std::swap(B[I], VBC[I]);
     P.INTPTS();
+    RESCHK();
     OUTRES(rep);
     CURRNT(rep);
     if (!solved) {

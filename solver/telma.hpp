@@ -118,11 +118,16 @@ void READIN(textio::Reader& in, textio::OutUnit& rep);
 int SOLVE(textio::OutUnit& rep);
 
 // ELCHK: refuses elements the influence formulas cannot integrate: a corner
-// count other than 3 or 4, an edge of zero length, first three corners in
-// one line, an element lying in an odd symmetry plane, a flux group beyond
-// the table.  Names the first such element on the console and stops with
-// status 1.  In geom.cpp.
+// count other than 3 or 4, a shape fault of SHAPECHK, an element lying in an
+// odd symmetry plane, a flux group beyond the table, and (through SIDECHK)
+// elements on both sides of a symmetry plane.  Names the first such element
+// on the console and stops with status 1.  In geom.cpp.
 void ELCHK();
+
+// SIDECHK: with a symmetry plane the mesh models one side of it and its
+// images fill the other: refuses, naming them, elements on both sides of the
+// plane or one that crosses it.  Stops with status 1.  In geom.cpp.
+void SIDECHK();
 
 // GEOM: the node XC and the area AREA of elements 1..NBE, and the frames
 // INFLU reads (ELD).  In geom.cpp.

@@ -49,6 +49,9 @@ std::string resolveExisting(const std::string& name) {
 
 std::ifstream openOld(const std::string& name) {
     const std::string path = resolveExisting(name);
+    // A folder opens as a stream that ends at once: say what it is instead.
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) throw IoError(name + ": is a folder, not a file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw IoError(name + ": cannot open the file for reading (it must exist)");
     return in;
@@ -59,6 +62,12 @@ std::ofstream openUnknown(const std::string& name) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) throw IoError(name + ": cannot create the file for writing");
     return out;
+}
+
+void refuseInput(const std::string& out, const std::string& in) {
+    std::error_code ec;
+    if (fs::equivalent(resolveExisting(out), resolveExisting(in), ec))
+        throw IoError(out + ": is the input file " + in + "; writing it would destroy the input");
 }
 
 }  // namespace textio

@@ -13,6 +13,8 @@ namespace textio {
 
 namespace {
 
+constexpr int MAXNUM = 9999;  // largest width, count or digit number of a format
+
 // A format is parsed once into a flat list of descriptors; repeat counts of
 // groups and descriptors are expanded.
 struct Desc {
@@ -64,6 +66,8 @@ private:
         while (p_ < f_.size() && std::isdigit(static_cast<unsigned char>(f_[p_]))) {
             n = n * 10 + (f_[p_++] - '0');
             any = true;
+            // Widths and counts beyond any record: a slip, not a field.
+            if (n > MAXNUM) bad(f_, "number above 9999");
         }
         if (!any) bad(f_, "number expected");
         return n;
@@ -241,9 +245,8 @@ std::string editE(double v, int w, int d, int scale) {
     // with scale 0 it is 0.ddd with d significant digits.
     const int digitsAfter = scale >= 1 ? d : d - 1;
     if (digitsAfter < 0) return stars(w);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*E", digitsAfter, std::fabs(v));
-    std::string s(buf);
+    std::string s(static_cast<std::size_t>(digitsAfter) + 16, '\0');  // d.ddd...E+ddd and the end
+    s.resize(static_cast<std::size_t>(std::snprintf(s.data(), s.size(), "%.*E", digitsAfter, std::fabs(v))));
     const std::size_t e = s.find('E');
     std::string mant = s.substr(0, e);
     int ex = std::atoi(s.c_str() + e + 1);

@@ -178,5 +178,9 @@ std::ifstream openOld(const std::string& name);
 // Creates or replaces a file ("UNKNOWN"): an existing file matching without
 // regard to case is replaced, else the name is created as given.
 std::ofstream openUnknown(const std::string& name);
+// Throws IoError when the output `out` is the same file as the input `in`
+// (the same device and inode once both names are resolved), so that opening
+// `out` for writing would truncate the input.
+void refuseInput(const std::string& out, const std::string& in);
 
 }  // namespace textio

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <sstream>
 
@@ -354,6 +355,7 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
             else unknown("gmsh", opt);
         }
         if (size.size && size.fromFile) throw MeshError("--size and --size-from-file: give one of them");
+        if (output != "-") textio::refuseInput(output, file);
         m = readMsh(file, groups, rest, scale, size);
         if (orient != 0) orientClosed(m, orient > 0);
         if (flipAll)
@@ -421,6 +423,10 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << "telma-mesh: " << e.what() << "\n(telma-mesh --help explains the options)\n";
     } catch (const textio::IoError& e) {
         err << "telma-mesh: " << e.what() << '\n';
+    } catch (const std::bad_alloc&) {
+        err << "telma-mesh: not enough memory to build the mesh\n";
+    } catch (const std::length_error&) {
+        err << "telma-mesh: not enough memory to build the mesh\n";
     }
     return 1;
 }

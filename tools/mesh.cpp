@@ -183,10 +183,21 @@ Mesh makeBox(const BoxParams& s) {
             throw MeshError(std::string("box: the ") + "xyz"[k] + " extent is empty (min must be below max)");
         if (s.div[k] < 1) throw MeshError("box: divisions must be at least 1");
     }
+    long long count = 0;
+    for (int f = 0; f < NFACE; ++f) {
+        auto [a, b] = faceAxes(static_cast<Face>(f));
+        count += static_cast<long long>(s.face[f].na > 0 ? s.face[f].na : s.div[a]) *
+                 (s.face[f].nb > 0 ? s.face[f].nb : s.div[b]);
+    }
+    if (count > MAXCOUNT)
+        throw MeshError("box: the divisions make " + std::to_string(count) + " elements, more than the " +
+                        std::to_string(MAXCOUNT) + " this tool builds");
     Mesh m;
     for (int f = 0; f < NFACE; ++f) {
         const FaceParams& fs = s.face[f];
-        auto [a, b] = faceAxes(static_cast<Face>(f));
+        // Plain names, not a structured binding: the lambda below captures them.
+        const std::array<int, 2> ab = faceAxes(static_cast<Face>(f));
+        const int a = ab[0], b = ab[1];
         int fixed = 3 - a - b;
         double fx = (f % 2 == 0) ? s.lo[fixed] : s.hi[fixed];
         int na = fs.na > 0 ? fs.na : s.div[a];
@@ -306,6 +317,9 @@ void splitAlong(Mesh& m, int axis) {
 
 void addLine(std::vector<Vec3>& ip, const Vec3& a, const Vec3& b, int n) {
     if (n < 1) throw MeshError("line: the number of points must be at least 1");
+    if (n > MAXCOUNT - static_cast<long long>(ip.size()))
+        throw MeshError("line: " + std::to_string(n) + " points make more internal points than the " +
+                        std::to_string(MAXCOUNT) + " this tool builds");
     for (int i = 0; i < n; ++i) {
         Vec3 p;
         for (int k = 0; k < 3; ++k) p[k] = (n == 1) ? a[k] : step(a[k], b[k], i, n - 1);
@@ -316,6 +330,10 @@ void addLine(std::vector<Vec3>& ip, const Vec3& a, const Vec3& b, int n) {
 void addGrid(std::vector<Vec3>& ip, const Vec3& a, const Vec3& b, const std::array<int, 3>& n) {
     for (int k = 0; k < 3; ++k)
         if (n[k] < 1) throw MeshError("grid: the number of points along each axis must be at least 1");
+    const long long count = static_cast<long long>(n[0]) * n[1] * n[2];
+    if (count > MAXCOUNT - static_cast<long long>(ip.size()))
+        throw MeshError("grid: " + std::to_string(count) + " points make more internal points than the " +
+                        std::to_string(MAXCOUNT) + " this tool builds");
     auto coord = [&](int k, int i) { return n[k] == 1 ? a[k] : step(a[k], b[k], i, n[k] - 1); };
     for (int iz = 0; iz < n[2]; ++iz)
         for (int iy = 0; iy < n[1]; ++iy)
@@ -563,6 +581,10 @@ void checkForSolver(const Mesh& m) {
             throw MeshError(which + " has an edge of zero length at " + str(e.x[f.edge - 1]));
         case telma::SHAPE::IN_LINE:
             throw MeshError(which + ": its first three corners lie on one line");
+        case telma::SHAPE::TOO_SMALL:
+            throw MeshError(which + " is too small: the solver takes elements of size 1e-50 or more");
+        case telma::SHAPE::CROSSED:
+            throw MeshError(which + " crosses itself: two of its edges intersect");
         case telma::SHAPE::FLAT_ZERO_EDGE:
             throw MeshError(which + " is so warped that edge " + std::to_string(f.edge) +
                             " has zero length in the plane the solver flattens it to");

@@ -17,6 +17,10 @@ namespace tmesh {
 
 using Vec3 = std::array<double, 3>;
 
+// Most elements, and most internal points, that one run builds: counts are
+// checked against it before anything is allocated.
+constexpr long long MAXCOUNT = 1000000;
+
 // A failure of the tool: bad options, bad input, a mesh the solver cannot take.
 class MeshError : public std::runtime_error {
 public:

@@ -1,5 +1,6 @@
 // The view editing dialogue: one prompt per parameter, the current value
 // shown; a blank answer keeps it, a number replaces it.
+#include <cmath>
 #include <string>
 
 #include "QVLIB/STARREAD/starread.hpp"
@@ -23,6 +24,10 @@ bool answer(float& value) {
     if (ANS.size() > ANSLEN) ANS.resize(ANSLEN);
     if (ANS.find_first_not_of(' ') == std::string::npos) return false;
     if (qvlib::RDREAL(ANS, 15, value) == 1) textio::stop("ERREUR NON RECUPERABLE", 0);
+    // An overflowed answer would put Infinity and NaN into the picture.
+    if (!std::isfinite(value))
+        throw textio::IoError("standard input: expected a number within the range of single-precision reals, found \"" +
+                              ANS.substr(0, 15) + "\"");
     return true;
 }
 

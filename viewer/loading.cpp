@@ -2,6 +2,7 @@
 //
 //   RDMESH  the mesh, from the problem data file
 //   RDRES   the face values, from the report
+#include <cmath>
 #include <string>
 
 #include "textio/textio.hpp"
@@ -42,6 +43,8 @@ void RDMESH() {
             in.read(x, "x of " + what);
             in.read(y, "y of " + what);
             in.read(z, "z of " + what);
+            if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+                in.fail("expected numbers within the range of single-precision reals (" + what + ")");
             XYZ[J][2] = x;
             XYZ[J][3] = y;
             XYZ[J][1] = z;
@@ -82,6 +85,8 @@ void RDRES() {
             break;
         }
         VAL[J] = IPOT == 1 ? r[5] : r[6];
+        if (!std::isfinite(VAL[J]))
+            in.fail("expected a value within the range of single-precision reals (row " + std::to_string(J) + ")");
         if (J == 1) {
             solmin = VAL[1];
             solmax = VAL[1];

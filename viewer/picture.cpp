@@ -26,6 +26,14 @@ textio::OutUnit UNIT10(PSFILE);
 // projection (T3D2D divides by its depth, zero): it must not reach the page.
 bool projected(float x, float y) { return std::isfinite(x) && std::isfinite(y); }
 
+// A page position or colour as written: a view whose numbers overflow (a huge
+// zoom or distance) must not put Infinity or NaN into the PostScript.
+float onPage(float v) {
+    if (!std::isfinite(v))
+        throw textio::IoError(FNAME + ": the view gives a number that is not finite; the picture is not complete");
+    return v;
+}
+
 // The face value normalised to the colour scale, before the exponent.  A scale
 // of zero width has no quotient: its common value takes the middle.
 float normalised(float val) {
@@ -71,15 +79,15 @@ void faces(textio::OutUnit& lu) {
             float x, y;
             qvlib::PSXFORM(PX[j0 + k] * Zx, PY[j0 + k] * Zx, x, y);
             if (k == 1)
-                lu.write("(' N',2f10.3,' M'\\)", {x, y});
+                lu.write("(' N',2f10.3,' M'\\)", {onPage(x), onPage(y)});
             else
-                lu.write("(2f10.3,' L'\\)", {x, y});
+                lu.write("(2f10.3,' L'\\)", {onPage(x), onPage(y)});
         }
         if (ICOL == 1 && I <= nfa2) {
             const float t = std::pow(normalised(VAL[I]), Ex);
             float R, Gr, B;
             PALLETTE(R, Gr, B, t);
-            lu.write("(' C ',3f6.3,' K ')", {R, Gr, B});
+            lu.write("(' C ',3f6.3,' K ')", {onPage(R), onPage(Gr), onPage(B)});
         } else {
             lu.write("(' C S')");
         }
@@ -94,8 +102,8 @@ void tripod(textio::OutUnit& lu) {
         if (!projected(TPX[J], TPY[J])) continue;
         float x, y;
         qvlib::PSXFORM(TPX[J] * Zx, TPY[J] * Zx, x, y);
-        lu.write("(' N',2f10.3,' M'\\)", {x0, y0});
-        lu.write("(2f10.3,' L S')", {x, y});
+        lu.write("(' N',2f10.3,' M'\\)", {onPage(x0), onPage(y0)});
+        lu.write("(2f10.3,' L S')", {onPage(x), onPage(y)});
     }
 }
 
@@ -111,7 +119,7 @@ void colourBar(textio::OutUnit& lu) {
         lu.write("(2F10.3, ' L '\\)", {x, y + h});
         float R, G, B;
         PALLETTE(R, G, B, t);
-        lu.write("('C',3f6.3,' K')", {R, G, B});
+        lu.write("('C',3f6.3,' K')", {onPage(R), onPage(G), onPage(B)});
         x = x + w;
     }
 }
@@ -161,6 +169,9 @@ void PICTURE() {
     }
 
     textio::console().write("(' Trace postcript  ')");
+    // The picture never replaces the files it was drawn from.
+    textio::refuseInput(FNAME, DNAME);
+    textio::refuseInput(FNAME, RNAME);
     PSFILE = textio::openUnknown(FNAME);
     qvlib::PSBEGIN(UNIT10);
 

@@ -2,9 +2,9 @@
 //
 // The digits of a number are accumulated in a 4-byte integer and the decimal
 // divisor is a power of ten in a 4-byte integer, which holds for numbers of at
-// most 9 digits.  A longer number (leading zeros and exponent digits counted)
-// would overflow the accumulator; it is read instead as the nearest 4-byte
-// real to its whole decimal value.  The syntax rules are the same for both.
+// most 9 digits.  A mantissa or an exponent of more digits (leading zeros
+// counted) would overflow the accumulator; such a number is read instead as
+// the nearest 4-byte real to its whole decimal value.  The syntax rules are the same for both.
 #include "QVLIB/STARREAD/starread.hpp"
 
 #include <climits>
@@ -151,7 +151,7 @@ int RDREAL(std::string_view STR, int N, float& RVAL) {
         RVAL = 0;
         return 1;
     }
-    if (m.digits.size() + e.digits.size() > MAXDIG) {
+    if (m.digits.size() > MAXDIG || e.digits.size() > MAXDIG) {
         RVAL = nearest(m, e.sign * wideValue(e.digits));
         return 0;
     }

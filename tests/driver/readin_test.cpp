@@ -88,6 +88,12 @@ TEST(Readin, RefusalsNameFileLineAndWhatWasExpected) {
         {"T\n1 0 0 0 0\n4 0 0 0 1 0 0 1 1 0\n", "TELMA.IN:3: unexpected end of file, expected a real (x of corner 4 of element 1)",
          "POINT", ""},
         {"T\n1 0 0 0 0\n" + tri + "-4600 1\nnot read\n", "", "", ""},
+        // numbers whose squares and cubes would overflow
+        {"T\n1 0 0 0 0\n3 1E400 0 0 1 0 0 0 1 0\n", "TELMA.IN:3: expected a number from -1E+50 to 1E+50 (x of corner 1 of "
+         "element 1), found a number beyond the range of reals", "", ""},
+        {"T\n1 0 0 0 0\n" + tri + "0 -2E50\n", "TELMA.IN:4: expected a number from -1E+50 to 1E+50 (prescribed value of node 1), found -2.00000E+50", "", ""},
+        {"T\n1 0 0 0 1\n" + tri + "0 1\n0 1E200 0\n", "TELMA.IN:5: expected a number from -1E+50 to 1E+50 (y of internal point 1), found 1.00000E+200", "", ""},
+        {"T\n1 0 0 0 1\n3 0 0 0 1E50 0 0 0 1 0\n0 -1E50\n0 1E50 0\n", "", "", ""},
         {"Big\n4601 0 0 0 7001\n", "stop 1", head("Big", 4601, 7001), " TOO MANY ELEMENTS :4601/4600 (maximum)\n*** FATAL ERROR ***\n"},
         {"Big\n1 0 0 0 7001\n", "stop 1", "", " TOO INTERNAL POINTS :7001/7000 (maximum)\n*** FATAL ERROR ***\n"},
     };

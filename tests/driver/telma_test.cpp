@@ -55,38 +55,62 @@ const char* SQUARE = "Unit square\n1 0 0 0 0\n4 0 0 0 1 0 0 1 1 0 0 1 0\n0 1.0\n
 }  // namespace
 
 TEST_F(Telma, FileNameDialogue) {
-    const std::string in80(80, 'i'), out80(80, 'o');
+    const std::string in80(80, 'i'), out80(80, 'o'), cut = "telma: NAME LONGER THAN 80 CHARACTERS, CUT TO: ";
     write("telma.in", SQUARE);  // found although the default is TELMA.IN
     write("case.dat", SQUARE);
     write(in80, SQUARE);
     const struct {
-        std::string args, input, console, report;
+        std::string args, input, console, report, err;
     } cases[] = {
-        {"", "\n   \n", " NAME OF INPUT FILE :  NAME OF OUTPUT FILE : ", "TELMA.OUT"},
-        {"case.dat", "case.rep\n", " NAME OF INPUT FILE : case.dat\n NAME OF OUTPUT FILE : ", "case.rep"},
-        {"case.dat out.rep ignored", "", " NAME OF INPUT FILE : case.dat\n NAME OF OUTPUT FILE : out.rep\n", "out.rep"},
-        {"", "case.dat  \ncase.rep2 \n", " NAME OF INPUT FILE :  NAME OF OUTPUT FILE : ", "case.rep2"},
+        {"", "\n   \n", " NAME OF INPUT FILE :  NAME OF OUTPUT FILE : ", "TELMA.OUT", ""},
+        {"case.dat", "case.rep\n", " NAME OF INPUT FILE : case.dat\n NAME OF OUTPUT FILE : ", "case.rep", ""},
+        {"case.dat out.rep ignored", "", " NAME OF INPUT FILE : case.dat\n NAME OF OUTPUT FILE : out.rep\n", "out.rep", ""},
+        {"", "case.dat  \ncase.rep2 \n", " NAME OF INPUT FILE :  NAME OF OUTPUT FILE : ", "case.rep2", ""},
         // the echo shows the whole word; the name is what 80 characters hold
-        {in80 + "xyz", out80 + "xyz   \n", " NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : ", out80},
-        {in80 + "xyz " + out80 + "x", "", " NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : " + out80 + "x\n", out80},
+        {in80 + "xyz", out80 + "xyz   \n", " NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : ", out80,
+         cut + in80 + "\n" + cut + out80 + "\n"},
+        {in80 + "xyz " + out80 + "x", "", " NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : " + out80 + "x\n", out80,
+         cut + in80 + "\n" + cut + out80 + "\n"},
     };
     for (const auto& c : cases) {
         fs::remove(dir / c.report);
         const Result r = telma(c.args, c.input);
         EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out.rfind(" TELMA\n" + c.console, 0), 0u) << r.out;
         EXPECT_EQ(slurp(dir / c.report).rfind(" ****", 0), 0u) << c.report;
     }
 }
 
+// Runs that cannot read their data, or would lose it or guess a name: the
+// data kept and no report.
 TEST_F(Telma, FailuresSayWhatAndWhere) {
+    const struct {
+        const char *args, *input, *err;
+    } cases[] = {
+        {"nothing.in out.rep", "", "telma: nothing.in: cannot open the file for reading (it must exist)\n"},
+        {"", "", "telma: standard input: end of input, expected the input file name\n"},
+        {"d.in", "", "telma: standard input: end of input, expected the output file name\n"},
+        {"d.in D.IN", "", "telma: D.IN: is the input file d.in; writing it would destroy the input\n"},
+        {"d.in ./d.in", "", "telma: ./d.in: is the input file d.in; writing it would destroy the input\n"},
+        {"d.in link.in", "", "telma: link.in: is the input file d.in; writing it would destroy the input\n"},
+        {"", "D.in\nd.IN\n", "telma: d.IN: is the input file D.in; writing it would destroy the input\n"},
+        {"sub out.rep", "", "telma: sub: is a folder, not a file\n"},
+    };
+    write("d.in", SQUARE);
+    write("TELMA.IN", SQUARE);
+    fs::create_symlink("d.in", dir / "link.in");
+    fs::create_directory(dir / "sub");
+    for (const auto& c : cases) {
+        const Result r = telma(c.args, c.input);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(slurp(dir / "d.in"), SQUARE) << c.args;
+        EXPECT_FALSE(fs::exists(dir / "TELMA.OUT") || fs::exists(dir / "out.rep")) << c.args;
+    }
     write("bad.in", "T\n1 0 0 0 0\n4.5 0 0 0\n");
     write("big.in", "Big\n4601 0 0 0 0\n");
-    Result r = telma("nothing.in out.rep");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "telma: nothing.in: cannot open the file for reading (it must exist)\n");
-    EXPECT_FALSE(fs::exists(dir / "out.rep"));
-    r = telma("bad.in bad.out");
+    Result r = telma("bad.in bad.out");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "telma: bad.in:3: expected an integer (NPE of element 1), found \"4.5\"\n");
     EXPECT_NE(slurp(dir / "bad.out").find("POINT"), std::string::npos);
@@ -99,7 +123,7 @@ TEST_F(Telma, FailuresSayWhatAndWhere) {
 // face at potential 0 is pure blue, the top at 1 pure red.
 TEST_F(Telma, SolvedCubeGivesAColouredPicture) {
     fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", dir / "TELMA.IN");
-    ASSERT_EQ(run("'" TELMA_EXE "'").status, 0);
+    ASSERT_EQ(run("'" TELMA_EXE "'", "\n\n").status, 0);  // the default names
     ASSERT_EQ(run("'" KORVAL_EXE "' /p").status, 0);
     const std::string pic = slurp(dir / "KORV.PS");
     EXPECT_NE(pic.find(" C   .000  .000 1.000 K"), std::string::npos);

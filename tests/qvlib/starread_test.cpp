@@ -25,10 +25,13 @@ TEST(Rdreal, FifteenColumnFields) {
         // nine digits: the accumulated integer converted, then divided
         {"1.23456789", 0, static_cast<float>(123456789) / 100000000.0f},
         {"12345678e1", 0, 123456780.0f},
+        // nine mantissa digits and an exponent: each part fits, so the same (the
+        // nearest reals would be 922.1915 and 123.45679)
+        {"922191441e-6", 0, 922.1914f}, {"123456.789e-3", 0, 123.456795f},
         // longer numbers (leading zeros and exponent digits counted): the nearest real
         {"3.14159265358979323846", 0, 3.1415927f}, {"-0000000000012", 0, -12.0f},
         {"9999999999", 0, 9999999999.0f}, {"0.1234567891", 0, 0.1234567891f}, {"1.5e00000000003", 0, 1500.0f},
-        {"123456.789e-3", 0, 123.456789f}, {"9999999999e-40", 0, 9999999999e-40f}, {"12345.678901.2", 1, 0},
+        {"9999999999e-40", 0, 9999999999e-40f}, {"12345.678901.2", 1, 0},
         {"0e99", 0, 0}, {"1e-99", 0, 0}, {"1e99", 0, INFINITY},
     };
     for (const auto& c : cases) {

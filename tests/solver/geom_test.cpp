@@ -23,19 +23,26 @@ TEST(Geom, CentresAreasAndNormals) {
 TEST(Elchk, RefusalsNameTheElement) {
     const struct {
         std::initializer_list<fx::P3> corners;
-        int sx, sy, kode;
+        int sx, sy, sz, kode;
         const char* text;  // "" for none
     } cases[] = {
-        {{{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {0, 1, 0}}, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: EDGE 2 HAS ZERO LENGTH"},
-        {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 0, 0}}, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: EDGE 4 HAS ZERO LENGTH"},
-        {{{0, 0, 0}, {1, 1, 1}, {3, 3, 3}}, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: ITS FIRST THREE CORNERS LIE IN ONE LINE"},
-        {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 1, 1}}, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: EDGE 3 HAS ZERO LENGTH"},
-        {{{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, 0, -1, 0, "ELEMENT    2 LIES IN THE ODD SYMMETRY PLANE Y = 0"},
-        {{{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, 0, 1, 0, ""},
-        {{{0, 0.5, 0}, {1, 0.5, 0}, {1, 0.5, 1}, {0, 0.5, 1}}, 1, -1, 0, ""},
-        {{{0, 0, 1}, {1, 0, 1}, {1, 1, 1}}, 0, 0, -NBEMAX, ""},
-        {{{0, 0, 1}, {1, 0, 1}, {1, 1, 1}}, 0, 0, -NBEMAX - 1, "ELEMENT    2 HAS CODE  -4601: FLUX GROUP BEYOND 4600"},
-        {{{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}, {0, 1, 2}}, 0, 0, 0, "ELEMENT    2 HAS    5 EXTREME POINTS (3 OR 4 EXPECTED)"},
+        {{{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {0, 1, 0}}, 0, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: EDGE 2 HAS ZERO LENGTH"},
+        {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 0, 0}}, 0, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: EDGE 4 HAS ZERO LENGTH"},
+        {{{0, 0, 0}, {1, 1, 1}, {3, 3, 3}}, 0, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: ITS FIRST THREE CORNERS LIE IN ONE LINE"},
+        {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 1, 1}}, 0, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: EDGE 3 HAS ZERO LENGTH"},
+        // a bow-tie, flat and warped; a size below the range the integrals take
+        {{{0, 0, 0}, {1, 1, 0}, {1, 0, 0}, {0, 1, 0}}, 0, 0, 0, 0, "ELEMENT    2 CROSSES ITSELF: TWO OF ITS EDGES INTERSECT"},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0.1}, {1, 1, 0}}, 0, 0, 0, 0, "ELEMENT    2 CROSSES ITSELF: TWO OF ITS EDGES INTERSECT"},
+        {{{0, 0, 0}, {1e-60, 0, 0}, {0, 1e-60, 0}}, 0, 0, 0, 0, "ELEMENT    2 IS TOO SMALL: ITS SIZE IS BELOW 1E-50"},
+        // elements on both sides of a plane, or across it
+        {{{-2, 0, 0}, {-1, 0, 0}, {-1, 1, 0}}, 1, 0, 0, 0, "ELEMENTS    1 AND    2 LIE ON BOTH SIDES OF THE SYMMETRY PLANE X = 0"},
+        {{{0, 0, -0.5}, {1, 0, 0.5}, {1, 1, 0.5}}, 0, 0, 1, 0, "ELEMENT    2 CROSSES THE SYMMETRY PLANE Z = 0"},
+        {{{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, 0, -1, 0, 0, "ELEMENT    2 LIES IN THE ODD SYMMETRY PLANE Y = 0"},
+        {{{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, 0, 1, 0, 0, ""},
+        {{{0, 0.5, 0}, {1, 0.5, 0}, {1, 0.5, 1}, {0, 0.5, 1}}, 1, -1, 0, 0, ""},
+        {{{0, 0, 1}, {1, 0, 1}, {1, 1, 1}}, 0, 0, 0, -NBEMAX, ""},
+        {{{0, 0, 1}, {1, 0, 1}, {1, 1, 1}}, 0, 0, 0, -NBEMAX - 1, "ELEMENT    2 HAS CODE  -4601: FLUX GROUP BEYOND 4600"},
+        {{{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}, {0, 1, 2}}, 0, 0, 0, 0, "ELEMENT    2 HAS    5 EXTREME POINTS (3 OR 4 EXPECTED)"},
     };
     for (const auto& c : cases) {
         fx::unitSquare();
@@ -46,7 +53,7 @@ TEST(Elchk, RefusalsNameTheElement) {
         } else {
             fx::setElement(2, c.corners, c.kode, 1.0);
         }
-        fx::setSymmetry(c.sx, c.sy, 0);
+        fx::setSymmetry(c.sx, c.sy, c.sz);
         fx::Console con;
         int status = 0;
         try {

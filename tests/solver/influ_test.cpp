@@ -37,8 +37,11 @@ void randomElements(std::mt19937_64& rng, int n, double lift) {
             for (int K = 0; K < 3; ++K) p[K] = o[K] + a * s * e1[K] + b * t * e2[K];
             return p;
         };
+        // warped: off the plane of the others along its normal, so that its
+        // flattened edges do not cross
+        const fx::P3 n = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
         fx::P3 d = at(-0.1, 1.1);
-        if (I % 4 == 0) d[1] += 0.05;  // warped
+        for (int K = 0; K < 3 && I % 4 == 0; ++K) d[K] += 0.05 * n[K] / std::hypot(n[0], n[1], n[2]);
         if (I % 2) fx::setElement(I, {at(0, 0), at(1, 0.2), at(0.3, 1)});
         else fx::setElement(I, {at(0, 0), at(1, 0), at(1.2, 0.9), d});
     }

@@ -118,6 +118,19 @@ TEST(Report, OneSquareAndFailures) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.report, "");
     EXPECT_NE(r.console.find("ELEMENT    5 LIES IN THE ODD SYMMETRY PLANE X = 0"), std::string::npos);
+    // A result that is not a number (spoilt after the internal points): no
+    // report at all, the node or the point named.
+    using Spoil = std::pair<void (*)(), const char*>;
+    for (auto [spoil, text] : {Spoil{[] { INTPTS(); VBC[2] = HUGE_VAL; }, " NODE    2: "},
+                               Spoil{[] { INTPTS(); GRADV[3][1] = NAN; }, " INTERNAL POINT    1: "}}) {
+        fx::cube();
+        NIP = 1;
+        XIP[1][1] = XIP[1][2] = XIP[1][3] = 0.5;
+        r = fx::runSolve([&](textio::OutUnit& rep) { throw textio::Stop{SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, ITSOLV, spoil})}; });
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.report, "");
+        EXPECT_TRUE(r.console.ends_with(std::string(text) + "THE RESULT IS NOT A FINITE NUMBER\n*** FATAL ERROR ***\n")) << r.console;
+    }
 }
 
 // The LU solve against the sweeps on the examples: U, Q and FLUX within 1e-6

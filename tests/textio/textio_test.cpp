@@ -48,9 +48,12 @@ TEST(Format, DescriptorsAndFields) {
         {editE(0.0125, 14, 5, 0), "   0.12500E-01"},
         {editE(NAN, 14, 5, 1), "           NaN"},
         {editF(-INFINITY, 8, 3), "    -Inf"},
+        // the widest fields held are written in full
+        {format("(E80.70)", {1.0}), std::string(4, ' ') + "0.1" + std::string(69, '0') + "E+01\n"},
+        {format("(I9999)", {7}), std::string(9998, ' ') + "7\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
-    for (const char* bad : {"(I4", "(Q4)"}) EXPECT_THROW(format(bad, {1}), std::logic_error) << bad;
+    for (const char* bad : {"(I4", "(Q4)", "(I9999999999)", "(99999(' '))"}) EXPECT_THROW(format(bad, {1}), std::logic_error) << bad;
     EXPECT_THROW(format("(I4)", {1.5}), std::logic_error);
 }
 

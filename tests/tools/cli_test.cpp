@@ -61,6 +61,11 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{"gmsh", "no-such-file.msh", "--rest", "u=1"}, "no-such-file.msh"},
         {{"box", "--sym", "-x=even"}, "no element is left"},
         {{"box", "-o", "no-such-dir/x.in"}, "telma-mesh: no-such-dir/x.in"},
+        // counts checked before anything is built
+        {{"sphere", "--line", "0,0,0", "1,1,1", "2000000000"}, "2000000000 points make more internal points than"},
+        {{"sphere", "--grid", "0,0,2", "1,1,3", "1000,1000,1000"}, "1000000000 points make more internal points"},
+        {{"box", "--div", "100000"}, "the divisions make 60000000000 elements, more than the 1000000"},
+        {{"box", "--face", "zmin", "u=1,div=2000x2000"}, "elements, more than the 1000000"},
     };
     for (const auto& c : cases) {
         const Outcome r = run(c.args);
@@ -148,4 +153,10 @@ TEST(Cli, ImportSaysWhichWayTheNormalsPoint) {
         EXPECT_EQ(named, c.closed) << args[1] << "\n" << r.out;
         EXPECT_TRUE(r.err.find(c.warns) != std::string::npos && r.err.empty() == !*c.warns) << args[1] << "\n" << r.err;
     }
+    // the output named as the mesh read, in another case: refused, the mesh kept
+    const auto size = std::filesystem::file_size(cube);
+    const Outcome r = run({"gmsh", cube, "--rest", "q=0", "-o", (std::filesystem::current_path() / "CLI_CUBE.MSH").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("CLI_CUBE.MSH: is the input file " + cube), std::string::npos) << r.err;
+    EXPECT_EQ(std::filesystem::file_size(cube), size);
 }

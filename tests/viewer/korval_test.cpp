@@ -119,6 +119,15 @@ TEST_F(Korval, WaysARunEnds) {
         {TRIANGLE, "", "/p", "", 1, "TELMA.out", false},
         {TRIANGLE, "", "/p tELMA.in", "", 1, "TELMA.out", false},  // the report's default name
         {TRIANGLE, "nothing\n", "/f", "", 1, "RESULTS", false},
+        // numbers beyond single precision: refused, and no picture spoilt
+        {vt::dataFile({{{0, 0, 0}, {1E39, 0, 0}, {0, 1, 0}}}), "", "", "", 1,
+         "tELMA.in:3: expected numbers within the range of single-precision reals (vertex 2 of face 1)\n", false},
+        {TWO_FACES, vt::reportFile({{1.0, 0.0}, {1E39, 0.0}}), "/p", "", 1,
+         "TELMA.out:16: expected a value within the range of single-precision reals (row 2)\n", false},
+        {TRIANGLE, "", "", pass(7) + "1E39\n", 1,
+         "standard input: expected a number within the range of single-precision reals, found \"1E39\"\n", true},
+        {TRIANGLE, "", "", pass(7) + "1E38\n", 1,
+         "KORV.PS: the view gives a number that is not finite; the picture is not complete\n", true},
     };
     for (const auto& c : cases) {
         vt::fs::remove("KORV.PS");
@@ -131,5 +140,13 @@ TEST_F(Korval, WaysARunEnds) {
         else EXPECT_EQ(r.err.rfind(std::string("korval: "), 0), 0u) << r.err;
         if (c.status) { EXPECT_TRUE(has(r.err, c.out)) << r.err; }
         EXPECT_EQ(vt::fs::exists("KORV.PS"), c.picture) << c.out;
+        EXPECT_FALSE(has(r.ps, "NaN") || has(r.ps, "Inf")) << r.ps;
     }
+    // the data file named as the picture, in another case: kept
+    vt::fs::remove("KORV.PS");
+    vt::writeFile("korv.ps", TRIANGLE);
+    const Outcome r = runKorval("/o korv.ps", "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korval: KORV.PS: is the input file korv.ps; writing it would destroy the input\n");
+    EXPECT_EQ(vt::readFile("korv.ps"), TRIANGLE);
 }
