@@ -155,7 +155,9 @@ TEST(Cli, ImportSaysWhichWayTheNormalsPoint) {
     }
     // the output named as the mesh read, in another case: refused, the mesh kept
     const auto size = std::filesystem::file_size(cube);
-    const Outcome r = run({"gmsh", cube, "--rest", "q=0", "-o", (std::filesystem::current_path() / "CLI_CUBE.MSH").string()});
+    const std::string same = (std::filesystem::current_path() / "CLI_CUBE.MSH").string();
+    const Outcome r = run({"gmsh", cube, "--rest", "q=0", "-o", same});
+    std::filesystem::remove(same);  // were it written, it would stand for the mesh in later runs
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("CLI_CUBE.MSH: is the input file " + cube), std::string::npos) << r.err;
     EXPECT_EQ(std::filesystem::file_size(cube), size);
