@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "solver/capaci.hpp"
 #include "solver/kernels.hpp"
 
 namespace telma {
@@ -32,6 +33,9 @@ void assembleRow(int I) {
             if (KODE[J] <= 0) {
                 AIJ = AIJ + GSUM[J - J0];
                 BI = BI + VBC[J] * HSUM[J - J0];
+                // a capacitance run: the conductor of J at 1, all else 0
+                if (NCOND > 0 && ICOND[J] > 0)
+                    BCOND[static_cast<std::size_t>(ICOND[J] - 1) * NBE + I - 1] += HSUM[J - J0];
             } else {
                 AIJ = AIJ - HSUM[J - J0];
                 BI = BI - VBC[J] * GSUM[J - J0];

@@ -216,6 +216,23 @@ void prefixes(const double* A, const double* X, int N, int LDA) {
     }
 }
 
+// Right-hand sides whose row sums advance side by side in a sweep of several.
+constexpr int RHSB = 4;
+
+// S(L) = sum over J = 0..N-1, J /= I, of X(J,L) a(J) for the NL columns of X
+// (stride LDA), each in increasing J as a sum of its own would be; the NL
+// chains of additions are independent, so they overlap in the processor.
+template <int NL>
+void rowSums(const double* a, const double* X, int LDA, int I, int N, double* S) {
+    const std::size_t LD = static_cast<std::size_t>(LDA);
+    double s[NL] = {};
+    for (int J = 0; J < I; ++J)
+        for (int L = 0; L < NL; ++L) s[L] += X[L * LD + J] * a[J];
+    for (int J = I + 1; J < N; ++J)
+        for (int L = 0; L < NL; ++L) s[L] += X[L * LD + J] * a[J];
+    for (int L = 0; L < NL; ++L) S[L] = s[L];
+}
+
 }  // namespace
 
 double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int THREADS) {
@@ -278,17 +295,24 @@ bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double
         if (M == 1) return GSSWEEP(A, B, X, N, LDA, threads);
         // several right-hand sides: row by row, each row for all of them
         double ERR = 0.0;
+        double S[RHSB];
         for (int I = 0; I < N; ++I) {
             const double* row = A + static_cast<std::size_t>(I) * LDA;
-            for (int L = 0; L < M; ++L) {
-                double* x = X + static_cast<std::size_t>(L) * LDA;
-                double S = 0.0;
-                for (int J = 0; J < I; ++J) S += x[J] * row[J];
-                for (int J = I + 1; J < N; ++J) S += x[J] * row[J];
-                const double XNEW = (B[static_cast<std::size_t>(L) * LDA + I] - S) / row[I];
-                const double D = x[I] - XNEW;
-                x[I] = XNEW;
-                ERR += D * D;
+            for (int L0 = 0; L0 < M; L0 += RHSB) {
+                const double* x0 = X + static_cast<std::size_t>(L0) * LDA;
+                switch (std::min(RHSB, M - L0)) {
+                    case 4: rowSums<4>(row, x0, LDA, I, N, S); break;
+                    case 3: rowSums<3>(row, x0, LDA, I, N, S); break;
+                    case 2: rowSums<2>(row, x0, LDA, I, N, S); break;
+                    default: rowSums<1>(row, x0, LDA, I, N, S);
+                }
+                for (int L = L0; L < std::min(M, L0 + RHSB); ++L) {
+                    double* x = X + static_cast<std::size_t>(L) * LDA;
+                    const double XNEW = (B[static_cast<std::size_t>(L) * LDA + I] - S[L - L0]) / row[I];
+                    const double D = x[I] - XNEW;
+                    x[I] = XNEW;
+                    ERR += D * D;
+                }
             }
         }
         return ERR;

@@ -2,6 +2,7 @@
 // pivoting (LAPACK), for problems of any size the memory takes.
 //
 //   LUSOLV  M right-hand sides with one factorisation          lusolv.cpp
+//   LUSTEP  the solve step of SOLVE with LUSOLV                  lusolv.cpp
 //   LURUN   steps 6 to 17 of the run with LUSOLV as the solve   lusolv.cpp
 #pragma once
 
@@ -23,6 +24,15 @@ namespace telma {
 //   INFO  (out)     0, or K > 0 when the pivot of step K is zero
 //   returns false when A is singular (INFO > 0); B is then unchanged
 bool LUSOLV(int N, int M, double* A, int LDA, double* B, int LDB, int& INFO);
+
+// LUSTEP: the solve step of SOLVE (the ITSOLV of its phases) with LUSOLV on
+// the solver's own matrix, factorised in place: the factorisation time and
+// the relative residual on the console; a singular matrix stops the run with
+// status 1.
+//   A, B, X, N, M, LDA, EPS, IER  as for ITSOLV (EPS unused, IER set to 0);
+//                                  A is overwritten with the factors
+//   returns true
+bool LUSTEP(const double* A, double* B, double* X, int N, int M, int LDA, double EPS, int& IER);
 
 // LURUN: the run's steps 6 to 17 as SOLVE, the Gauss-Seidel sweeps replaced
 // by LUSOLV: console lines for the factorisation time and the relative

@@ -30,10 +30,6 @@ bool LUSOLV(int N, int M, double* A, int LDA, double* B, int LDB, int& INFO) {
     return true;
 }
 
-namespace {
-
-// The solve step of SOLVE: LUSOLV on the solver's own matrix, which P.A
-// points to (it is factorised in place).
 bool LUSTEP(const double* A, double* B, double* X, int N, int M, int LDA, double /*EPS*/, int& IER) {
     textio::OutUnit& con = textio::console();
     double* AF = const_cast<double*>(A);
@@ -78,8 +74,6 @@ bool LUSTEP(const double* A, double* B, double* X, int N, int M, int LDA, double
     con.write("(' Relative residual ||B - A x|| / ||B|| :',1PE10.3)", {worst});
     return true;
 }
-
-}  // namespace
 
 int LURUN(textio::OutUnit& rep) {
     AMAT(NBE);

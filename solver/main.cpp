@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "solver/capaci.hpp"
 #include "solver/lu.hpp"
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
@@ -18,15 +19,18 @@ using namespace telma;
 // solver is wired in.  A null entry is a solver this build lacks.
 using SOLVEFN = int (*)(textio::OutUnit& rep);
 constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, LURUN, nullptr};
-// Outputs beyond the report, written after the solve; null until built.
-constexpr void (*CAPACITANCE)(textio::OutUnit& rep) = nullptr;
+// The solve of many right-hand sides that --capacitance runs with each
+// --solver choice, in the same order; a null entry is one this build lacks.
+constexpr std::array<MSOLVE, 3> CAPSOLVERS = {ITSOLV, LUSTEP, nullptr};
 
 // The option that asks for something this build lacks; null when none does.
 const char* MISSING() {
     static const char* const NAMES[] = {"--solver=gs", "--solver=lu", "--solver=hmat"};
     const auto s = static_cast<std::size_t>(OPTS.SOLVER);
     if (!SOLVERS[s]) return NAMES[s];
-    if (OPTS.CAPAC && !CAPACITANCE) return "--capacitance";
+    static const char* const CAPNAMES[] = {"--capacitance with --solver=gs", "--capacitance with --solver=lu",
+                                           "--capacitance with --solver=hmat"};
+    if (OPTS.CAPAC && !CAPSOLVERS[s]) return CAPNAMES[s];
     return nullptr;
 }
 
@@ -67,9 +71,9 @@ int main(int argc, char** argv) {
         textio::Reader in(dataFile, inName);
         READIN(in, rep);
         dataFile.close();
-        status = SOLVERS[static_cast<std::size_t>(OPTS.SOLVER)](rep);
+        const auto s = static_cast<std::size_t>(OPTS.SOLVER);
+        status = OPTS.CAPAC ? CAPRUN(rep, CAPSOLVERS[s]) : SOLVERS[s](rep);
         if (!OPTS.VTU.empty()) VTUOUT(OPTS.VTU, OPTS.UNFOLD);
-        if (OPTS.CAPAC) CAPACITANCE(rep);
         rep.endRecord();
         reportFile.flush();
         if (!reportFile) throw textio::IoError(outName + ": writing the report failed");

@@ -38,7 +38,10 @@ with -).  Each option is written --name or --name=value.
                        FILE_points.vtu (FILE's .vtu ending replaced)
   --unfold             with --vtu: mirror the mesh and its values over the
                        symmetry planes, so that the whole body is seen
-  --capacitance        report the capacitance of each electrode from its flux
+  --capacitance        the capacitance matrix of the flux groups: each group
+                       in turn at potential 1, every other prescribed
+                       potential 0, all solved together; the matrix follows
+                       the CURRENTS block of the report
   --length-unit=m|cm|mm|um
                        with --capacitance: the unit of the data file's
                        lengths (default m)

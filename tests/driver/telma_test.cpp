@@ -183,3 +183,49 @@ TEST_F(Telma, OptionsSetTheSolve) {
     EXPECT_EQ(loose.status, 0) << loose.err;
     EXPECT_NE(loose.out.find(" Niter :  5  RMS error : 7.359E-03\n Elapsed"), std::string::npos) << loose.out;
 }
+
+TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {
+    // spheres.in is the quarter of two spheres, its own potentials those of
+    // conductor 1's column: the matrix is four times CURRENTS there, and the
+    // block in farads is the same times eps0 x eps-r x the unit; lu gives
+    // the matrix of gs.
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "spheres.in", dir / "spheres.in");
+    std::string rep;
+    auto numbers = [&](const std::string& from, int n) {
+        std::istringstream in(rep.substr(rep.find(from) + from.size()));
+        std::vector<double> v(n);
+        std::string word;
+        for (double& x : v) in >> word >> x;  // the colon of FLUX  1 :, or the group of a row
+        return v;
+    };
+    Result r;
+    std::vector<double> gs;
+    for (const std::string solver : {"", "--solver=lu "}) {
+        r = telma(solver + "--capacitance --length-unit=cm --eps-r=2 spheres.in s.rep");
+        ASSERT_EQ(r.status, 0) << r.out;
+        rep = slurp(dir / "s.rep");
+        const auto flux = numbers("\n CURRENTS\n\n FLUX  1", 1);
+        const auto c = numbers("\n CAPACITANCE\n\n", 2), f = numbers("\n CAPACITANCE (F)\n\n", 2);
+        EXPECT_NEAR(c[0], 4 * flux[0], 1e-5 * c[0]);
+        EXPECT_NEAR(f[0], 8.8541878128e-12 * 2 * 0.01 * c[0], 1e-5 * f[0]);
+        EXPECT_TRUE(r.out.find("\n CAPACITANCE\n\n    1     ") != std::string::npos) << r.out;
+        if (gs.empty()) gs = c;
+        EXPECT_NEAR(c[1], gs[1], 1e-5 * c[0]) << solver;
+    }
+
+    const struct {
+        const char* data;
+        const char* message;
+    } refused[] = {
+        {SQUARE, " NO FLUX GROUP (NEGATIVE CODE): THERE IS NO CONDUCTOR\n"},
+        {"Two squares\n2 0 0 0 0\n4 0 0 0 1 0 0 1 1 0 0 1 0\n4 0 0 1 1 0 1 1 1 1 0 1 1\n-1 1.0\n1 2.5\n",
+         " ELEMENT    2 HAS THE NORMAL DERIVATIVE 2.50000E+00: A CAPACITANCE NEEDS EVERY PRESCRIBED DERIVATIVE 0\n"},
+        {"Odd\n1 0 0 -1 0\n4 0 0 1 1 0 1 1 1 1 0 1 1\n-1 1.0\n", " ODD SYMMETRY PLANE Z = 0: EACH CONDUCTOR"},
+    };
+    for (const auto& c : refused) {
+        write("case.dat", c.data);
+        r = telma("--capacitance case.dat case.rep");
+        EXPECT_EQ(r.status, 1) << c.data;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
+    }
+}

@@ -77,6 +77,31 @@ TEST(Itsolv, TwoRightHandSidesSweptTogether) {
     }
 }
 
+// Five different columns, whose row sums are formed side by side: every
+// value has the bits of the plain loop run for as many sweeps.
+TEST(Itsolv, ManyRightHandSidesKeepThePlainOrder) {
+    constexpr int N = 37, M = 5;
+    std::vector<double> a(N * N), b(N * M), x(N * M, 0.0), xp(N * M, 0.0);
+    for (int I = 0; I < N; ++I) {
+        for (int J = 0; J < N; ++J) a[I * N + J] = 0.5 * std::sin(7.0 * I + 3.0 * J) / N;
+        a[I * N + I] = 1.0 + 0.1 * std::cos(I);
+    }
+    for (int K = 0; K < N * M; ++K) b[K] = std::cos(1.3 * K);
+    const std::vector<double> b0 = b;
+    int ier = 0;
+    fx::Console con;
+    ASSERT_TRUE(ITSOLV(a.data(), b.data(), x.data(), N, M, N, 1e-12, ier));
+    for (std::size_t sweep = 0; sweep < fx::lines(con.text()).size(); ++sweep)
+        for (int I = 0; I < N; ++I)
+            for (int L = 0; L < M; ++L) {
+                double S = 0.0;
+                for (int J = 0; J < N; ++J)
+                    if (J != I) S += xp[L * N + J] * a[I * N + J];
+                xp[L * N + I] = (b0[L * N + I] - S) / a[I * N + I];
+            }
+    for (int K = 0; K < N * M; ++K) ASSERT_EQ(b[K], xp[K]) << K;
+}
+
 // Not symmetric, so that a transposed solve would show; strides past the order.
 TEST(Lusolv, RowMajorSystemsWithTwoRightHandSidesAndASingularOne) {
     double a[3][4] = {{4, 1, 0, 9}, {2, 5, 1, 9}, {0, 3, 6, 9}}, b[2][4] = {};

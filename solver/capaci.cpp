@@ -1,0 +1,183 @@
+// The capacitance matrix of the flux groups:
+//
+//   CAPRUN  the run: refusals, conductors, the solve of all right-hand sides
+//   CAPMAT  the matrix from the solutions, its blocks and its checks
+#include "solver/capaci.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "solver/kernels.hpp"
+#include "solver/options.hpp"
+
+namespace telma {
+
+int NCOND = 0;
+std::vector<int> ICOND;
+std::vector<double> BCOND;
+std::vector<int> IGRP;
+std::vector<double> CAP;
+
+namespace {
+
+constexpr double EPS0 = 8.8541878128E-12;  // permittivity of vacuum, F/m
+// Relative size beyond which an asymmetry (against the largest entry) or an
+// entry of the wrong sign (against the largest of its row) is more than the
+// discretisation leaves.
+constexpr double CAPTOL = 1.0E-3;
+
+MSOLVE BASE = nullptr;        // the solver CAPRUN was given
+std::vector<double> XCOND;    // the conductors' solutions, columns of LDCOND
+int LDCOND = 0;
+
+[[noreturn]] void refuse(std::string_view fmt, std::initializer_list<textio::Item> items) {
+    textio::console().write(fmt, items);
+    textio::stop("*** FATAL ERROR ***", 1);
+}
+
+// The solve SOLVE calls: the data file's right-hand sides first, then one
+// per conductor, all in one call of BASE; the data file's go back to B and X.
+bool CAPSLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS, int& IER) {
+    // Column L of the caller's B and X holds N entries at L * LDA: the last
+    // ends there, not a whole stride further.
+    const std::size_t LD = static_cast<std::size_t>(LDA), NB = (M - 1) * LD + N;
+    std::vector<double> BB((M + NCOND) * LD, 0.0), XX((M + NCOND) * LD, 0.0);
+    std::copy_n(B, NB, BB.begin());
+    std::copy_n(X, NB, XX.begin());
+    for (int L = 1; L <= NCOND; ++L)
+        std::copy_n(BCOND.begin() + static_cast<std::ptrdiff_t>((L - 1) * N), N,
+                    BB.begin() + static_cast<std::ptrdiff_t>((M + L - 1) * LD));
+    const bool ok = BASE(A, BB.data(), XX.data(), N, M + NCOND, LDA, EPS, IER);
+    std::copy_n(BB.begin(), NB, B);
+    std::copy_n(XX.begin(), NB, X);
+    XCOND.assign(BB.begin() + static_cast<std::ptrdiff_t>(M * LD), BB.end());
+    LDCOND = LDA;
+    return ok;
+}
+
+// Both units get each line of the blocks.
+void both(textio::OutUnit& rep, std::string_view fmt, std::span<const textio::Item> items) {
+    rep.write(fmt, items);
+    textio::console().write(fmt, items);
+}
+void both(textio::OutUnit& rep, std::string_view fmt) { both(rep, fmt, {}); }
+
+// One block: its heading, then per conductor its group and its row times S.
+void block(textio::OutUnit& rep, std::string_view head, double S) {
+    both(rep, head);
+    const std::string fmt = "(I5," + std::to_string(NCOND) + "(2X,1P,E14.5))";
+    std::vector<textio::Item> row;
+    for (int H = 1; H <= NCOND; ++H) {
+        row.assign(1, IGRP[H - 1]);
+        for (int G = 1; G <= NCOND; ++G) row.emplace_back(S * CAP[(G - 1) * NCOND + H - 1]);
+        both(rep, fmt, row);
+    }
+}
+
+}  // namespace
+
+int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
+    // The elements first: a group number beyond the table is refused there.
+    ELCHK();
+    // A conductor and its image in an odd plane are at opposite potentials.
+    const int IREF[3] = {IREFX, IREFY, IREFZ}, IPAR[3] = {IPARX, IPARY, IPARZ};
+    static constexpr const char* AXIS[3] = {"X", "Y", "Z"};
+    for (int K = 0; K < 3; ++K)
+        if (IREF[K] == -1 && IPAR[K] == -1)
+            refuse("(' ODD SYMMETRY PLANE ',A,' = 0: EACH CONDUCTOR WOULD FACE ITS OWN IMAGE AT',"
+                   "' THE OPPOSITE POTENTIAL, WHICH IS NO CAPACITANCE PROBLEM; MESH BOTH SIDES')",
+                   {AXIS[K]});
+    int KMAX = 0;
+    for (int I = 1; I <= NBE; ++I) {
+        if (KODE[I] >= 1 && VBC[I] != 0.0)
+            refuse("(' ELEMENT',I5,' HAS THE NORMAL DERIVATIVE',1PE12.5,': A CAPACITANCE NEEDS',"
+                   "' EVERY PRESCRIBED DERIVATIVE 0')",
+                   {I, VBC[I]});
+        if (KODE[I] < 0) KMAX = std::max(KMAX, -KODE[I]);
+    }
+    if (KMAX == 0) refuse("(' NO FLUX GROUP (NEGATIVE CODE): THERE IS NO CONDUCTOR')", {});
+
+    // Conductors in increasing group order; slot K of COND is group K's.
+    std::vector<int> COND(static_cast<std::size_t>(KMAX) + 1, 0);
+    for (int I = 1; I <= NBE; ++I)
+        if (KODE[I] < 0) COND[-KODE[I]] = 1;
+    IGRP.clear();
+    for (int K = 1; K <= KMAX; ++K)
+        if (COND[K]) {
+            IGRP.push_back(K);
+            COND[K] = static_cast<int>(IGRP.size());
+        }
+    ICOND.assign(static_cast<std::size_t>(NBE) + 1, 0);
+    for (int I = 1; I <= NBE; ++I)
+        if (KODE[I] < 0) ICOND[I] = COND[-KODE[I]];
+    BCOND.assign(static_cast<std::size_t>(NBE) * IGRP.size(), 0.0);
+    BASE = SOLVER;
+    NCOND = static_cast<int>(IGRP.size());
+    // ASSEMB fills BCOND for this run only.
+    struct OFF {
+        ~OFF() { NCOND = 0; }
+    } off;
+    AMAT(NBE);
+    const int status = SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, CAPSLV, INTPTS});
+    // SOLVE has said that a failed solve leaves no valid result.
+    if (status == 0) CAPMAT(XCOND.data(), LDCOND, rep);
+    return status;
+}
+
+void CAPMAT(const double* X, int LDX, textio::OutUnit& rep) {
+    // The meshed conductor stands for itself and its images in the planes.
+    const int IMAGES = (IREFX == -1 ? 2 : 1) * (IREFY == -1 ? 2 : 1) * (IREFZ == -1 ? 2 : 1);
+    CAP.assign(static_cast<std::size_t>(NCOND) * NCOND, 0.0);
+    for (int G = 1; G <= NCOND; ++G) {
+        const double* Q = X + static_cast<std::size_t>(G - 1) * LDX;
+        double* C = &CAP[static_cast<std::size_t>(G - 1) * NCOND];
+        for (int I = 1; I <= NBE; ++I)
+            if (ICOND[I] > 0) C[ICOND[I] - 1] += Q[I - 1] * AREA[I];
+        for (int H = 0; H < NCOND; ++H) C[H] *= IMAGES;
+    }
+    block(rep, "(/' CAPACITANCE'/)", 1.0);
+    block(rep, "(/' CAPACITANCE (F)'/)", EPS0 * OPTS.EPSR * OPTS.LUNIT);
+
+    // The checks: symmetry, and the signs of a Maxwell matrix.
+    auto C = [](int H, int G) { return CAP[static_cast<std::size_t>(G - 1) * NCOND + H - 1]; };
+    double CMAX = 0.0, ASYM = 0.0;
+    for (double c : CAP) CMAX = std::max(CMAX, std::fabs(c));
+    for (int H = 1; H <= NCOND; ++H)
+        for (int G = 1; G < H; ++G) ASYM = std::max(ASYM, std::fabs(C(H, G) - C(G, H)));
+    ASYM = CMAX > 0.0 ? ASYM / CMAX : 0.0;
+    const textio::Item asym[] = {ASYM};
+    both(rep, "(/' ASYMMETRY MAX|C(H,G)-C(G,H)|/MAX|C| :',1PE10.3)", asym);
+    bool bad = ASYM > CAPTOL;
+    if (bad) both(rep, "(' *** WARNING: THE MATRIX IS NOT SYMMETRIC')");
+    // The signs are judged against the largest entry of the row: a small
+    // conductor beside a large one has a small row.
+    for (int H = 1; H <= NCOND; ++H) {
+        const std::string h = std::to_string(IGRP[H - 1]);
+        double S = 0.0, RMAX = 0.0;
+        for (int G = 1; G <= NCOND; ++G) RMAX = std::max(RMAX, std::fabs(C(H, G)));
+        for (int G = 1; G <= NCOND; ++G) {
+            S += C(H, G);
+            const std::string g = std::to_string(IGRP[G - 1]);
+            const textio::Item hg[] = {h, g};
+            if (G == H && !(C(H, G) > CAPTOL * RMAX)) {
+                both(rep, "(' *** WARNING: C(',A,',',A,') IS NOT POSITIVE')", hg);
+                bad = true;
+            } else if (G != H && C(H, G) > CAPTOL * RMAX) {
+                both(rep, "(' *** WARNING: C(',A,',',A,') IS POSITIVE')", hg);
+                bad = true;
+            }
+        }
+        if (S < -CAPTOL * RMAX) {
+            const textio::Item hi[] = {h};
+            both(rep, "(' *** WARNING: THE ROW SUM OF GROUP ',A,' IS NEGATIVE')", hi);
+            bad = true;
+        }
+    }
+    if (bad)
+        both(rep, "(' *** THE MESH IS TOO COARSE, OR A CONDUCTOR IS NOT CLOSED OR FACES THE WRONG',"
+                  "' SIDE')");
+    rep.write("(' ',79('*'))");
+}
+
+}  // namespace telma

@@ -1,0 +1,65 @@
+// The capacitance matrix of the flux groups in one run (telma --capacitance).
+//
+// Every flux group is a conductor.  The system is assembled once; besides
+// the data file's own right-hand side it gets one per conductor: that
+// conductor at potential 1, every other potential element at 0, every
+// prescribed normal derivative 0.  All of them are solved together, and the
+// flux out of conductor H in the solution of conductor G is C(H,G).
+#pragma once
+
+#include <vector>
+
+#include "solver/telma.hpp"
+
+namespace telma {
+
+// MSOLVE: a solve of the dense system for M right-hand sides at once, as
+// ITSOLV takes them; a direct solver factorises once for all of them.
+//   A    (in)      the matrix, row-major with row stride LDA
+//   B    (in/out)  M right-hand sides of LDA entries; on return the solutions
+//   X    (in/out)  the starting values, then the iterates (an iterative solver)
+//   N, M, LDA, EPS, IER  as for ITSOLV
+//   returns false when the solve failed
+using MSOLVE = bool (*)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
+                        int& IER);
+
+// ---- storage shared with the assembly, in capaci.cpp
+// NCOND conductors, numbered in increasing group order; 0 outside a
+// capacitance run, and then ASSEMB fills nothing below.
+extern int NCOND;
+// ICOND(J), J = 1..NBE: the conductor of element J, 0 for none.
+extern std::vector<int> ICOND;
+// BCOND(I,L) at BCOND[(L - 1) * NBE + I - 1]: the right-hand side of row I
+// with conductor L at potential 1 and all else 0, that is the sum of HSUM(I,J)
+// over its elements J.  ASSEMB adds into it when NCOND > 0.
+extern std::vector<double> BCOND;
+
+// ---- results of CAPMAT
+// IGRP(L): the group number of conductor L.
+extern std::vector<int> IGRP;
+// CAP(H,G) at CAP[(G - 1) * NCOND + H - 1]: the capacitance matrix in units of
+// the permittivity times the length unit, mirror images included.
+extern std::vector<double> CAP;
+
+// CAPRUN: the whole run of --capacitance from element geometry to the
+// CAPACITANCE blocks: SOLVE with the conductors' right-hand sides beside the
+// data file's, then CAPMAT unless the solve failed.  Refuses (console
+// message, stop with status 1) what ELCHK refuses, and a problem without flux
+// groups, with an odd symmetry plane or with a non-zero prescribed normal
+// derivative.  In capaci.cpp.
+//   rep      (in/out)  the report
+//   SOLVER   (in)      the solve of many right-hand sides
+//   returns  the exit status of the run: 0, or 1 when the solve failed
+int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER);
+
+// CAPMAT: CAP from the solved conductor columns, then the CAPACITANCE block
+// in units of the permittivity times the length unit, the CAPACITANCE (F)
+// block in farads for the medium and unit of OPTS, and the checks of the
+// matrix, to the report and the console.  In capaci.cpp.
+//   X    (in)      NCOND columns of LDX entries: the solution of each
+//                  conductor's right-hand side, Q at the potential elements
+//   LDX  (in)      the column stride of X
+//   rep  (in/out)  the report
+void CAPMAT(const double* X, int LDX, textio::OutUnit& rep);
+
+}  // namespace telma
