@@ -3,7 +3,14 @@
 // that both give the same bits, and prints the times and their ratios.
 //
 //   telma-bench [--quick] [--runs N] [--only PHASE] [--write-input FILE]
+//   telma-bench --load=0|1|per-core [--runs N]
 #include <omp.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -411,26 +418,30 @@ std::string masked(const std::string& console) {
     return std::regex_replace(console, t, "time : (masked)");
 }
 
+// Steps 6 to 17 on the problem in storage: console, report and status.
+int wholeRun(int (*solve)(textio::OutUnit&), std::string& con, std::string& rep) {
+    std::ostringstream out;
+    int st;
+    {
+        textio::OutUnit unit(out);
+        Quiet q;
+        st = solve(unit);
+        unit.flush();
+        con = q.text();
+    }
+    rep = out.str();
+    return st;
+}
+
 void benchWholeRun() {
     static constexpr int nip = 100;
     header("Whole run of the cube problem: steps 6 to 17 (4374 elements, 100 points)");
     std::string cn, rn, cr, rr;
     int sn = -1, sr = -1;
-    auto run = [&](int (*solve)(textio::OutUnit&), std::string& con, std::string& rep, int& st) {
-        std::ostringstream out;
-        {
-            textio::OutUnit unit(out);
-            Quiet q;
-            st = solve(unit);
-            unit.flush();
-            con = q.text();
-        }
-        rep = out.str();
-    };
     const tmesh::Mesh cubeMesh = cube(27, nip);
     auto problem = [&] { load(cubeMesh); };
-    const std::vector<double> t = timed(RUNS, {{problem, [&] { run(SOLVE, cn, rn, sn); }},
-                                               {problem, [&] { run(reference::SOLVE, cr, rr, sr); }}});
+    const std::vector<double> t = timed(RUNS, {{problem, [&] { sn = wholeRun(SOLVE, cn, rn); }},
+                                               {problem, [&] { sr = wholeRun(reference::SOLVE, cr, rr); }}});
     const double tn = t[0], tr = t[1];
     const bool ok = sn == sr && rn == rr && masked(cn) == masked(cr);
     char note[96];
@@ -442,15 +453,81 @@ void benchWholeRun() {
         std::printf("  (report: %zu bytes;%s)\n", rn.size(), rn.substr(f, rn.find('\n', f) - f).c_str());
 }
 
+// ---------------------------------------------------------------- under load
+
+// Processes that keep a core busy until they are killed; each dies with the
+// benchmark.
+std::vector<pid_t> busy(int n) {
+    std::vector<pid_t> pids;
+    for (int k = 0; k < n; ++k) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+#if defined(__linux__)
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+            static volatile unsigned long sink;
+            for (;;) sink = sink + 1;
+        }
+        if (pid > 0) pids.push_back(pid);
+    }
+    return pids;
+}
+
+void stop(const std::vector<pid_t>& pids) {
+    for (pid_t pid : pids) kill(pid, SIGKILL);
+    for (pid_t pid : pids) waitpid(pid, nullptr, 0);
+}
+
+// The whole run of the cube with the default threads and with one thread, in
+// turn, beside `nbusy` busy processes: the times of each pair and the median
+// of their ratios.
+void benchLoaded(int nbusy, const char* what) {
+    const int threads = omp_get_max_threads();
+    char def[32];
+    std::snprintf(def, sizeof def, "default (%d threads)", threads);
+    std::printf("\nWhole run of the cube problem (4374 elements, 100 points) beside %s\n"
+                "  %4s %22s %12s %8s\n", what, "pair", def, "one thread", "ratio");
+    const tmesh::Mesh cubeMesh = cube(27, 100);
+    std::string con[2], rep[2];
+    std::vector<double> ratio, tdef, tone;
+    const std::vector<pid_t> pids = busy(nbusy);
+    for (int r = 0; r < RUNS; ++r) {
+        double t[2];
+        for (int k = 0; k < 2; ++k) {
+            const int one = (k + r) % 2;  // alternate which runs first
+            omp_set_num_threads(one ? 1 : threads);
+            load(cubeMesh);
+            const auto a = Clock::now();
+            wholeRun(SOLVE, con[one], rep[one]);
+            t[one] = seconds(a, Clock::now());
+        }
+        omp_set_num_threads(threads);
+        check(rep[0] == rep[1] && masked(con[0]) == masked(con[1]), "report or console differ");
+        tdef.push_back(t[0]);
+        tone.push_back(t[1]);
+        ratio.push_back(t[0] / t[1]);
+        std::printf("  %4d %20.3f s %10.3f s %8.3f\n", r + 1, t[0], t[1], t[0] / t[1]);
+        std::fflush(stdout);
+    }
+    stop(pids);
+    std::printf("  median of %d pairs: %.3f s and %.3f s; default / one thread = %.3f\n", RUNS,
+                median(tdef), median(tone), median(ratio));
+}
+
 const char* const USAGE = R"(telma-bench: times each phase of telma against its plain reference
 
 Usage: telma-bench [--quick] [--runs N] [--only influ|assembly|sweep|points|run]
                    [--write-input FILE]
+       telma-bench --load=0|1|per-core [--runs N]
   --quick              one round instead of three
   --runs N             N rounds; the medians are printed
   --only PHASE         time one phase only
   --write-input FILE   write the 4600-element problem with 7000 internal
                        points to FILE and end
+  --load=L             only the whole run of the cube, with the default
+                       threads and with one thread in turn (N pairs, 5
+                       unless --runs says), beside L busy processes: 0, 1,
+                       or one per core; prints the ratio of the two times
   --help, --version    show this help, or the version, and end
 Exit status: 0 all results the same bit for bit, 1 a mismatch, 2 a bad
 command line.
@@ -460,6 +537,8 @@ command line.
 
 int main(int argc, char** argv) {
     std::string writeInput, only;
+    int load = -1;  // busy processes of --load, -1: none asked for
+    bool runsGiven = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help")) {
             std::fputs(USAGE, stdout);
@@ -469,8 +548,13 @@ int main(int argc, char** argv) {
             return 0;
         } else if (!std::strcmp(argv[i], "--quick"))
             RUNS = 1;
-        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) {
             RUNS = std::max(1, std::atoi(argv[++i]));
+            runsGiven = true;
+        } else if (!std::strcmp(argv[i], "--load=0") || !std::strcmp(argv[i], "--load=1"))
+            load = argv[i][7] - '0';
+        else if (!std::strcmp(argv[i], "--load=per-core"))
+            load = omp_get_num_procs();
         else if (!std::strcmp(argv[i], "--write-input") && i + 1 < argc)
             writeInput = argv[++i];
         else if (!std::strcmp(argv[i], "--only") && i + 1 < argc)
@@ -491,6 +575,14 @@ int main(int argc, char** argv) {
         }
         std::printf("%s: %zu elements, %zu internal points\n", writeInput.c_str(), m.el.size(), m.ip.size());
         return 0;
+    }
+    if (load >= 0) {
+        if (!runsGiven) RUNS = 5;
+        char what[64];
+        std::snprintf(what, sizeof what, "%d busy process%s", load,
+                      load == 0 ? "es" : load == 1 ? "" : "es (one per core)");
+        benchLoaded(load, what);
+        return failures ? 1 : 0;
     }
     std::printf("telma-bench: %d thread(s), medians of %d run(s)\n", omp_get_max_threads(), RUNS);
     const auto t0 = Clock::now();

@@ -1,4 +1,5 @@
-// Fluxes through the groups of elements with negative codes.
+// Fluxes through the groups of elements with negative codes, and the
+// warning that closes the report of a solve that did not converge.
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -32,6 +33,13 @@ void CURRNT(textio::OutUnit& rep) {
     const std::string line = WIDEN("(' FLUX',I3,' :',1Pe12.5)", {NGRP});
     for (int K = 1; K <= NGRP; ++K) both(rep, line, {K, FLUX[K]});
     rep.write("(' ',79('*'))");
+}
+
+void CNVREP(textio::OutUnit& rep) {
+    if (STAT.CONVGD) return;
+    rep.write("(/' *** WARNING: THE SOLUTION DID NOT CONVERGE',/,' AFTER',i4,1X,A,"
+              "' THE RMS CHANGE WAS',1Pe10.3,' (TOLERANCE',1Pe10.3,')',/,' ',79('*'))",
+              {STAT.NSTEP, STAT.STEPS, STAT.CHANGE, STAT.EPS});
 }
 
 }  // namespace telma

@@ -104,7 +104,8 @@ bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC, bool diag
     const ELDATA& E0 = ELD[C[0] + 1];
     const double* n = E0.EN;
     const double d = n[0] * E0.XN[0] + n[1] * E0.XN[1] + n[2] * E0.XN[2];
-    const double tol = 1.0e-10 * E0.ELMAX;
+    double tol = 0.0;  // a tenth of a millionth of a millionth of its longest edge
+    for (int M = 0; M < E0.NV; ++M) tol = std::max(tol, 1.0e-10 * E0.EL[M]);
     for (int c = 0; c < NC; ++c) {
         const ELDATA& E = ELD[C[c] + 1];
         if (K.WG[C[c]] != 0.0) return false;

@@ -4,6 +4,7 @@
 //   INFLU    the coefficients G and H of one element at one field point
 //   INFSYM   their sum over the symmetry images
 //   INFSYMS  INFSYM for a run of elements, the calls overlapped
+#include <cfloat>
 #include <cmath>
 
 // Vector instructions where the processor has them, unless the portable
@@ -22,9 +23,17 @@ namespace {
 
 const double CF = -0.25 / (4.0 * std::atan(1.0));
 
-// A field point whose distance from the line of an edge is below this
-// fraction of the edge length lies on that line to within rounding.
-constexpr double ONLINE = 1.0e-10;
+// A field point within ONLINE times the largest magnitude of its own and the
+// element's corner coordinates from the line of an edge lies on that line to
+// within the rounding of those coordinates (a few units in their last place):
+// the frame and the local coordinates are formed from them.  A zone scaled by
+// the edge length instead would swallow a real step off the line once edges
+// are long (the gradient's step of 1E-4 beside an edge of a million units).
+constexpr double ONLINE = 16.0 * DBL_EPSILON;
+
+double lineZone(const ELDATA& E, double XP, double YP, double ZP) {
+    return ONLINE * std::fmax(std::fmax(std::fabs(XP), std::fabs(YP)), std::fmax(std::fabs(ZP), E.XMAG));
+}
 
 // r1 + r2 - L without cancellation, from r1 + s1 and r2 - s2 (s2 - s1 = L);
 // d2 is the squared distance from the field point to the line of the edge.
@@ -34,12 +43,11 @@ double logDenominator(double r1, double r2, double s1, double s2, double d2) {
     return a + b;
 }
 
-// True when (xp, yp, zp) lies on the line of an edge of E to within rounding.
-bool onEdgeLine(const ELDATA& E, double xp, double yp, double zp) {
+// True when (xp, yp) lies on the line of an edge of E to within zone.
+bool onEdgeLine(const ELDATA& E, double xp, double yp, double zone) {
     for (int M = 0; M < E.NV; ++M) {
-        const double tol = ONLINE * E.EL[M];
         const double R0 = (E.XL[M] - xp) * E.CY[M] - (E.YL[M] - yp) * E.CX[M];
-        if (std::fabs(R0) <= tol && std::fabs(zp) <= tol) return true;
+        if (std::fabs(R0) <= zone) return true;
     }
     return false;
 }
@@ -144,6 +152,7 @@ struct Stage {
     EdgeLanes V;
     const ELDATA* E;
     double SG, AZ, Z2;
+    double zone;  // of lineZone
     bool own;  // the field point is the element's node
 };
 
@@ -157,8 +166,10 @@ struct Stage {
     double zp = px * E.EN[0] + py * E.EN[1] + pz * E.EN[2];
     // On the line of an edge the point is in the plane: zp is rounding noise
     // there, and its sign would decide the side from which H is seen.
-    if (std::fabs(zp) <= ONLINE * E.ELMAX && onEdgeLine(E, xp, yp, zp)) zp = 0.0;
+    const double zone = lineZone(E, XP, YP, ZP);
+    if (std::fabs(zp) <= zone && onEdgeLine(E, xp, yp, zone)) zp = 0.0;
     S.E = &E;
+    S.zone = zone;
     S.SG = zp >= 0.0 ? 1.0 : -1.0;
     S.AZ = std::fabs(zp);
     S.Z2 = zp * zp;
@@ -177,7 +188,7 @@ struct Stage {
         // On the line of the edge (in the plane or above it) the exact tests
         // make both terms of the edge vanish; rounding noise in R0 and AZ must
         // not defeat them, or the log and angle terms blow up.
-        if (std::fabs(V.R0[M]) <= ONLINE * L) continue;
+        if (std::fabs(V.R0[M]) <= S.zone) continue;
         double q = V.Q[M];
         if (!(V.DEN[M] > 0.0))
             q = (V.RS[M] + L) /

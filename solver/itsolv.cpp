@@ -3,12 +3,14 @@
 //   ITSOLV   the sweeps until the RMS change is below the tolerance
 //   ITERATE  the loop of sweeps, its lines and failure messages
 //   GSSWEEP  one sweep, on one thread or shared by two
+//   PACER    the thread count of each sweep, from the times of the sweeps
 #include <omp.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <climits>
 #include <cmath>
-#include <thread>
 
 // Vector instructions where the processor has them, unless the portable
 // paths are asked for (TELMA_SCALAR_KERNELS) to check that they give the same
@@ -53,11 +55,24 @@ constexpr int PREFIX_PREFETCH = 128; // and the prefix thread
 double PREFIX[NBEMAX];             // prefix sums of the rows
 int SUMMED[NBEMAX / BLOCK + 2];    // per block: columns 0..SUMMED-1 are in its PREFIX
 
+// A count that one thread of a sweep raises and the other waits on.  The
+// waiter spins for a short while, since the other thread is normally a few
+// rows away, then sleeps until woken: when other processes share the cores,
+// the thread it waits for may be off its core for a whole time slice, and a
+// waiter that kept spinning would hold a core that thread needs.
+struct alignas(64) SIGNAL {
+    std::atomic<int> value{0};
+    std::atomic<int> want{INT_MAX};  // a sleeping waiter: until value > want
+};
+
 // FRONT: rows done in this sweep.  READY: blocks 0..READY-1 have their
 // prefix sums complete (blocks 0 and 1 need none, so a sweep starts at 2).
 // Kept apart so that the two threads do not write the same cache line.
-alignas(64) std::atomic<int> FRONT{0};
-alignas(64) std::atomic<int> READY{0};
+SIGNAL FRONT, READY;
+
+// How long a waiter spins before it sleeps: longer than the other thread
+// takes for a few rows on a core of its own.
+constexpr auto SPIN = std::chrono::microseconds(100);
 
 inline void prefetch(const double* p) {
 #if defined(TELMA_SSE2)
@@ -73,16 +88,26 @@ inline void relax() {
 #endif
 }
 
-// Waits until flag > v; yields the core now and then in case the other
-// thread is not running.
-inline void waitAbove(const std::atomic<int>& flag, int v) {
-    for (int spins = 0; flag.load(std::memory_order_acquire) <= v; ++spins) {
+// Sets S to v, and wakes its waiter if it sleeps until a value below v.
+inline void raise(SIGNAL& S, int v) {
+    S.value.store(v, std::memory_order_seq_cst);
+    int w = S.want.load(std::memory_order_seq_cst);
+    // one wake per sleep: the exchange fails if the waiter has moved on
+    if (v > w && S.want.compare_exchange_strong(w, INT_MAX)) S.value.notify_one();
+}
+
+// Waits until S's value is above v.
+inline void waitAbove(SIGNAL& S, int v) {
+    if (S.value.load(std::memory_order_acquire) > v) return;
+    const auto until = std::chrono::steady_clock::now() + SPIN;
+    for (int k = 1;; ++k) {
         relax();
-        if (spins > 4096) {
-            std::this_thread::yield();
-            spins = 0;
-        }
+        if (S.value.load(std::memory_order_acquire) > v) return;
+        if (k % 64 == 0 && std::chrono::steady_clock::now() > until) break;
     }
+    S.want.store(v, std::memory_order_seq_cst);
+    for (int cur; (cur = S.value.load(std::memory_order_seq_cst)) <= v;) S.value.wait(cur);
+    S.want.store(INT_MAX, std::memory_order_seq_cst);
 }
 
 // S + x(J) a(J) for J = j0..j1-1 in order; one prefetch of pf + J per 8 terms.
@@ -134,7 +159,7 @@ double rowsInOrder(const double* A, const double* B, double* X, int N, int LDA, 
         const double D = X[I] - XNEW;
         X[I] = XNEW;
         ERR += D * D;
-        if (piped) FRONT.store(I + 1, std::memory_order_release);
+        if (piped) raise(FRONT, I + 1);
     }
     return ERR;
 }
@@ -180,11 +205,11 @@ void prefixes(const double* A, const double* X, int N, int LDA) {
     const int blocks = (N + BLOCK - 1) / BLOCK;
     for (int m = 2; m < blocks; ++m) SUMMED[m] = 0;
     for (int I = 2 * BLOCK; I < N; ++I) PREFIX[I] = 0.0;
-    int nearest = 2, idle = 0;  // the nearest block whose prefix sums are not complete
+    int nearest = 2;  // the nearest block whose prefix sums are not complete
     while (nearest < blocks) {
         // the columns whose X is final, rounded down to a multiple of 8 so
         // that pieces of work start on a cache line (8 entries) of each row
-        const int done = FRONT.load(std::memory_order_acquire) & ~7;
+        const int done = FRONT.value.load(std::memory_order_acquire) & ~7;
         bool worked = false;
         for (int m = nearest; m < blocks && !worked; ++m) {
             int target = std::min(firstOwnColumn(m), done);
@@ -199,20 +224,13 @@ void prefixes(const double* A, const double* X, int N, int LDA) {
                 worked = true;
             }
             if (m == nearest && SUMMED[m] == firstOwnColumn(m)) {
-                READY.store(m + 1, std::memory_order_release);
+                raise(READY, m + 1);
                 ++nearest;
                 worked = true;
             }
         }
-        // the row thread may be sharing this core: give it way now and then
-        if (worked)
-            idle = 0;
-        else if (++idle > 4096) {
-            std::this_thread::yield();
-            idle = 0;
-        } else {
-            relax();
-        }
+        // nothing to do until the row thread has done the next cache line
+        if (!worked) waitAbove(FRONT, done + 7);
     }
 }
 
@@ -239,8 +257,8 @@ double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int 
     if (THREADS < 2 || N > NBEMAX)
         return rowsInOrder(A, B, X, N, LDA, false);
     double ERR = 0.0;
-    FRONT.store(0, std::memory_order_relaxed);
-    READY.store(2, std::memory_order_relaxed);  // blocks 0 and 1 have no prefix
+    FRONT.value.store(0, std::memory_order_relaxed);
+    READY.value.store(2, std::memory_order_relaxed);  // blocks 0 and 1 have no prefix
 #pragma omp parallel num_threads(2)
     {
         if (omp_get_num_threads() < 2) {
@@ -254,8 +272,39 @@ double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int 
     return ERR;
 }
 
+PACER::PACER(int MOST) : best_(MOST), next_(MOST), fixed_(MOST < 2) {}
+
+void PACER::took(double SECONDS) {
+    if (fixed_) return;
+    const int k = next_;
+    if (!warm_) {
+        warm_ = true;
+        next_ = 1;
+        return;
+    }
+    // the count in use follows the load smoothly; a trial is one sample
+    T_[k] = T_[k] == 0.0 || k != best_ ? SECONDS : T_[k] + 0.25 * (SECONDS - T_[k]);
+    if (T_[2] == 0.0) {
+        next_ = 2;
+        return;
+    }
+    const int was = best_;
+    best_ = T_[2] <= T_[1] ? 2 : 1;
+    const int other = 3 - best_;
+    if (k != was || best_ != was || wait_ == 0) {
+        // after a trial, a change or the first timings: a trial costs r - 1
+        // sweeps' worth of time, one every wait_ sweeps
+        const double r = T_[other] / T_[best_];
+        wait_ = static_cast<int>(std::clamp(std::ceil((r - 1.0) / TRIAL), 4.0, 64.0));
+    } else {
+        --wait_;
+    }
+    next_ = wait_ <= 0 ? other : best_;
+}
+
 bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, int N, int M,
              int LDA, double EPS, int& IER) {
+    STAT = {};
     // An empty system has nothing to sweep (and no RMS to form).
     if (N <= 0 || M <= 0) return true;
     textio::OutUnit& con = textio::console();
@@ -279,6 +328,7 @@ bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, i
         }
     }
     if (!ok) IER = -NITER;
+    STAT = {ok, NITER, ERR, EPS, "SWEEPS"};
     for (int L = 0; L < M; ++L)
         for (int I = 0; I < N; ++I)
             B[static_cast<std::size_t>(L) * LDA + I] = X[static_cast<std::size_t>(L) * LDA + I];
@@ -288,11 +338,18 @@ bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, i
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
             int& IER) {
     // Small systems are not worth a second thread, and the two threads of a
-    // sweep wait for each other, so they need two processors of their own.
+    // sweep wait for each other, so they need two processors; PACER keeps to
+    // one while other work on the processors makes two the slower.
     const int threads =
         omp_get_max_threads() >= 2 && omp_get_num_procs() >= 2 && N >= 8 * BLOCK ? 2 : 1;
+    PACER pace(threads);
     auto sweep = [&] {
-        if (M == 1) return GSSWEEP(A, B, X, N, LDA, threads);
+        if (M == 1) {
+            const auto t0 = std::chrono::steady_clock::now();
+            const double ERR = GSSWEEP(A, B, X, N, LDA, pace.threads());
+            pace.took(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+            return ERR;
+        }
         // several right-hand sides: row by row, each row for all of them
         double ERR = 0.0;
         double S[RHSB];

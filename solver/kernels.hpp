@@ -6,6 +6,7 @@
 //   ELD       storage   per-element frames, filled by GEOM      geom.cpp
 //   INFSYMS   routine   INFSYM for a run of elements             influ.cpp
 //   GSSWEEP   routine   one Gauss-Seidel sweep                   itsolv.cpp
+//   PACER     class     the thread count of each sweep           itsolv.cpp
 //   ITERATE   routine   the sweeps of ITSOLV                     itsolv.cpp
 //   PROGRESS  class     progress lines of threaded loops         progress.cpp
 //   PHASES    struct    the phases of SOLVE(rep, P)            solve.cpp
@@ -55,6 +56,31 @@ bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, i
 //   THREADS  (in)      1 or 2
 //   returns the sum of the squared changes of X, in row order
 double GSSWEEP(const double* A, const double* B, double* X, int N, int LDA, int THREADS);
+
+// PACER: the thread count of each sweep of one solve, from the times of the
+// sweeps.  Two threads are faster on a quiet machine; when other processes
+// share the cores the two threads of a sweep wait for each other, and one
+// thread may be the faster.  The bits are the same either way, so the clock
+// decides: a first sweep on two threads (not timed: it warms the caches), one
+// on one thread, one on two, then the faster count, the other tried again now
+// and then to follow the load, the more rarely the more it lost, so that the
+// trials cost at most about TRIAL of the time.
+class PACER {
+public:
+    static constexpr double TRIAL = 0.03;
+    // MOST  (in)  the most threads a sweep may use, 1 or 2
+    explicit PACER(int MOST);
+    // the thread count for the next sweep
+    int threads() const { return next_; }
+    // SECONDS  (in)  the time of the sweep just made on threads()
+    void took(double SECONDS);
+
+private:
+    double T_[3] = {};  // seconds per sweep on 1 and 2 threads; 0: not timed yet
+    int best_, next_;
+    int wait_ = 0;      // sweeps on best_ before the next trial of the other
+    bool fixed_, warm_ = false;
+};
 
 // Progress lines of a loop over I = 1..N whose indices are done on several
 // threads in any order: the line of I (I a multiple of 10) is written once

@@ -1,6 +1,7 @@
 // The plain reference of the solver (see reference.hpp).
 #include "solver/reference.hpp"
 
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 
@@ -14,7 +15,7 @@ namespace {
 double Acm[static_cast<std::size_t>(NBEMAX) * NBEMAX];
 
 const double CF = -0.25 / (4.0 * std::atan(1.0));
-constexpr double ONLINE = 1.0e-10;
+constexpr double ONLINE = 16.0 * DBL_EPSILON;  // as in influ.cpp
 
 double norm3(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
@@ -57,18 +58,19 @@ void INFLU(double XP, double YP, double ZP, int J, double& G, double& H) {
     }
     xl[NV] = xl[0];
     yl[NV] = yl[0];
-    // on the line of an edge the point is in the plane
-    double lmax = 0.0;
-    for (int M = 0; M < NV; ++M) {
-        const double dx = xl[M + 1] - xl[M], dy = yl[M + 1] - yl[M];
-        lmax = std::fmax(lmax, std::sqrt(dy * dy + dx * dx));
-    }
-    if (std::fabs(zp) <= ONLINE * lmax) {
+    // on the line of an edge, to within the rounding of the coordinates, the
+    // point is in the plane
+    const double mag = std::fmax(std::fmax(std::fabs(XP), std::fabs(YP)), std::fabs(ZP));
+    double cmag = 0.0;
+    for (int M = 1; M <= NV; ++M)
+        for (int K = 1; K <= 3; ++K) cmag = std::fmax(cmag, std::fabs(XE[J][M][K]));
+    const double zone = ONLINE * std::fmax(mag, cmag);
+    if (std::fabs(zp) <= zone) {
         for (int M = 0; M < NV; ++M) {
             const double dx = xl[M + 1] - xl[M], dy = yl[M + 1] - yl[M];
             const double L = std::sqrt(dy * dy + dx * dx);
             const double R0 = (xl[M] - xp) * (dy / L) - (yl[M] - yp) * (dx / L);
-            if (std::fabs(R0) <= ONLINE * L && std::fabs(zp) <= ONLINE * L) {
+            if (std::fabs(R0) <= zone) {
                 zp = 0.0;
                 break;
             }
@@ -86,7 +88,7 @@ void INFLU(double XP, double YP, double ZP, int J, double& G, double& H) {
         const double s1 = (x1 - xp) * cx + (y1 - yp) * cy;
         const double s2 = (x2 - xp) * cx + (y2 - yp) * cy;
         const double R0 = (x1 - xp) * cy - (y1 - yp) * cx;
-        if (std::fabs(R0) <= ONLINE * L) continue;
+        if (std::fabs(R0) <= zone) continue;
         const double r1 = std::sqrt((yp - y1) * (yp - y1) + (xp - x1) * (xp - x1) + Z2);
         const double r2 = std::sqrt((yp - y2) * (yp - y2) + (xp - x2) * (xp - x2) + Z2);
         double den = r1 + r2 - L;

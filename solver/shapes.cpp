@@ -52,7 +52,9 @@ void frame(int NV, const CORNERS& X, const double xc[3], ELDATA& E) {
     }
     E.XL[NV] = E.XL[0];
     E.YL[NV] = E.YL[0];
-    E.ELMAX = 0.0;
+    E.XMAG = 0.0;
+    for (int M = 0; M < NV; ++M)
+        for (int K = 0; K < 3; ++K) E.XMAG = std::fmax(E.XMAG, std::fabs(X[M][K]));
     for (int M = 0; M < NV; ++M) {
         const double dx = E.XL[M + 1] - E.XL[M];
         const double dy = E.YL[M + 1] - E.YL[M];
@@ -60,7 +62,6 @@ void frame(int NV, const CORNERS& X, const double xc[3], ELDATA& E) {
         E.EL[M] = L;
         E.CX[M] = dx / L;
         E.CY[M] = dy / L;
-        E.ELMAX = std::fmax(E.ELMAX, L);
     }
     // A triangle's unused fourth edge repeats its first, so that INFLU can
     // run the arithmetic of four edges side by side on finite values.

@@ -57,7 +57,8 @@ struct ELDATA {
     double YL[MAXV + 1];
     double EL[MAXV];       // edge lengths in the plane
     double CX[MAXV], CY[MAXV];
-    double ELMAX;          // longest edge
+    double XMAG;           // largest magnitude of a corner coordinate: with the
+                           // field point's, the scale of INFLU's rounding
     int NV;
 };
 

@@ -49,7 +49,9 @@ int SOLVE(textio::OutUnit& rep, const PHASES& P) {
     }
     qvlib::SWSTRT();
     for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
+    STAT = {};
     const bool solved = P.ITSOLV(P.A, &B[1], &XIT[1], NBE, 1, P.LDA, OPTS.TOL, IER);
+    if (!solved) STAT.CONVGD = false;  // whatever the solver said of itself
     if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
     qvlib::SWSHOW();
     // Afterwards VBC holds the potential and B the normal derivative.
@@ -59,6 +61,7 @@ int SOLVE(textio::OutUnit& rep, const PHASES& P) {
     RESCHK();
     OUTRES(rep);
     CURRNT(rep);
+    CNVREP(rep);
     if (!solved) {
         con.write("(' *** THE SYSTEM WAS NOT SOLVED: THE RESULTS ARE NOT VALID ***')");
         return 1;

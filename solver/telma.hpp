@@ -77,6 +77,17 @@ extern std::vector<double> B;
 extern std::vector<double> XIT;
 extern int IER;
 
+// ---- how the solve ended, set by whichever solver ran (reset by SOLVE and
+// CLEAR): CNVREP writes it into the report when the solution did not converge
+struct SOLSTAT {
+    bool CONVGD = true;            // the tolerance was reached
+    int NSTEP = 0;                 // sweeps (or iterations) made
+    double CHANGE = 0.0;           // the last RMS change
+    double EPS = 0.0;              // the tolerance
+    const char* STEPS = "SWEEPS";  // what one step of the solver is called
+};
+extern SOLSTAT STAT;
+
 // ---- internal points and fluxes
 extern std::vector<double> UIP;
 extern std::array<std::vector<double>, 4> GRADV;  // GRADV(I,K)
@@ -166,7 +177,7 @@ void ASSEMB();
 bool DOMTST(int N);
 
 // ITSOLV: Gauss-Seidel sweeps on A x = B until the RMS change is at most EPS,
-// with a line per sweep on the console.  In itsolv.cpp.
+// with a line per sweep on the console; sets STAT.  In itsolv.cpp.
 //   A    (in)      the matrix, row-major with row stride LDA
 //   B    (in/out)  M right-hand sides of LDA entries; on return the solution
 //   X    (in/out)  the starting values, then the iterates
@@ -197,5 +208,12 @@ void OUTRES(textio::OutUnit& rep);
 // currnt.cpp.
 //   rep  (in/out)  the report
 void CURRNT(textio::OutUnit& rep);
+
+// CNVREP: when the solve did not converge (STAT.CONVGD false), the last block
+// of the report, after CURRENTS, saying so with the step count and the last
+// change: a report outlives its console.  Writes nothing otherwise.  In
+// currnt.cpp.
+//   rep  (in/out)  the report
+void CNVREP(textio::OutUnit& rep);
 
 }  // namespace telma

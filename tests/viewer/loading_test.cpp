@@ -1,11 +1,7 @@
 // Loading the mesh from the data file and the face values from the report.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "support.hpp"
-#include "textio/textio.hpp"
-#include "viewer/korval.hpp"
 
 using namespace korval;
 
@@ -17,172 +13,94 @@ protected:
     vt::ScratchDir dir;
 };
 
-std::string manyQuads(int n) {
-    std::ostringstream s;
-    s << "big\n" << n << " 0 0 0 0\n";
-    for (int i = 0; i < n; ++i) s << "4 " << i << " 0 0 " << i + 1 << " 0 0 " << i + 1 << " 1 0 " << i << " 1 0\n";
-    return s.str();
+// RDMESH or RDRES on `text` as `name`: the error message, "" when none.
+std::string load(const char* name, const std::string& text, void (*step)()) {
+    vt::writeFile(name, text);
+    try {
+        step();
+    } catch (const textio::IoError& e) {
+        return e.what();
+    }
+    return "";
 }
 
 }  // namespace
 
-TEST_F(Loading, VerticesGoToTheViewerAxes) {
-    vt::writeFile("tELMA.in", "t\n2 0 0 0 0\n3 1 2 3  4 5 6  7 8 9\n4 0 0 0 1 0 0 1 1 0 0 1 0\n");
-    RDMESH();
-    EXPECT_EQ(nfa, 2);
-    EXPECT_EQ(Npt, 7);
-    EXPECT_EQ(NP[1], 3);
-    EXPECT_EQ(NP[2], 4);
-    EXPECT_EQ(XYZ[1][1], 3.0f);  // file (1, 2, 3) is viewer (3, 1, 2)
-    EXPECT_EQ(XYZ[1][2], 1.0f);
-    EXPECT_EQ(XYZ[1][3], 2.0f);
-    EXPECT_EQ(XYZ[3][1], 9.0f);
-    EXPECT_EQ(XYZ[3][2], 7.0f);
-    EXPECT_EQ(XYZ[6][2], 1.0f);  // third corner of the square: file (1, 1, 0)
-    EXPECT_EQ(XYZ[6][3], 1.0f);
-    EXPECT_EQ(XYZ[6][1], 0.0f);
-}
-
-TEST_F(Loading, FileNameIsFoundWithoutRegardToCase) {
-    vt::writeFile("TELMA.IN", "t\n1 1 -1 1 0\n3 0 0 0 1 0 0 0 1 0\n");
-    RDMESH();
-    EXPECT_EQ(nfa, 1);  // symmetry flags are read and ignored
-    EXPECT_EQ(Npt, 3);
-}
-
-TEST_F(Loading, ControlRecordOverTwoLines) {
-    // The fourth value on the second line: its rest, the 5, is skipped.
-    vt::writeFile("tELMA.in", "t\n1 0\n0 0 5\n3 0 0 0 1 0 0 0 1 0\n");
-    RDMESH();
-    EXPECT_EQ(Npt, 3);
-    EXPECT_EQ(XYZ[2][2], 1.0f);
-    // Five values split 4 + 1: the lone 5 is taken as a vertex count.
-    vt::writeFile("tELMA.in", "t\n1 0 0 0\n5\n3 0 0 0 1 0 0 0 1 0\n");
-    EXPECT_THROW(RDMESH(), textio::IoError);
-}
-
-TEST_F(Loading, CrLfLinesAndTrailingText) {
-    vt::writeFile("tELMA.in", "t\r\n1 0 0 0 0\r\n3 0 0 0, 2 0 0, 0 2 0  comment\r\n0 1.0\r\n");
-    RDMESH();
-    EXPECT_EQ(Npt, 3);
-    EXPECT_EQ(XYZ[2][2], 2.0f);
-}
-
-TEST_F(Loading, VertexCountOutsideThreeToFourIsRefused) {
-    vt::writeFile("tELMA.in", "t\n2 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n5 0 0 0 1 0 0 1 1 0 0 1 0 0 2 0\n");
-    try {
-        RDMESH();
-        FAIL() << "no error";
-    } catch (const textio::IoError& e) {
-        EXPECT_STREQ(e.what(), "tELMA.in:4: expected 3 or 4 vertices (face 2), found 5");
+TEST_F(Loading, MeshVerticesGoToTheViewerAxes) {
+    const struct {
+        const char* name;
+        std::string text, error;
+        int npt;
+        float x2;  // viewer x of vertex 2
+    } cases[] = {
+        {"tELMA.in", "t\n2 0 0 0 0\n3 1 2 3  4 5 6  7 8 9\n4 0 0 0 1 0 0 1 1 0 0 1 0\n", "", 7, 6},
+        {"TELMA.IN", "t\n1 1 -1 1 0\n3 0 0 0 1 0 0 0 1 0\n", "", 3, 0},  // symmetry flags ignored
+        {"tELMA.in", "t\n1 0\n0 0 5\n3 0 0 0 1 0 0 0 1 0\n", "", 3, 0},  // the rest of the fourth value's line skipped
+        {"tELMA.in", "t\r\n1 0 0 0 0\r\n3 0 0 2, 2 0 1, 0 2 0  comment\r\n0 1.0\r\n", "", 3, 1},
+        {"tELMA.in", "t\n2 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n5 0 0 0 1 0 0 1 1 0 0 1 0 0 2 0\n",
+         "tELMA.in:4: expected 3 or 4 vertices (face 2), found 5", 3, 0},
+        {"tELMA.in", "t\n1 0 0 0\n5\n3 0 0 0 1 0 0 0 1 0\n", "tELMA.in:3: expected 3 or 4 vertices (face 1), found 5", 0, 0},
+        {"tELMA.in", "t\n2 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n", "tELMA.in:3: unexpected end of file, expected an integer (vertex count of face 2)", 3, 0},
+        {"tELMA.in", "t\n1 0 0 0 0\n3.0 0 0 0 1 0 0 0 1 0\n", "tELMA.in:3: expected an integer (vertex count of face 1), found \"3.0\"", 0, 0},
+        {"nothing", "", "tELMA.in: cannot open the file for reading (it must exist)", 0, 0},
+    };
+    for (const auto& c : cases) {
+        vt::fs::remove("tELMA.in");
+        vt::fs::remove("TELMA.IN");
+        EXPECT_EQ(load(c.name, c.text, RDMESH), c.error) << c.text;
+        EXPECT_EQ(Npt, c.npt) << c.text;
+        EXPECT_EQ(XYZ[2][1], c.x2) << c.text;
     }
-    vt::writeFile("tELMA.in", "t\n1 0 0 0 0\n-2 0 0 0\n");
-    EXPECT_THROW(RDMESH(), textio::IoError);
-}
-
-TEST_F(Loading, MalformedOrMissingDataFile) {
-    EXPECT_THROW(RDMESH(), textio::IoError);  // no file
-    vt::writeFile("tELMA.in", "t\n2 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n");
-    EXPECT_THROW(RDMESH(), textio::IoError);  // end of file within the faces
-    vt::writeFile("tELMA.in", "t\n1 0 0 0 0\n3.0 0 0 0 1 0 0 0 1 0\n");
-    EXPECT_THROW(RDMESH(), textio::IoError);  // a real where the count is due
-    vt::writeFile("tELMA.in", "t\n1 0 0 0 0\n3 0 0 0 1 x 0 0 1 0\n");
-    EXPECT_THROW(RDMESH(), textio::IoError);
+    load("tELMA.in", cases[0].text, RDMESH);
+    const float want[8][3] = {{0}, {3, 1, 2}, {6, 4, 5}, {9, 7, 8}, {0, 0, 0}, {0, 1, 0}, {0, 1, 1}, {0, 0, 1}};
+    for (int J = 1; J <= 7; ++J)
+        for (int K = 1; K <= 3; ++K) EXPECT_EQ(XYZ[J][K], want[J][K - 1]) << J << ' ' << K;
+    EXPECT_EQ(nfa * 100 + NP[1] * 10 + NP[2], 234);
 }
 
 TEST_F(Loading, VertexBound) {
-    vt::writeFile("tELMA.in", manyQuads(10000));
-    RDMESH();
-    EXPECT_EQ(Npt, NPMAX);
+    std::ostringstream s;
+    s << "big\n10001 0 0 0 0\n";
+    for (int i = 0; i < 10001; ++i) s << "4 " << i << " 0 0 " << i + 1 << " 0 0 " << i + 1 << " 1 0 " << i << " 1 0\n";
+    EXPECT_THROW(load("tELMA.in", s.str(), RDMESH), textio::Stop);
+    EXPECT_EQ(Npt, NPMAX);  // all 10000 faces, nothing stored beyond the table
     EXPECT_EQ(XYZ[NPMAX][2], 9999.0f);
+}
 
-    vt::resetViewer();
-    vt::writeFile("tELMA.in", manyQuads(10001));
-    try {
-        RDMESH();
-        FAIL() << "no stop";
-    } catch (const textio::Stop& s) {
-        EXPECT_EQ(s.status, 1);
+TEST_F(Loading, ReportValues) {
+    std::string titled = vt::reportFile({{5.0, 6.0}});
+    titled.replace(titled.find("test mesh"), 9, " RESULTS");
+    const struct {
+        const char* name;
+        std::string text;
+        int ipot, nfa2;
+        float v1, lo, hi;
+        const char* error;
+    } cases[] = {
+        {"TELMA.out", vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 1, 3, 1, -1, 3, ""},
+        {"TELMA.out", vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 0, 3, -2, -2, 4, ""},
+        {"telma.OUT", vt::reportFile({{0.25, 1.0}, {0.75, 2.0}}, true), 1, 2, 0.25f, 0.25f, 0.75f, ""},
+        {"TELMA.out", vt::reportFile({{2.0, 0}, {2.0, 0}}), 1, 2, 2, 2, 2, ""},
+        // " RESULTS" stands alone, trailing blanks aside; the title may stop the search too early
+        {"TELMA.out", " RESULTS of nothing\n\n\n\n\n 1 2 3 4 -7 8\n" + vt::reportFile({{5.0, 6.0}}), 1, 1, 5, 5, 5, ""},
+        // a node number widened beyond its five columns still reads
+        {"TELMA.out", " RESULTS     \r\na\nb\nc\nd\ne\n1,2,3,4,9,10\n    2  0 0 0 8 1\n100000     1.00000E+00  0 0 7.5 1\nend\n",
+         1, 3, 9, 7.5, 9, ""},
+        {"TELMA.out", titled, 1, 0, 0, 0, 0, ""},
+        {"TELMA.out", " RESULTS\n1\n2\n3\n4\n5\n", 1, 0, 0, 0, 0, ""},
+        {"TELMA.out", "no results here\nnor here\n", 1, 0, 0, 0, 0, "TELMA.out:2: end of file before the line \" RESULTS\""},
+        {"TELMA.out", " RESULTS\n\n  BOUNDARY NODES\n", 1, 0, 0, 0, 0, "TELMA.out:3: unexpected end of file"},
+    };
+    for (const auto& c : cases) {
+        vt::resetViewer();
+        IPOT = c.ipot;
+        const std::string e = load(c.name, c.text, RDRES);
+        EXPECT_EQ(e.substr(0, std::string(c.error).size()), c.error) << c.text;
+        EXPECT_EQ(e.empty(), !*c.error) << e;
+        EXPECT_EQ(nfa2, c.nfa2) << c.text;
+        EXPECT_EQ(VAL[1], c.v1) << c.text;
+        EXPECT_EQ(solmin, c.lo) << c.text;
+        EXPECT_EQ(solmax, c.hi) << c.text;
+        vt::fs::remove(c.name);
     }
-    EXPECT_EQ(Npt, NPMAX);  // nothing stored beyond the table
-}
-
-TEST_F(Loading, ReportWithoutInternalPoints) {
-    vt::writeFile("TELMA.out", vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}));
-    IPOT = 1;
-    RDRES();
-    EXPECT_EQ(nfa2, 3);
-    EXPECT_EQ(VAL[1], 1.0f);
-    EXPECT_EQ(VAL[3], -1.0f);
-    EXPECT_EQ(solmin, -1.0f);
-    EXPECT_EQ(solmax, 3.0f);
-
-    IPOT = 0;
-    RDRES();
-    EXPECT_EQ(nfa2, 3);
-    EXPECT_EQ(VAL[1], -2.0f);
-    EXPECT_EQ(solmin, -2.0f);
-    EXPECT_EQ(solmax, 4.0f);
-}
-
-TEST_F(Loading, ReportWithInternalPoints) {
-    vt::writeFile("telma.OUT", vt::reportFile({{0.25, 1.0}, {0.75, 2.0}}, true));
-    IPOT = 1;
-    RDRES();
-    EXPECT_EQ(nfa2, 2);  // the internal-point heading ends the rows
-    EXPECT_EQ(solmax, 0.75f);
-}
-
-TEST_F(Loading, AllValuesEqual) {
-    vt::writeFile("TELMA.out", vt::reportFile({{2.0, 0}, {2.0, 0}}));
-    IPOT = 1;
-    RDRES();
-    EXPECT_EQ(solmin, 2.0f);
-    EXPECT_EQ(solmax, 2.0f);
-}
-
-TEST_F(Loading, ResultsLineMustStandAlone) {
-    // Trailing text makes no match; trailing blanks do not matter.
-    std::string rep = vt::reportFile({{5.0, 6.0}});
-    rep = " RESULTS of nothing\n\n\n\n\n 1 2 3 4 -7 8\n" + rep;
-    vt::writeFile("TELMA.out", rep);
-    IPOT = 1;
-    RDRES();
-    EXPECT_EQ(nfa2, 1);
-    EXPECT_EQ(VAL[1], 5.0f);
-
-    // a node number widened beyond its five columns still reads
-    vt::writeFile("TELMA.out", " RESULTS     \r\na\nb\nc\nd\ne\n1,2,3,4,9,10\n    2  0 0 0 8 1\n"
-                               "100000     1.00000E+00  0 0 8.5 1\nend\n");
-    RDRES();
-    EXPECT_EQ(nfa2, 3);
-    EXPECT_EQ(VAL[3], 8.5f);
-    EXPECT_EQ(solmin, 8.0f);
-    EXPECT_EQ(solmax, 9.0f);
-}
-
-TEST_F(Loading, TitleResultsStopsTheSearchTooEarly) {
-    std::string rep = vt::reportFile({{5.0, 6.0}});
-    rep.replace(rep.find("test mesh"), 9, " RESULTS");
-    vt::writeFile("TELMA.out", rep);
-    IPOT = 1;
-    RDRES();
-    EXPECT_EQ(nfa2, 0);
-}
-
-TEST_F(Loading, ReportFailures) {
-    EXPECT_THROW(RDRES(), textio::IoError);  // missing
-    EXPECT_FALSE(vt::fs::exists("TELMA.out"));
-    vt::writeFile("TELMA.out", "no results here\nnor here\n");
-    try {
-        RDRES();
-        FAIL() << "no error";
-    } catch (const textio::IoError& e) {
-        EXPECT_STREQ(e.what(), "TELMA.out:2: end of file before the line \" RESULTS\"");
-    }
-    vt::writeFile("TELMA.out", " RESULTS\n\n  BOUNDARY NODES\n");
-    EXPECT_THROW(RDRES(), textio::IoError);  // fewer than five lines after it
-    vt::writeFile("TELMA.out", " RESULTS\n1\n2\n3\n4\n5\n");
-    RDRES();
-    EXPECT_EQ(nfa2, 0);  // no rows is no error
 }

@@ -1,55 +1,103 @@
-// Shared helpers of the viewer tests: a scratch directory that becomes the
-// working directory, small file helpers, a fresh viewer state, and rendering
-// of a picture by Ghostscript.
+// Shared helpers of the viewer tests: a scratch working directory, file
+// helpers, a fresh viewer state, solver files, and rendering by Ghostscript.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "QVLIB/PGRPH2/pgrph2.hpp"
+#include "textio/textio.hpp"
+#include "viewer/korval.hpp"
 
 namespace vt {
 
 namespace fs = std::filesystem;
 
-// A fresh directory under the system's temporary directory, made the working
-// directory for the lifetime of the object.
+// A fresh directory, the working directory while the object lives.
 class ScratchDir {
 public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const fs::path& path() const { return dir_; }
+    ScratchDir() {
+        std::string tmpl = (fs::temp_directory_path() / "korval-test-XXXXXX").string();
+        if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        fs::current_path(dir_ = tmpl);
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        fs::current_path(previous_, ec);
+        fs::remove_all(dir_, ec);
+    }
 
 private:
-    fs::path dir_;
-    fs::path previous_;
+    fs::path previous_ = fs::current_path(), dir_;
 };
 
-void writeFile(const fs::path& p, const std::string& text);
-std::string readFile(const fs::path& p);
-// Lines without their line ends.
-std::vector<std::string> readLines(const fs::path& p);
+inline void writeFile(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+inline std::string readFile(const fs::path& p) {
+    std::ostringstream s;
+    s << std::ifstream(p, std::ios::binary).rdbuf();
+    return s.str();
+}
 
 // The viewer state as at program start, with the default view.
-void resetViewer();
+inline void resetViewer() {
+    using namespace korval;
+    ICOL = IPOT = 0;
+    Npt = nfa = nfa2 = 0;
+    NP.fill(0);
+    for (auto& p : XYZ) p[0] = p[1] = p[2] = p[3] = 0;
+    VAL.fill(0);
+    solmin = solmax = 0;
+    DEFVIEW();
+    qvlib::PSSTATE = {};
+}
 
-// Renders a PostScript file to PNG (one per page, <file>-<page>.png) with
-// Ghostscript and expects no error.  Without Ghostscript the calling test is
-// skipped, except when the variable CI is set: then it fails.
-void expectRendered(const fs::path& ps);
+// Renders a picture with Ghostscript and expects no error; without
+// Ghostscript the test is skipped, unless the variable CI is set.
+inline void expectRendered(const fs::path& ps) {
+    if (std::system("command -v gs >/dev/null 2>&1") != 0 && std::getenv("CI") == nullptr)
+        GTEST_SKIP() << "Ghostscript (gs) is not installed: picture not rendered";
+    const std::string log = ps.string() + ".gs.log";
+    const int rc = std::system(("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r24 -sOutputFile='" + ps.string() +
+                                "-%d.png' '" + ps.string() + "' >'" + log + "' 2>&1").c_str());
+    EXPECT_EQ(rc, 0) << readFile(log);
+    EXPECT_EQ(readFile(log).find("Error"), std::string::npos) << readFile(log);
+}
 
-// A data file of one face per entry of `faces` (each a list of vertices in
-// file axes), no symmetry, no internal points, potential codes 0.
-std::string dataFile(const std::vector<std::vector<std::array<double, 3>>>& faces,
-                     const std::string& title = "test mesh");
+// A data file of one face per entry (vertices in file axes), codes 0.
+inline std::string dataFile(const std::vector<std::vector<std::array<double, 3>>>& faces) {
+    std::ostringstream s;
+    s << "test mesh\n" << faces.size() << " 0 0 0 0\n";
+    for (const auto& f : faces) {
+        s << f.size();
+        for (const auto& v : f) s << "  " << v[0] << " " << v[1] << " " << v[2];
+        s << "\n";
+    }
+    for (std::size_t i = 0; i < faces.size(); ++i) s << "0 1.0\n";
+    return s.str();
+}
 
-// A report in the solver's layout: the echo's first lines, the RESULTS
-// heading and one row per entry (potential, derivative), then the closing
-// rule, with an internal-point table first when `internal` is set.
-std::string reportFile(const std::vector<std::pair<double, double>>& rows, bool internal = false);
+// A report in the solver's layout: one row per (potential, derivative),
+// then an internal-point table when `internal` is set.
+inline std::string reportFile(const std::vector<std::pair<double, double>>& rows, bool internal = false) {
+    const std::string rule = " " + std::string(79, '*') + "\n";
+    std::string s = rule + "test mesh\n\n\n DATA\n\n" + rule +
+                    "\n RESULTS\n\n  BOUNDARY NODES\n\n NODE        X               Y"
+                    "               Z             POTENTIAL   POTENTIAL DERIVATIVE    AREA\n\n";
+    int i = 0;
+    for (const auto& [u, q] : rows) s += textio::format("(I5,6(2X,1P,E14.5))", {++i, 0.5, 0.25, 0.0, u, q, 1.0});
+    if (internal)
+        s += "\n\n  INTERNAL POINTS\n\n        X               Y               Z             POTENTIAL        GRADV-X"
+             "         GRADV-Y         GRADV-Z\n\n" +
+             textio::format("(7(2X,1P,E14.5))", {0.1, 0.2, 0.3, 9.0, 1.0, 2.0, 3.0});
+    return s + rule;
+}
 
 }  // namespace vt

@@ -1,0 +1,112 @@
+// Import of Gmsh .msh files: meshes made by gmsh at test time, and
+// hand-written files for the details and the error cases.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "tools/msh.hpp"
+
+using namespace tmesh;
+
+namespace {
+
+// The mesh read from `text` (a file in the working directory), or the
+// message of the error in `err`.
+Mesh read(const std::string& text, const std::vector<GroupBC>& groups, std::string& err,
+          const std::optional<GroupBC>& rest = std::nullopt, double scale = 1.0, const MeshSize& size = {},
+          const char* name = "t.msh") {
+    std::ofstream(name, std::ios::binary) << text;
+    err.clear();
+    try {
+        return readMsh(name, groups, rest, scale, size);
+    } catch (const MeshError& e) {
+        err = e.what();
+    }
+    return {};
+}
+
+std::string replace(std::string s, const std::string& from, const std::string& to) {
+    const auto k = s.find(from);
+    EXPECT_NE(k, std::string::npos) << from;
+    return k == std::string::npos ? s : s.replace(k, from.size(), to);
+}
+
+const std::string TWO22 =
+    "$MeshFormat\n2.2 0 8\n$EndMeshFormat\n$PhysicalNames\n2\n2 3 \"wall\"\n2 4 \"plate\"\n$EndPhysicalNames\n"
+    "$Nodes\n5\n1 0 0 0\n2 1 0 0\n3 1 1 0\n4 0 1 0\n5 2 0.5 0\n$EndNodes\n"
+    "$Elements\n3\n1 15 2 0 1 1\n2 3 2 3 10 1 2 3 4\n3 2 2 4 11 2 5 3\n$EndElements\n";
+
+}  // namespace
+
+// Triangles and quadrilaterals, groups by name or number, a flipped group,
+// the rest, a scale.
+TEST(Msh, ElementsGroupsAndConditions) {
+    std::string err;
+    Mesh m = read(TWO22, {{"wall", {1, 0.5}, false}, {"4", {-2, 3.0}, true}}, err);
+    ASSERT_EQ(m.el.size(), 2u) << err;  // the point element is passed over
+    EXPECT_EQ(m.el[0].x, (std::array<Vec3, 4>{Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{1, 1, 0}, Vec3{0, 1, 0}}));
+    EXPECT_EQ(m.el[1].x, (std::array<Vec3, 4>{Vec3{1, 0, 0}, Vec3{1, 1, 0}, Vec3{2, 0.5, 0}, Vec3{}}));  // flipped
+    EXPECT_TRUE(m.el[0].bc.kode == 1 && m.el[0].bc.vbc == 0.5 && m.el[1].bc.kode == -2 && m.el[1].bc.vbc == 3.0);
+    m = read(TWO22, {{"wall", {0, 2.0}, false}}, err, GroupBC{"", {1, 0.0}, false}, 2.0);
+    ASSERT_EQ(m.el.size(), 2u) << err;
+    EXPECT_EQ(m.el[0].x[2], (Vec3{2, 2, 0}));  // scaled by 2
+    EXPECT_EQ(m.el[0].bc.kode * 10 + m.el[1].bc.kode, 1);  // "plate" is not given: the rest
+    // an element written once per group is merged
+    const std::string twice = replace(TWO22, "3\n1 15", "4\n4 3 2 4 10 1 2 3 4\n1 15");
+    m = read(twice, {{"wall", {1, 0.0}, false}}, err, GroupBC{"", {0, 1.0}, false});
+    ASSERT_EQ(m.el.size(), 2u);
+    EXPECT_EQ(m.el[0].bc.kode * 10 + m.el[1].bc.kode, 10);
+}
+
+TEST(Msh, ErrorsSayWhereAndWhat) {
+    const std::vector<GroupBC> wall = {{"wall", {1, 0.0}, false}};
+    const std::optional<GroupBC> rest = GroupBC{"", {1, 0.0}, false};
+    const std::string el = "2 3 2 3 10 1 2 3 4";
+    const struct {
+        std::string text;
+        std::vector<GroupBC> groups;
+        std::optional<GroupBC> rest;
+        std::string says;
+    } cases[] = {
+        {TWO22, {{"lid", {0, 1.0}, false}}, {}, "no physical surface \"lid\" in the file (it has 3 \"wall\", 4 \"plate\")"},
+        {TWO22, wall, {}, "physical surface 4 \"plate\" has no boundary condition"},
+        {TWO22, {wall[0], {"3", {0, 1.0}, false}}, {}, "twice"},
+        {replace(TWO22, "3\n1 15", "4\n4 3 2 4 10 1 2 3 4\n1 15"), {wall[0], {"plate", {0, 1.0}, false}}, {}, "both given a condition"},
+        {replace(replace(TWO22, "2 3 2 3 10", "2 3 2 0 10"), "3 2 2 4 11", "3 2 2 0 11"), {}, {}, "in no physical surface"},
+        {replace(TWO22, el, "2 3 2 3 10 1 2 3 9"), wall, rest, "node index 9"},
+        {replace(TWO22, el, "2 9 2 3 10 1 2 3 4 5 1"), wall, rest, "second or higher order"},
+        {replace(TWO22, el, "2 4 2 3 12 1 2 3 5"), wall, rest, "element 2 is a tetrahedron"},
+        {replace(TWO22, el, "2 5 2 3 10 1 2 3 4 1 2 3 4"), wall, rest, "hexahedron"},
+        {"", wall, rest, "no triangles or quadrilaterals"},
+        {"solid cube\nfacet normal 0 0 1\n", wall, rest, "t.msh: "},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        read(c.text, c.groups, err, c.rest);
+        EXPECT_FALSE(err.empty()) << c.says;
+        EXPECT_NE(err.find(c.says), std::string::npos) << c.says << "\n" << err;
+    }
+}
+
+// A geometry file is meshed with the size given, or with its own; a mesh file
+// takes no size.  The mean edge is near the size asked: the file's 0.4, or 0.8.
+TEST(Msh, GeometryFilesAreMeshedWithTheSizeAsked) {
+    const std::string geo = "SetFactory(\"OpenCASCADE\");\nSphere(1) = {0.5, -0.25, 0, 1.5};\n"
+                            "Physical Surface(\"electrode\") = {1};\nMesh.MeshSizeMax = 0.4;\n";
+    const std::vector<GroupBC> g = {{"electrode", {-1, 1.0}, false}};
+    std::string err;
+    read(geo, g, err, std::nullopt, 1.0, {}, "s.geo");
+    EXPECT_NE(err.find("give the element size with --size H"), std::string::npos) << err;
+    for (const MeshSize& size : {MeshSize{1.0, false}, MeshSize{std::nullopt, true}}) {
+        read(TWO22, g, err, std::nullopt, 1.0, size);
+        EXPECT_NE(err.find("holds a mesh"), std::string::npos) << err;
+    }
+    for (double h : {0.4, 0.8}) {
+        const Mesh m = read(geo, g, err, std::nullopt, 1.0, h == 0.4 ? MeshSize{std::nullopt, true} : MeshSize{h, false}, "s.geo");
+        double sum = 0;
+        for (const Element& e : m.el)
+            for (int j = 0; j < 3; ++j) sum += std::hypot(e.x[j][0] - e.x[(j + 1) % 3][0], e.x[j][1] - e.x[(j + 1) % 3][1], e.x[j][2] - e.x[(j + 1) % 3][2]);
+        EXPECT_NEAR(sum / (3 * m.el.size()), h, 0.2 * h) << err;
+    }
+}

@@ -1,0 +1,219 @@
+// telma-mesh output read back by the solver's own reader and solved, and the
+// shipped examples: answers checked against known physics.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+
+#include "solver/capaci.hpp"
+#include "solver/lu.hpp"
+#include "solver/telma.hpp"
+#include "textio/textio.hpp"
+#include "tools/datafile.hpp"
+
+using namespace tmesh;
+
+namespace {
+
+// READIN on a data file (a mesh written by the tool when `m` is given), then SOLVE.
+void solve(const Mesh* m, const std::string& file = "mesh.in") {
+    std::ostringstream os;
+    if (m) writeDataFile(os, *m);
+    else os << std::ifstream(std::string(EXAMPLES_DIR) + "/" + file).rdbuf();
+    std::istringstream in(os.str());
+    textio::Reader rd(in, file);
+    std::ostringstream rs;
+    textio::OutUnit rep(rs);
+    telma::READIN(rd, rep);
+    telma::IER = 0;
+    ASSERT_EQ(telma::SOLVE(rep), 0) << file;
+}
+
+// Capacitance in units of 4 pi eps0 of the electrode that is flux group 1.
+double capacitance() { return telma::FLUX[1] / (4 * std::numbers::pi); }
+
+Mesh sphere(int level, double r = 1.0, bool split = false) {
+    Mesh m = makeSphere(SphereParams{.r = r, .level = level});
+    if (split)
+        for (int k = 0; k < 3; ++k) splitAlong(m, k);
+    return m;
+}
+
+// Solves the mesh with --capacitance; the matrix is left in telma::CAP, the
+// report in `report`.
+int capacitanceRun(const Mesh& m, std::string* report = nullptr, telma::MSOLVE solver = telma::ITSOLV) {
+    std::ostringstream os;
+    writeDataFile(os, m);
+    std::istringstream in(os.str());
+    textio::Reader rd(in, "mesh.in");
+    std::ostringstream rs;
+    textio::OutUnit rep(rs);
+    telma::READIN(rd, rep);
+    telma::IER = 0;
+    const int status = telma::CAPRUN(rep, solver);
+    if (report) *report = rs.str();
+    return status;
+}
+
+double cap(int h, int g) { return telma::CAP[(g - 1) * telma::IGRP.size() + h - 1]; }
+
+// Spheres of radius 1 at x = -1.5 (group 1) and x = 1.5 (group 2); their
+// quarter y, z >= 0 with even planes, or the full mesh split along them.
+Mesh twoSpheresMesh(int level, bool quarter) {
+    Mesh m;
+    for (int k = 0; k < 2; ++k)
+        for (const Element& e : makeSphere(SphereParams{.c = {k ? 1.5 : -1.5, 0, 0}, .level = level, .bc = {-1 - k, 0.0}}).el)
+            m.el.push_back(e);
+    for (int axis = 1; axis <= 2; ++axis) quarter ? cutSymmetry(m, axis, 1, 1) : splitAlong(m, axis);
+    return m;
+}
+
+}  // namespace
+
+// The capacitance of a sphere in units of 4 pi eps0 is its radius.  The
+// inscribed polyhedron gives a little less, the gap of second order in the
+// element size, which halves per level: each level cuts it by over 3.  The
+// eighth model carries the refinement past the full mesh's table; the
+// potential outside falls off as r / distance.
+TEST(Physics, SphereCapacitanceApproachesTheRadius) {
+    const double r = 1.5;
+    double prev = 1.0;
+    for (int level : {2, 3, 4}) {
+        Mesh m = sphere(level, r);
+        if (level == 4)
+            for (int k = 0; k < 3; ++k) cutSymmetry(m, k, 1, 1);
+        addLine(m.ip, {3, 0, 0}, {0, 0, 6}, 2);
+        solve(&m);
+        const double c = (level == 4 ? 8 : 1) * capacitance(), err = 1 - c / r;
+        EXPECT_GT(err, 0) << level;
+        EXPECT_LT(err, prev / 3) << level;
+        prev = err;
+        if (level == 3) {
+            EXPECT_LT(err, 0.005);
+            EXPECT_NEAR(telma::UIP[1], 0.5, 0.005);
+            EXPECT_NEAR(telma::UIP[2], 0.25, 0.0025);
+        }
+    }
+}
+
+// Half, quarter and eighth models with even planes stand for the sphere
+// split along the planes; an odd plane z = 0 for the full mesh with the
+// lower half at -1: the same flux through the upper half.
+TEST(Physics, SymmetricModelsGiveTheFullModelsFlux) {
+    Mesh full = sphere(2, 1.0, true);
+    solve(&full);
+    const double even = telma::FLUX[1];
+    for (Element& e : full.el) e.bc = centroid(e)[2] > 0 ? BC{-1, 1.0} : BC{-2, -1.0};
+    solve(&full);
+    const double odd = telma::FLUX[1];
+    EXPECT_NEAR(telma::FLUX[2], -odd, 1e-6 * std::fabs(odd));
+    for (auto [planes, parity, want] : {std::tuple{1, 1, even}, std::tuple{2, 1, even}, std::tuple{3, 1, even}, std::tuple{1, -1, odd}}) {
+        Mesh m = sphere(2, 1.0, true);
+        for (int k = 0; k < planes; ++k) cutSymmetry(m, 2 - k, 1, parity);
+        solve(&m);
+        EXPECT_NEAR(telma::FLUX[1] * (1 << planes) / (parity == 1 ? 1 : 2) / want, 1.0, 1e-6) << planes << ' ' << parity;
+    }
+}
+
+// A bar 2 x 1 x 1 between electrodes at 0 and 1, insulated elsewhere, its
+// ends meshed differently: what flows in flows out, and the current through
+// each end is the cross-section times the field 1/2 (constant elements
+// overestimate it).  The example bar is meshed evenly.
+TEST(Physics, ElectrodeCurrentsAreEqualAndOpposite) {
+    BoxParams s{.hi = {2, 1, 1}, .div = {8, 4, 4}};
+    s.face[XMIN] = {{-1, 0.0}, 2, 2};
+    s.face[XMAX] = {{-2, 1.0}, 5, 3};
+    const Mesh bar = makeBox(s);
+    using Case = std::tuple<const Mesh*, const char*, double>;
+    for (auto [m, file, tol] : {Case{&bar, "mesh.in", 0.01}, Case{nullptr, "electrodes.in", 1e-6}}) {
+        solve(m, file);
+        ASSERT_EQ(telma::NGRP, 2);
+        EXPECT_NEAR(telma::FLUX[1] + telma::FLUX[2], 0.0, tol * telma::FLUX[2]) << file;
+        EXPECT_GT(telma::FLUX[2], 0.5 * 0.9) << file;
+        EXPECT_LT(telma::FLUX[2], 0.5 * 1.05) << file;
+    }
+}
+
+// Two spheres three radii apart against the series in bispherical
+// coordinates (cosh(al) = d / 2a, C11 = 4 pi a sinh(al) sum over n >= 0 of
+// 1 / sinh((2n + 1) al), C12 = -4 pi a sinh(al) sum over n >= 1 of
+// 1 / sinh(2n al), 200 terms exact to rounding): the error of second order
+// in the element size falls by well over 3 a level; the matrix is symmetric
+// to well within it.  The last row is the lone unit sphere, C = 4 pi.
+TEST(Capacitance, SpheresConvergeToTheSeries) {
+    const double pi = std::numbers::pi, al = std::acosh(1.5);
+    double s11 = 1 / std::sinh(al), s12 = 0;
+    for (int n = 200; n >= 1; --n) {
+        s11 += 1 / std::sinh((2 * n + 1) * al);
+        s12 += 1 / std::sinh(2 * n * al);
+    }
+    const double exact[2] = {4 * pi * std::sinh(al) * s11, -4 * pi * std::sinh(al) * s12};
+    const struct {
+        int level;
+        bool pair;
+        double bound;  // relative error of each entry
+    } cases[] = {{1, true, 0.12}, {2, true, 0.035}, {3, true, 0.009}, {3, false, 0.004}};
+    double last = 1;
+    for (const auto& c : cases) {
+        Mesh m = twoSpheresMesh(c.level, true);
+        if (!c.pair) m.el.resize(m.el.size() / 2);
+        ASSERT_EQ(capacitanceRun(m), 0);
+        if (!c.pair) {
+            ASSERT_EQ(telma::IGRP.size(), 1u);
+            EXPECT_LT(cap(1, 1), 4 * pi);
+            EXPECT_NEAR(cap(1, 1) / (4 * pi), 1.0, c.bound);
+            continue;
+        }
+        const double e = std::max(std::fabs(cap(1, 1) / exact[0] - 1), std::fabs(cap(1, 2) / exact[1] - 1));
+        EXPECT_LT(e, c.bound) << c.level << ": " << cap(1, 1) << " " << cap(1, 2);
+        EXPECT_LT(e, last / 3) << c.level;
+        last = e;
+        EXPECT_NEAR(cap(2, 2), cap(1, 1), 1e-6 * cap(1, 1));
+        EXPECT_NEAR(cap(2, 1), cap(1, 2), 1e-3 * cap(1, 1));
+    }
+    // a quarter model with two even planes gives the matrix of the full mesh
+    ASSERT_EQ(capacitanceRun(twoSpheresMesh(2, true)), 0);
+    const std::vector<double> quarter = telma::CAP;
+    ASSERT_EQ(capacitanceRun(twoSpheresMesh(2, false)), 0);
+    ASSERT_EQ(quarter.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) EXPECT_NEAR(quarter[k] / telma::CAP[k], 1.0, 1e-6) << k;
+}
+
+// Four bars in two layers, groups 1 and 2 along x below, 4 and 5 along y
+// above (no group 3): the whole matrix in one run, with the symmetries of
+// the arrangement and no warning, and the same from the LU solve.  With the
+// normals of bar 5 turned inward its own solution is that of the inside.
+TEST(Capacitance, FourCrossingBars) {
+    const struct {
+        Vec3 lo, hi;
+        int group;
+    } bars[] = {{{-1, -0.6, 0}, {1, -0.4, 0.2}, 1}, {{-1, 0.4, 0}, {1, 0.6, 0.2}, 2},
+                {{-0.6, -1, 0.4}, {-0.4, 1, 0.6}, 4}, {{0.4, -1, 0.4}, {0.6, 1, 0.6}, 5}};
+    for (bool inward : {false, true}) {
+        Mesh m;
+        for (const auto& b : bars) {
+            BoxParams s{.lo = b.lo, .hi = b.hi, .div = {b.group < 3 ? 8 : 1, b.group < 3 ? 1 : 8, 1}, .exterior = !(inward && b.group == 5)};
+            for (FaceParams& f : s.face) f.bc = {-b.group, 0.0};
+            for (const Element& e : makeBox(s).el) m.el.push_back(e);
+        }
+        std::string report;
+        ASSERT_EQ(capacitanceRun(m, &report), 0);
+        ASSERT_EQ(telma::IGRP, (std::vector<int>{1, 2, 4, 5}));
+        if (inward) {
+            EXPECT_NE(report.find(" *** WARNING: C(5,5) IS NOT POSITIVE\n"), std::string::npos) << report;
+            continue;
+        }
+        EXPECT_EQ(report.find("WARNING"), std::string::npos) << report;
+        const double c11 = cap(1, 1), c13 = cap(1, 3);
+        EXPECT_GT(c11, 0);
+        EXPECT_LT(c13, 0);
+        EXPECT_NEAR(cap(2, 2), c11, 1e-6 * c11);
+        EXPECT_NEAR(cap(4, 4), cap(3, 3), 1e-6 * c11);
+        for (auto [h, g] : {std::pair{1, 4}, {2, 3}, {2, 4}, {3, 1}, {4, 2}}) EXPECT_NEAR(cap(h, g), c13, 1e-3 * c11);
+        const std::vector<double> gs = telma::CAP;
+        ASSERT_EQ(capacitanceRun(m, nullptr, telma::LUSTEP), 0);
+        for (std::size_t k = 0; k < gs.size(); ++k) EXPECT_NEAR(telma::CAP[k], gs[k], 1e-6 * c11) << k;
+    }
+}

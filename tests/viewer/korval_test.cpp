@@ -1,0 +1,152 @@
+// The korval program as a user runs it: the switch, the summary, the
+// dialogue with scripted answers, the ways a run ends, and the exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "support.hpp"
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err, ps;
+};
+
+// korval in the current directory with `args` and the answers on standard input.
+Outcome runKorval(const std::string& args, const std::string& answers) {
+    vt::writeFile("answers.txt", answers);
+    const int w = std::system(("'" KORVAL_EXE "' " + args + " <answers.txt >stdout.txt 2>stderr.txt").c_str());
+    return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, vt::readFile("stdout.txt"), vt::readFile("stderr.txt"), vt::readFile("KORV.PS")};
+}
+
+// Answers for one pass of the dialogue.
+std::string pass(int prompts) { return std::string(prompts, '\n'); }
+
+// The picture without its numbered first and last records.
+std::string body(const std::string& ps) {
+    const auto first = ps.find('\n') + 1;
+    return ps.substr(first, ps.rfind('\n', ps.size() - 2) + 1 - first);
+}
+
+bool has(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+int count(const std::string& s, const std::string& part) {
+    int n = 0;
+    for (auto p = s.find(part); p != std::string::npos; p = s.find(part, p + 1)) ++n;
+    return n;
+}
+
+const std::string TRIANGLE = vt::dataFile({{{0, 0, 0}, {0.5, 0, 0}, {0, 0.5, 0}}});
+const std::string TWO_FACES = vt::dataFile({{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}}});
+const std::string REPORT = vt::reportFile({{1.0, -4.0}, {3.0, 2.0}});
+const std::string PROMPTS =
+    " Modification perspective \n\n AX =     .0000 :  AY =     .0000 :  AZ =     .0000 :  D  =    5.0000 : "
+    " Th =   60.0000 :  Ps =   60.0000 :  Om =     .0000 :  Zx =    1.0000 : ";
+
+class Korval : public ::testing::Test {
+protected:
+    ~Korval() override {
+        if (vt::fs::exists("KORV.PS")) vt::expectRendered("KORV.PS");
+    }
+    vt::ScratchDir dir;
+};
+
+}  // namespace
+
+TEST_F(Korval, SwitchChoosesTheColouringValue) {
+    const struct {
+        const char* args;
+        std::string summary;
+        int faces, bar;
+    } cases[] = {
+        {"", "    7    2    0\n solmin, solmax :   0.000000E+00   0.000000E+00\n", 0, 0},
+        {"/x", "    7    2    0\n", 0, 0}, {"-p", "    7    2    0\n", 0, 0},
+        {"/P", "    7    2    2\n solmin, solmax :   1.000000E+00   3.000000E+00\n", 2, 101},
+        {"/potential", "    7    2    2\n solmin, solmax :   1.000000E+00   3.000000E+00\n", 2, 101},
+        {"/FLUX", "    7    2    2\n solmin, solmax :  -4.000000E+00   2.000000E+00\n", 2, 101},
+        {"/F /p", "    7    2    2\n solmin, solmax :  -4.000000E+00   2.000000E+00\n", 2, 101},
+        // the files named after the switch, found without regard to case
+        {"/p case.in CASE.REP", "    3    1    1\n solmin, solmax :   5.000000E+00   5.000000E+00\n", 1, 101},
+        {"-- /F CASE.IN case.rep", "    3    1    1\n solmin, solmax :  -1.000000E+00  -1.000000E+00\n", 1, 101},
+        {"x case.in", "    3    1    0\n", 0, 0},
+    };
+    vt::writeFile("TELMA.IN", TWO_FACES);  // both names found without regard to case
+    vt::writeFile("TELMA.OUT", REPORT);
+    vt::writeFile("case.in", TRIANGLE);
+    vt::writeFile("Case.Rep", vt::reportFile({{5.0, -1.0}}));
+    for (const auto& c : cases) {
+        const Outcome r = runKorval(c.args, pass(8));
+        EXPECT_EQ(r.status, 0) << c.args << r.err;
+        EXPECT_EQ(r.out.rfind("--- KORVAL ---\n Npt, nfa, nfa2 :" + c.summary, 0), 0u) << c.args << r.out;
+        EXPECT_TRUE(has(r.out, " Trace postcript  \n Dessin termin\xE9 \n\n" + PROMPTS)) << r.out;
+        EXPECT_EQ(has(r.out, " Ex ="), c.faces > 0) << r.out;
+        EXPECT_EQ(count(r.ps, " K \n"), c.faces) << c.args;
+        EXPECT_EQ(count(r.ps, " K\n"), c.bar) << c.args;
+    }
+}
+
+TEST_F(Korval, AnswersChangeTheViewAndTheScale) {
+    vt::writeFile("tELMA.in", TWO_FACES);
+    vt::writeFile("TELMA.out", REPORT);
+    const std::string first = runKorval("", "").ps;
+    Outcome r = runKorval("", pass(8) + pass(8));  // empty answers redraw the same view
+    EXPECT_EQ(count(r.out, PROMPTS), 2);
+    EXPECT_EQ(r.ps.rfind(" % *** DEBUT IMAGE   3 ***\n", 0), 0u);
+    EXPECT_EQ(body(r.ps), body(first));
+    // D: leading blanks; Th: 45 degrees; Zx: an exponent form; beyond column 15: zero
+    r = runKorval("", "\n\n\n   2.5\n45\n\n" + std::string(16, ' ') + "7\n1.5e0\n" + pass(8));
+    EXPECT_TRUE(has(r.out, " D  =    2.5000 :  Th =   45.0000 :  Ps =   60.0000 :  Om =     .0000 :  Zx =    1.5000 : ")) << r.out;
+    EXPECT_NE(body(r.ps), body(first));
+    // the lower end raised above the first value: that face takes the floor
+    r = runKorval("/p", pass(8) + "1\n2\n\n" + pass(11));
+    EXPECT_TRUE(has(r.out, " Zx =    1.0000 :  Ex =     .5000 :  VECTEURS\n Min= 1.000E+00 :  Max= 3.000E+00 : "));
+    EXPECT_TRUE(has(r.out, " Ex =    1.0000 :  VECTEURS\n Min= 2.000E+00 :  Max= 3.000E+00 : ")) << r.out;
+    EXPECT_TRUE(has(r.ps, " C   .000  .000 1.000 K \n"));
+    EXPECT_TRUE(has(r.ps, " C  1.000  .000  .000 K \n"));
+}
+
+TEST_F(Korval, WaysARunEnds) {
+    const struct {
+        std::string data, report, args, answers;
+        int status;
+        const char* out;  // the end of standard output, or a part of standard error
+        bool picture;
+    } cases[] = {
+        {TRIANGLE, "", "", pass(8) + "\n\n\nfin\n", 0, " D  =    5.0000 : ERREUR NON RECUPERABLE\n", true},
+        {TRIANGLE, "", "", "\n\n", 0, " AZ =     .0000 : \nFIN DES REPONSES\n", true},
+        {"", "", "", "", 1, "tELMA.in", false},
+        {"t\n1 0 0 0 0\n3 0 0 0 1 0 zero 0 1 0\n", "", "", "", 1, "tELMA.in:3", false},
+        {TRIANGLE, "", "/p", "", 1, "TELMA.out", false},
+        {TRIANGLE, "", "/p tELMA.in", "", 1, "TELMA.out", false},  // the report's default name
+        {TRIANGLE, "nothing\n", "/f", "", 1, "RESULTS", false},
+        // numbers beyond single precision: refused, and no picture spoilt
+        {vt::dataFile({{{0, 0, 0}, {1E39, 0, 0}, {0, 1, 0}}}), "", "", "", 1,
+         "tELMA.in:3: expected numbers within the range of single-precision reals (vertex 2 of face 1)\n", false},
+        {TWO_FACES, vt::reportFile({{1.0, 0.0}, {1E39, 0.0}}), "/p", "", 1,
+         "TELMA.out:16: expected a value within the range of single-precision reals (row 2)\n", false},
+        {TRIANGLE, "", "", pass(7) + "1E39\n", 1,
+         "standard input: expected a number within the range of single-precision reals, found \"1E39\"\n", true},
+        {TRIANGLE, "", "", pass(7) + "1E38\n", 1,
+         "KORV.PS: the view gives a number that is not finite; the picture is not complete\n", true},
+    };
+    for (const auto& c : cases) {
+        vt::fs::remove("KORV.PS");
+        vt::fs::remove("TELMA.out");
+        vt::writeFile("tELMA.in", c.data);
+        if (!c.report.empty()) vt::writeFile("TELMA.out", c.report);
+        const Outcome r = runKorval(c.args, c.answers);
+        EXPECT_EQ(r.status, c.status) << c.out << r.err;
+        if (c.status == 0) { EXPECT_EQ(r.out.substr(r.out.size() - std::string(c.out).size()), c.out) << r.out; }
+        else EXPECT_EQ(r.err.rfind(std::string("korval: "), 0), 0u) << r.err;
+        if (c.status) { EXPECT_TRUE(has(r.err, c.out)) << r.err; }
+        EXPECT_EQ(vt::fs::exists("KORV.PS"), c.picture) << c.out;
+        EXPECT_FALSE(has(r.ps, "NaN") || has(r.ps, "Inf")) << r.ps;
+    }
+    // the data file named as the picture, in another case: kept
+    vt::fs::remove("KORV.PS");
+    vt::writeFile("korv.ps", TRIANGLE);
+    const Outcome r = runKorval("/o korv.ps", "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korval: KORV.PS: is the input file korv.ps; writing it would destroy the input\n");
+    EXPECT_EQ(vt::readFile("korv.ps"), TRIANGLE);
+}
