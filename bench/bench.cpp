@@ -78,22 +78,7 @@ void nothing() {}
 bool same(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 // Sends the console of the solver somewhere else while it lives.
-class Quiet {
-public:
-    Quiet() : old_(std::cout.rdbuf(buf_.rdbuf())) {}
-    ~Quiet() {
-        textio::console().flush();
-        std::cout.rdbuf(old_);
-    }
-    std::string text() {
-        textio::console().flush();
-        return buf_.str();
-    }
-
-private:
-    std::ostringstream buf_;
-    std::streambuf* old_;
-};
+using Quiet = textio::ConsoleCapture;
 
 int failures = 0;
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <iosfwd>
+#include <sstream>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -167,6 +168,20 @@ bool consoleLine(std::string& line);
 [[noreturn]] void stop(std::string_view msg, int status);
 // Ends an open console record and flushes; called once at program end.
 void finish();
+// Takes what the console unit writes while it lives (drivers that run the
+// solver in-process: the benchmark, the tests); text() is that so far.
+class ConsoleCapture {
+public:
+    ConsoleCapture();
+    ~ConsoleCapture();
+    ConsoleCapture(const ConsoleCapture&) = delete;
+    ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+    std::string text();
+
+private:
+    std::ostringstream buf_;
+    std::streambuf* old_;
+};
 
 // ---------------------------------------------------------------- files
 

@@ -55,4 +55,16 @@ void finish() {
     console().flush();
 }
 
+ConsoleCapture::ConsoleCapture() : old_(std::cout.rdbuf(buf_.rdbuf())) {}
+
+ConsoleCapture::~ConsoleCapture() {
+    console().flush();
+    std::cout.rdbuf(old_);
+}
+
+std::string ConsoleCapture::text() {
+    console().flush();
+    return buf_.str();
+}
+
 }  // namespace textio

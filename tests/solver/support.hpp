@@ -83,22 +83,7 @@ inline void cube(int n = 1, bool mixed = false, int top = 0) {
 }
 
 // Captures what the console unit writes while it lives.
-class Console {
-public:
-    Console() : old_(std::cout.rdbuf(buf_.rdbuf())) {}
-    ~Console() {
-        textio::console().flush();
-        std::cout.rdbuf(old_);
-    }
-    std::string text() {
-        textio::console().flush();
-        return buf_.str();
-    }
-
-private:
-    std::ostringstream buf_;
-    std::streambuf* old_;
-};
+using Console = textio::ConsoleCapture;
 
 // Splits text into lines (without their line ends).
 inline std::vector<std::string> lines(const std::string& text) {
