@@ -472,6 +472,7 @@ const SOLVER* RUNNING;  // the solver timedRun runs
 PHASES INNER;           // its phases, as timedRun gives them to SOLVE
 double TPH[3];          // the times of its last assembly, solve, internal points
 
+// INNER's phases, each timing itself into TPH.
 void timedAssemb() {
     const auto a = Clock::now();
     INNER.ASSEMB();
