@@ -4,6 +4,7 @@
 //
 //   telma-bench [--quick] [--runs N] [--only PHASE] [--write-input FILE]
 //   telma-bench --load=0|1|per-core [--runs N]
+//   telma-bench --solvers [--runs N]
 #include <omp.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -29,7 +30,10 @@
 #include <fstream>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
+#include "solver/hmat.hpp"
 #include "solver/kernels.hpp"
+#include "solver/lu.hpp"
+#include "solver/options.hpp"
 #include "solver/reference.hpp"
 #include "tools/datafile.hpp"
 #include "tools/mesh.hpp"
@@ -438,6 +442,114 @@ void benchWholeRun() {
         std::printf("  (report: %zu bytes;%s)\n", rn.size(), rn.substr(f, rn.find('\n', f) - f).c_str());
 }
 
+// ---------------------------------------------------------------- the three solvers
+
+// A solver as SOLVE runs it: its phases (the matrix filled in after AMAT when
+// it is dense) and its tolerance.
+struct SOLVER {
+    const char* name;
+    PHASES P;
+    bool dense;
+    double tol;
+};
+
+const SOLVER* RUNNING;  // the solver timedRun runs
+PHASES INNER;           // its phases, as timedRun gives them to SOLVE
+double TPH[3];          // the times of its last assembly, solve, internal points
+
+// INNER's phases, each timing itself into TPH.
+void timedAssemb() {
+    const auto a = Clock::now();
+    INNER.ASSEMB();
+    TPH[0] = seconds(a, Clock::now());
+}
+
+bool timedSolve(const double* A, double* B, double* X, int N, int M, int LDA, double EPS, int& IER) {
+    const auto a = Clock::now();
+    const bool ok = INNER.ITSOLV(A, B, X, N, M, LDA, EPS, IER);
+    TPH[1] = seconds(a, Clock::now());
+    return ok;
+}
+
+void timedPoints() {
+    const auto a = Clock::now();
+    INNER.INTPTS();
+    TPH[2] = seconds(a, Clock::now());
+}
+
+// Steps 6 to 17 with the phases of RUNNING, each timed into TPH.
+int timedRun(textio::OutUnit& rep) {
+    INNER = RUNNING->P;
+    if (RUNNING->dense) {
+        AMAT(NBE);
+        INNER.A = &A(1, 1);
+        INNER.LDA = NDIM;
+    }
+    OPTS.TOL = RUNNING->tol;
+    return SOLVE(rep, {timedAssemb, INNER.DOMTST, INNER.A, INNER.LDA, timedSolve, timedPoints});
+}
+
+void noAssembly() {}
+
+// HMRUN's solve phase; its internal points are INTPTS below 16384 elements.
+bool hmatSolve(const double*, double*, double*, int, int, int, double EPS, int&) { return HMSOLV(EPS); }
+
+// max |X - REF| / max |REF|
+double relDiff(const std::vector<double>& X, const std::vector<double>& REF) {
+    double d = 0.0, m = 0.0;
+    for (std::size_t I = 0; I < REF.size(); ++I) {
+        d = std::max(d, std::fabs(X[I] - REF[I]));
+        m = std::max(m, std::fabs(REF[I]));
+    }
+    return d / m;
+}
+
+// The whole run of the cube problem with gs, lu and hmat in turn: the median
+// time of each phase, and the largest relative difference of U, Q and the
+// fluxes from gs.  The compression of hmat is read from its console line and
+// counted out of its solve phase.
+void benchSolvers() {
+    static const SOLVER solvers[] = {{"gs", {ASSEMB, DOMTST, nullptr, 0, ITSOLV, INTPTS}, true, EPSIT},
+                                     {"lu", {ASSEMB, DOMTST, nullptr, 0, LUSTEP, INTPTS}, true, EPSIT},
+                                     {"hmat", {noAssembly, nullptr, nullptr, 0, hmatSolve, INTPTS}, false, TOLHM}};
+    constexpr int NS = 3;
+    const tmesh::Mesh cubeMesh = cube(27, 100);
+    std::vector<double> t[NS][3], U[NS], Q[NS], F[NS];
+    int status[NS];
+    static const std::regex compressed("Compressed matrix :.*time :\\s*([0-9.]+)");
+    std::vector<Job> jobs;
+    for (int k = 0; k < NS; ++k)
+        jobs.push_back({[&] { load(cubeMesh); }, [&, k] {
+                            std::string con, rep;
+                            RUNNING = &solvers[k];
+                            status[k] = wholeRun(timedRun, con, rep);
+                            std::smatch m;
+                            if (!solvers[k].dense && std::regex_search(con, m, compressed)) {
+                                TPH[0] = std::stod(m[1]);
+                                TPH[1] -= TPH[0];
+                            }
+                            for (int p = 0; p < 3; ++p) t[k][p].push_back(TPH[p]);
+                            U[k].assign(VBC.begin() + 1, VBC.begin() + 1 + NBE);
+                            Q[k].assign(B.begin() + 1, B.begin() + 1 + NBE);
+                            F[k].assign(FLUX.begin() + 1, FLUX.begin() + 1 + NGRP);
+                        }});
+    const std::vector<double> whole = timed(RUNS, jobs);
+    std::printf("\nThe three solvers on the cube problem (4374 elements, 100 points)\n"
+                "  %-6s %12s %12s %12s %12s   %s\n",
+                "solver", "assembly", "solve", "points", "whole run", "largest relative difference from gs");
+    for (int k = 0; k < NS; ++k) {
+        std::printf("  %-6s %10.4f s %10.4f s %10.4f s %10.4f s", solvers[k].name, median(t[k][0]),
+                    median(t[k][1]), median(t[k][2]), whole[k]);
+        check(status[k] == 0, "a solve failed");
+        if (k > 0) {
+            const double du = relDiff(U[k], U[0]), dq = relDiff(Q[k], Q[0]), df = relDiff(F[k], F[0]);
+            std::printf("   U %.1e  Q %.1e  FLUX %.1e", du, dq, df);
+            check(std::max({du, dq, df}) <= 1e-6, "results differ from gs by more than 1e-6");
+        }
+        std::printf("%s\n", solvers[k].dense ? "" : " (assembly: the compression)");
+    }
+}
+
 // ---------------------------------------------------------------- under load
 
 // Processes that keep a core busy until they are killed; each dies with the
@@ -499,11 +611,12 @@ void benchLoaded(int nbusy, const char* what) {
                 median(tdef), median(tone), median(ratio));
 }
 
-const char* const USAGE = R"(telma-bench: times each phase of telma against its plain reference
+const char* const BENCHUSAGE = R"(telma-bench: times each phase of telma against its plain reference
 
 Usage: telma-bench [--quick] [--runs N] [--only influ|assembly|sweep|points|run]
                    [--write-input FILE]
        telma-bench --load=0|1|per-core [--runs N]
+       telma-bench --solvers [--runs N]
   --quick              one round instead of three
   --runs N             N rounds; the medians are printed
   --only PHASE         time one phase only
@@ -513,9 +626,13 @@ Usage: telma-bench [--quick] [--runs N] [--only influ|assembly|sweep|points|run]
                        threads and with one thread in turn (N pairs, 5
                        unless --runs says), beside L busy processes: 0, 1,
                        or one per core; prints the ratio of the two times
+  --solvers            only the whole run of the cube with gs, lu and hmat
+                       in turn: the median time of each phase, and the
+                       largest difference of U, Q and FLUX from gs relative
+                       to the largest magnitude (1e-6 at most)
   --help, --version    show this help, or the version, and end
-Exit status: 0 all results the same bit for bit, 1 a mismatch, 2 a bad
-command line.
+Exit status: 0 all results the same bit for bit (with --solvers: within
+1e-6 of gs), 1 a mismatch, 2 a bad command line.
 )";
 
 }  // namespace
@@ -523,10 +640,10 @@ command line.
 int main(int argc, char** argv) {
     std::string writeInput, only;
     int load = -1;  // busy processes of --load, -1: none asked for
-    bool runsGiven = false;
+    bool runsGiven = false, solvers = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help")) {
-            std::fputs(USAGE, stdout);
+            std::fputs(BENCHUSAGE, stdout);
             return 0;
         } else if (!std::strcmp(argv[i], "--version")) {
             std::puts("telma-bench " TELMA_VERSION);
@@ -540,12 +657,14 @@ int main(int argc, char** argv) {
             load = argv[i][7] - '0';
         else if (!std::strcmp(argv[i], "--load=per-core"))
             load = omp_get_num_procs();
+        else if (!std::strcmp(argv[i], "--solvers"))
+            solvers = true;
         else if (!std::strcmp(argv[i], "--write-input") && i + 1 < argc)
             writeInput = argv[++i];
         else if (!std::strcmp(argv[i], "--only") && i + 1 < argc)
             only = argv[++i];
         else {
-            std::fprintf(stderr, "telma-bench: unknown option or missing value \"%s\"\n\n%s", argv[i], USAGE);
+            std::fprintf(stderr, "telma-bench: unknown option or missing value \"%s\"\n\n%s", argv[i], BENCHUSAGE);
             return 2;
         }
     }
@@ -570,6 +689,11 @@ int main(int argc, char** argv) {
         return failures ? 1 : 0;
     }
     std::printf("telma-bench: %d thread(s), medians of %d run(s)\n", omp_get_max_threads(), RUNS);
+    if (solvers) {
+        benchSolvers();
+        std::printf("\n%s\n", failures ? "MISMATCHES FOUND" : "lu and hmat within 1e-6 of gs");
+        return failures ? 1 : 0;
+    }
     const auto t0 = Clock::now();
     auto want = [&](const char* phase) { return only.empty() || only == phase; };
     if (want("influ")) benchInflu();
