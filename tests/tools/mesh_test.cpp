@@ -156,21 +156,6 @@ TEST(Symmetry, SliversAndQuadCuts) {
         EXPECT_THROW(cutSymmetry(q, axis, side, parity), MeshError);
 }
 
-TEST(Orientation, RestoresEachClosedSurfaceAndRefusesAnOpenOne) {
-    Mesh m = makeSphere(SphereParams{.level = 2, .exterior = false});
-    const Mesh box = makeBox(BoxParams{.lo = {3, 0, 0}, .hi = {4, 1, 1}, .exterior = true});
-    m.el.insert(m.el.end(), box.el.begin(), box.el.end());
-    const double v = signedVolume(makeSphere(SphereParams{.level = 2, .exterior = false})) + 1.0;
-    for (std::size_t i = 0; i < m.el.size(); i += 3) flip(m.el[i]);
-    orientClosed(m, true);
-    EXPECT_TRUE(closedAndConsistent(m));
-    EXPECT_NEAR(signedVolume(m), v, 1e-12);
-    orientClosed(m, false);
-    EXPECT_NEAR(signedVolume(m), -v, 1e-12);
-    m.el.pop_back();
-    EXPECT_THROW(orientClosed(m, true), MeshError);
-}
-
 // What passes here must pass the solver's own element check.
 TEST(CheckForSolver, RefusesWhatTheSolverCannotTake) {
     const Mesh ok = makeBox(BoxParams{});

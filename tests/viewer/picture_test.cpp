@@ -84,19 +84,6 @@ TEST_F(Picture, WorkedExampleOfOneTriangle) {
     EXPECT_EQ(vt::readFile("KORV.PS").find('\r'), std::string::npos);
 }
 
-TEST_F(Picture, BackFacesAreGreyAndASecondPictureReplacesTheFirst) {
-    draw(LAYERS);
-    nfa = 2;  // a shorter picture must not leave the old tail behind
-    vt::writeFile("tELMA.in", vt::dataFile({{{0, 0, 0}, {0.5, 0, 0}, {0, 0.5, 0}}, {{0, 0, 0}, {0, 0.5, 0}, {0.5, 0, 0}}}));
-    RDMESH();
-    const auto rec = draw();
-    ASSERT_EQ(rec.size(), 15u + 2 + 3 + 3);
-    EXPECT_EQ(rec.front(), " % *** DEBUT IMAGE   2 ***");
-    EXPECT_EQ(rec[15].substr(0, 3), " B ");
-    EXPECT_EQ(rec[16].substr(0, 3), " G ");
-    EXPECT_EQ(rec.back(), " % *** FIN IMAGE   2 ***");
-}
-
 // Face colours: above the scale red, below it the floor (nearly blue), a
 // face without a value outlined; a scale of zero width.
 TEST_F(Picture, ColouredFaces) {
