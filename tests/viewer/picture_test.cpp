@@ -84,6 +84,15 @@ TEST_F(Picture, WorkedExampleOfOneTriangle) {
     EXPECT_EQ(vt::readFile("KORV.PS").find('\r'), std::string::npos);
 }
 
+// A face seen from behind is grey; a shorter second picture leaves no tail.
+TEST_F(Picture, BackFacesAreGreyAndASecondPictureReplacesTheFirst) {
+    draw(LAYERS);
+    const auto rec = draw(vt::dataFile({{{0, 0, 0}, {0.5, 0, 0}, {0, 0.5, 0}}, {{0, 0, 0}, {0, 0.5, 0}, {0.5, 0, 0}}}));
+    ASSERT_EQ(rec.size(), 15u + 2 + 3 + 3);
+    EXPECT_EQ(rec.front() + rec[15].substr(0, 3) + rec[16].substr(0, 3) + rec.back(),
+              " % *** DEBUT IMAGE   2 *** B  G  % *** FIN IMAGE   2 ***");
+}
+
 // Face colours: above the scale red, below it the floor (nearly blue), a
 // face without a value outlined; a scale of zero width.
 TEST_F(Picture, ColouredFaces) {
