@@ -12,8 +12,7 @@ namespace {
 // (checkouts may run their tests at once on one machine).
 class Telma : public ::testing::Test {
 protected:
-    vt::Run run(const std::string& cmd, const std::string& input = "") { return vt::runProgram(cmd, input); }
-    vt::Run telma(const std::string& args, const std::string& input = "") { return run("'" TELMA_EXE "' " + args, input); }
+    vt::Run telma(const std::string& args, const std::string& input = "") { return vt::runProgram("'" TELMA_EXE "' " + args, input); }
     vt::ScratchDir dir;
 };
 
@@ -90,8 +89,8 @@ TEST_F(Telma, FailuresSayWhatAndWhere) {
 // face at potential 0 is pure blue, the top at 1 pure red.
 TEST_F(Telma, SolvedCubeGivesAColouredPicture) {
     fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", "TELMA.IN");
-    ASSERT_EQ(run("'" TELMA_EXE "'", "\n\n").status, 0);  // the default names
-    ASSERT_EQ(run("'" KORVAL_EXE "' /p").status, 0);
+    ASSERT_EQ(vt::runProgram("'" TELMA_EXE "'", "\n\n").status, 0);  // the default names
+    ASSERT_EQ(vt::runProgram("'" KORVAL_EXE "' /p").status, 0);
     const std::string pic = vt::readFile("KORV.PS");
     EXPECT_NE(pic.find(" C   .000  .000 1.000 K"), std::string::npos);
     EXPECT_NE(pic.find(" C  1.000  .000  .000 K"), std::string::npos);
@@ -128,7 +127,7 @@ TEST_F(Telma, CommandLines) {
     vt::writeFile("case.dat", SQUARE);
     for (const auto& c : cases) {
         const std::string line = std::string(c.exe) + " " + c.args;
-        const vt::Run r = run(std::string("'") + c.exe + "' " + c.args);
+        const vt::Run r = vt::runProgram(std::string("'") + c.exe + "' " + c.args);
         EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
         EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << line << "\n" << r.out;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.err) << line;

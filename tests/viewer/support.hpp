@@ -54,7 +54,7 @@ struct Run {
     std::string out, err;
 };
 
-inline Run runProgram(const std::string& command, const std::string& input) {
+inline Run runProgram(const std::string& command, const std::string& input = "") {
     writeFile("stdin.txt", input);
     const int w = std::system((command + " <stdin.txt >stdout.txt 2>stderr.txt").c_str());
     return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, readFile("stdout.txt"), readFile("stderr.txt")};
