@@ -82,6 +82,9 @@ TEST(Box, SubdividedExteriorAndPerFaceDivisions) {
     EXPECT_EQ(makeBox(s).el[7].x[0], m.el[7].x[0]);  // the first corner kept
     EXPECT_THROW(makeBox(BoxParams{.hi = {1, 0, 1}}), MeshError);
     EXPECT_THROW(makeBox(BoxParams{.div = {1, 0, 1}}), MeshError);
+    Mesh open = makeBox(BoxParams{});  // an open surface cannot be oriented
+    open.el.pop_back();
+    EXPECT_THROW(orientClosed(open, true), MeshError);
 }
 
 // The gap to the sphere's area shrinks about fourfold per level; exterior
