@@ -98,10 +98,11 @@ private:
     std::vector<unsigned char> done_;
 };
 
-// The phases of SOLVE that the plain reference gives in its own version.
+// The phases of SOLVE that the plain reference and the compressed solve
+// give in their own versions.
 struct PHASES {
     void (*ASSEMB)();
-    bool (*DOMTST)(int N);
+    bool (*DOMTST)(int N);  // null: no dominance test and no message
     const double* A;  // the matrix ASSEMB fills, as ITSOLV reads it
     int LDA;          // and its stride
     bool (*ITSOLV)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "solver/capaci.hpp"
+#include "solver/hmat.hpp"
 #include "solver/lu.hpp"
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
@@ -18,7 +19,8 @@ using namespace telma;
 // The solve of each --solver choice, in the order of METHOD: the one place a
 // solver is wired in.  A null entry is a solver this build lacks.
 using SOLVEFN = int (*)(textio::OutUnit& rep);
-constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, LURUN, nullptr};
+constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, LURUN,
+                                            [](textio::OutUnit& rep) { return HMRUN(rep, OPTS.TOL); }};
 // The solve of many right-hand sides that --capacitance runs with each
 // --solver choice, in the same order; a null entry is one this build lacks.
 constexpr std::array<MSOLVE, 3> CAPSOLVERS = {ITSOLV, LUSTEP, nullptr};

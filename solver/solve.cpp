@@ -41,10 +41,12 @@ int SOLVE(textio::OutUnit& rep, const PHASES& P) {
     GEOM();
     qvlib::SWSTRT();
     P.ASSEMB();
-    if (P.DOMTST(NBE))
-        con.write("(' The matrix is diagonally dominant')");
-    else
-        con.write("(' The matrix is NOT diagonally dominant')");
+    if (P.DOMTST) {
+        if (P.DOMTST(NBE))
+            con.write("(' The matrix is diagonally dominant')");
+        else
+            con.write("(' The matrix is NOT diagonally dominant')");
+    }
     qvlib::SWSTRT();
     for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
     STAT = {};
