@@ -153,12 +153,12 @@ TEST_F(Telma, OptionsSetTheSolve) {
     // on standard error from the libraries it starts
     // (OpenMPI, which PETSc starts, leaves allocations of the components it
     // unloads at its end, which the leak checker of a sanitized build reports)
-    const Result hm = run("ASAN_OPTIONS=detect_leaks=0 '" TELMA_EXE "' --solver=hmat cube.in hm.rep");
+    const vt::Run hm = vt::runProgram("ASAN_OPTIONS=detect_leaks=0 '" TELMA_EXE "' --solver=hmat cube.in hm.rep");
     EXPECT_EQ(hm.status, 0);
     EXPECT_EQ(hm.err, "");
     // (up to the internal points, whose gradients have components that are
     // rounding noise in both)
-    const std::string hmRep = slurp(dir / "hm.rep"), plainRep = slurp(dir / "plain.rep");
+    const std::string hmRep = vt::readFile("hm.rep"), plainRep = vt::readFile("plain.rep");
     EXPECT_EQ(hmRep.substr(0, hmRep.find("  INTERNAL")), plainRep.substr(0, plainRep.find("  INTERNAL")));
     EXPECT_NE(hm.out.find(" Relative residual ||B - A x||/||B|| :"), std::string::npos) << hm.out;
 }

@@ -122,7 +122,7 @@ struct RunResult {
 };
 
 inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = {},
-                          int (*solve)(textio::OutUnit&) = telma::SOLVE) {
+                          const std::function<int(textio::OutUnit&)>& solve = [](textio::OutUnit& rep) { return telma::SOLVE(rep); }) {
     RunResult r;
     std::ostringstream rep;
     {
