@@ -66,10 +66,9 @@ TEST(Readin, EchoOfTheData) {
         EXPECT_EQ(run.error, "");
         EXPECT_EQ(run.report, c.report);
     }
-    EXPECT_EQ(telma::KODE[1], -1000);  // the code is used in full
-    EXPECT_EQ(telma::TITLE, std::string(80, 'T'));
-    EXPECT_EQ(telma::IREFX * 100 + telma::IREFY * 10 + telma::IREFZ, 100 - 10 - 1);
-    EXPECT_EQ(telma::IPARY * 10 + telma::IPARZ, 10 - 1);
+    // the code used in full; the title cut to 80; the planes' reflections and parities
+    using namespace telma;
+    EXPECT_EQ(std::tuple(KODE[1], TITLE, IREFX, IREFY, IREFZ, IPARY, IPARZ), std::tuple(-1000, std::string(80, 'T'), 1, -1, -1, 1, -1));
 }
 
 TEST(Readin, RefusalsNameFileLineAndWhatWasExpected) {

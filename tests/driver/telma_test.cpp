@@ -1,53 +1,19 @@
 // The telma program as a user runs it: file-name dialogue, failures, exit
 // status, and korval drawing what telma solved.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include "viewer/support.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-struct Result {
-    std::string out, err;
-    int status;
-};
-
-// Each test in a scratch directory of its own (checkouts may run their
-// tests at once on one machine).
+// Each test in a scratch directory of its own, its working directory
+// (checkouts may run their tests at once on one machine).
 class Telma : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("telma_run_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-               std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    Result run(const std::string& cmd, const std::string& input = "") {
-        write("stdin.txt", input);
-        const int rc = std::system(("cd '" + dir.string() + "' && " + cmd + " < stdin.txt > stdout.txt 2> stderr.txt").c_str());
-        return {slurp(dir / "stdout.txt"), slurp(dir / "stderr.txt"), WIFEXITED(rc) ? WEXITSTATUS(rc) : -1};
-    }
-    Result telma(const std::string& args, const std::string& input = "") {
-        return run("'" TELMA_EXE "' " + args, input);
-    }
-    void write(const std::string& name, const std::string& text) { std::ofstream(dir / name, std::ios::binary) << text; }
-
-    fs::path dir;
+    vt::Run telma(const std::string& args, const std::string& input = "") { return vt::runProgram("'" TELMA_EXE "' " + args, input); }
+    vt::ScratchDir dir;
 };
 
 const char* SQUARE = "Unit square\n1 0 0 0 0\n4 0 0 0 1 0 0 1 1 0 0 1 0\n0 1.0\n";
@@ -56,9 +22,9 @@ const char* SQUARE = "Unit square\n1 0 0 0 0\n4 0 0 0 1 0 0 1 1 0 0 1 0\n0 1.0\n
 
 TEST_F(Telma, FileNameDialogue) {
     const std::string in80(80, 'i'), out80(80, 'o'), cut = "telma: NAME LONGER THAN 80 CHARACTERS, CUT TO: ";
-    write("telma.in", SQUARE);  // found although the default is TELMA.IN
-    write("case.dat", SQUARE);
-    write(in80, SQUARE);
+    vt::writeFile("telma.in", SQUARE);  // found although the default is TELMA.IN
+    vt::writeFile("case.dat", SQUARE);
+    vt::writeFile(in80, SQUARE);
     const struct {
         std::string args, input, console, report, err;
     } cases[] = {
@@ -73,12 +39,12 @@ TEST_F(Telma, FileNameDialogue) {
          cut + in80 + "\n" + cut + out80 + "\n"},
     };
     for (const auto& c : cases) {
-        fs::remove(dir / c.report);
-        const Result r = telma(c.args, c.input);
+        fs::remove(c.report);
+        const vt::Run r = telma(c.args, c.input);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out.rfind(" TELMA\n" + c.console, 0), 0u) << r.out;
-        EXPECT_EQ(slurp(dir / c.report).rfind(" ****", 0), 0u) << c.report;
+        EXPECT_EQ(vt::readFile(c.report).rfind(" ****", 0), 0u) << c.report;
     }
 }
 
@@ -97,23 +63,23 @@ TEST_F(Telma, FailuresSayWhatAndWhere) {
         {"", "D.in\nd.IN\n", "telma: d.IN: is the input file D.in; writing it would destroy the input\n"},
         {"sub out.rep", "", "telma: sub: is a folder, not a file\n"},
     };
-    write("d.in", SQUARE);
-    write("TELMA.IN", SQUARE);
-    fs::create_symlink("d.in", dir / "link.in");
-    fs::create_directory(dir / "sub");
+    vt::writeFile("d.in", SQUARE);
+    vt::writeFile("TELMA.IN", SQUARE);
+    fs::create_symlink("d.in", "link.in");
+    fs::create_directory("sub");
     for (const auto& c : cases) {
-        const Result r = telma(c.args, c.input);
+        const vt::Run r = telma(c.args, c.input);
         EXPECT_EQ(r.status, 1) << c.args;
         EXPECT_EQ(r.err, c.err);
-        EXPECT_EQ(slurp(dir / "d.in"), SQUARE) << c.args;
-        EXPECT_FALSE(fs::exists(dir / "TELMA.OUT") || fs::exists(dir / "out.rep")) << c.args;
+        EXPECT_EQ(vt::readFile("d.in"), SQUARE) << c.args;
+        EXPECT_FALSE(fs::exists("TELMA.OUT") || fs::exists("out.rep")) << c.args;
     }
-    write("bad.in", "T\n1 0 0 0 0\n4.5 0 0 0\n");
-    write("big.in", "Big\n4601 0 0 0 0\n");
-    Result r = telma("bad.in bad.out");
+    vt::writeFile("bad.in", "T\n1 0 0 0 0\n4.5 0 0 0\n");
+    vt::writeFile("big.in", "Big\n4601 0 0 0 0\n");
+    vt::Run r = telma("bad.in bad.out");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "telma: bad.in:3: expected an integer (NPE of element 1), found \"4.5\"\n");
-    EXPECT_NE(slurp(dir / "bad.out").find("POINT"), std::string::npos);
+    EXPECT_NE(vt::readFile("bad.out").find("POINT"), std::string::npos);
     r = telma("big.in big.out");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find(" TOO MANY ELEMENTS :4601/4600 (maximum)\n*** FATAL ERROR ***\n"), std::string::npos);
@@ -122,10 +88,10 @@ TEST_F(Telma, FailuresSayWhatAndWhere) {
 // telma then korval in one directory with their default names: the bottom
 // face at potential 0 is pure blue, the top at 1 pure red.
 TEST_F(Telma, SolvedCubeGivesAColouredPicture) {
-    fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", dir / "TELMA.IN");
-    ASSERT_EQ(run("'" TELMA_EXE "'", "\n\n").status, 0);  // the default names
-    ASSERT_EQ(run("'" KORVAL_EXE "' /p").status, 0);
-    const std::string pic = slurp(dir / "KORV.PS");
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", "TELMA.IN");
+    ASSERT_EQ(vt::runProgram("'" TELMA_EXE "'", "\n\n").status, 0);  // the default names
+    ASSERT_EQ(vt::runProgram("'" KORVAL_EXE "' /p").status, 0);
+    const std::string pic = vt::readFile("KORV.PS");
     EXPECT_NE(pic.find(" C   .000  .000 1.000 K"), std::string::npos);
     EXPECT_NE(pic.find(" C  1.000  .000  .000 K"), std::string::npos);
 }
@@ -158,41 +124,41 @@ TEST_F(Telma, CommandLines) {
         {BENCH_EXE, "--runs", 2, "", "telma-bench: unknown option or missing value \"--runs\""},
         {BENCH_EXE, "--load=2", 2, "", "telma-bench: unknown option or missing value \"--load=2\""},
     };
-    write("case.dat", SQUARE);
+    vt::writeFile("case.dat", SQUARE);
     for (const auto& c : cases) {
         const std::string line = std::string(c.exe) + " " + c.args;
-        const Result r = run(std::string("'") + c.exe + "' " + c.args);
+        const vt::Run r = vt::runProgram(std::string("'") + c.exe + "' " + c.args);
         EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
         EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << line << "\n" << r.out;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.err) << line;
         if (c.status == 2 && r.err.find("not available") == std::string::npos) {
             EXPECT_NE(r.err.find("\nUsage: " + fs::path(c.exe).filename().string() + " "), std::string::npos) << line;
         }
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4) << line;  // case.dat + 3 logs
+        EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 4) << line;  // case.dat + 3 logs
     }
 }
 
 // The classic solve by its options gives the classic run; --tol stops the
 // sweeps earlier; "--" ends the options.
 TEST_F(Telma, OptionsSetTheSolve) {
-    fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", dir / "cube.in");
-    const Result plain = telma("cube.in plain.rep"), gs = telma("--solver=gs --tol=1.0E-8 -- cube.in gs.rep");
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", "cube.in");
+    const vt::Run plain = telma("cube.in plain.rep"), gs = telma("--solver=gs --tol=1.0E-8 -- cube.in gs.rep");
     EXPECT_EQ(gs.status, 0) << gs.err;
-    EXPECT_EQ(slurp(dir / "gs.rep"), slurp(dir / "plain.rep"));
+    EXPECT_EQ(vt::readFile("gs.rep"), vt::readFile("plain.rep"));
     EXPECT_EQ(gs.out.substr(gs.out.find("\n\n")), plain.out.substr(plain.out.find("\n\n")));
-    const Result loose = telma("--tol=1e-2 cube.in loose.rep");
+    const vt::Run loose = telma("--tol=1e-2 cube.in loose.rep");
     EXPECT_EQ(loose.status, 0) << loose.err;
     EXPECT_NE(loose.out.find(" Niter :  5  RMS error : 7.359E-03\n Elapsed"), std::string::npos) << loose.out;
     // the compressed solve: the same nodal results, its own console, nothing
     // on standard error from the libraries it starts
     // (OpenMPI, which PETSc starts, leaves allocations of the components it
     // unloads at its end, which the leak checker of a sanitized build reports)
-    const Result hm = run("ASAN_OPTIONS=detect_leaks=0 '" TELMA_EXE "' --solver=hmat cube.in hm.rep");
+    const vt::Run hm = vt::runProgram("ASAN_OPTIONS=detect_leaks=0 '" TELMA_EXE "' --solver=hmat cube.in hm.rep");
     EXPECT_EQ(hm.status, 0);
     EXPECT_EQ(hm.err, "");
     // (up to the internal points, whose gradients have components that are
     // rounding noise in both)
-    const std::string hmRep = slurp(dir / "hm.rep"), plainRep = slurp(dir / "plain.rep");
+    const std::string hmRep = vt::readFile("hm.rep"), plainRep = vt::readFile("plain.rep");
     EXPECT_EQ(hmRep.substr(0, hmRep.find("  INTERNAL")), plainRep.substr(0, plainRep.find("  INTERNAL")));
     EXPECT_NE(hm.out.find(" Relative residual ||B - A x||/||B|| :"), std::string::npos) << hm.out;
 }
@@ -202,7 +168,7 @@ TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {
     // conductor 1's column: the matrix is four times CURRENTS there, and the
     // block in farads is the same times eps0 x eps-r x the unit; lu gives
     // the matrix of gs.
-    fs::copy_file(fs::path(EXAMPLES_DIR) / "spheres.in", dir / "spheres.in");
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "spheres.in", "spheres.in");
     std::string rep;
     auto numbers = [&](const std::string& from, int n) {
         std::istringstream in(rep.substr(rep.find(from) + from.size()));
@@ -211,12 +177,12 @@ TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {
         for (double& x : v) in >> word >> x;  // the colon of FLUX  1 :, or the group of a row
         return v;
     };
-    Result r;
+    vt::Run r;
     std::vector<double> gs;
     for (const std::string solver : {"", "--solver=lu "}) {
         r = telma(solver + "--capacitance --length-unit=cm --eps-r=2 spheres.in s.rep");
         ASSERT_EQ(r.status, 0) << r.out;
-        rep = slurp(dir / "s.rep");
+        rep = vt::readFile("s.rep");
         const auto flux = numbers("\n CURRENTS\n\n FLUX  1", 1);
         const auto c = numbers("\n CAPACITANCE\n\n", 2), f = numbers("\n CAPACITANCE (F)\n\n", 2);
         EXPECT_NEAR(c[0], 4 * flux[0], 1e-5 * c[0]);
@@ -236,7 +202,7 @@ TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {
         {"Odd\n1 0 0 -1 0\n4 0 0 1 1 0 1 1 1 1 0 1 1\n-1 1.0\n", " ODD SYMMETRY PLANE Z = 0: EACH CONDUCTOR"},
     };
     for (const auto& c : refused) {
-        write("case.dat", c.data);
+        vt::writeFile("case.dat", c.data);
         r = telma("--capacitance case.dat case.rep");
         EXPECT_EQ(r.status, 1) << c.data;
         EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;

@@ -1,10 +1,6 @@
 #!/usr/bin/env python3
-"""telma --vtu read back with VTK's own reader: counts, values, unfolded images.
-
-Usage: vtu_test.py TELMA TELMA-MESH EXAMPLES-DIR
-Each model is solved with --vtu (and --unfold when it has symmetry planes);
-every cell and point is checked against the report's tables.
-"""
+"""telma --vtu (and --unfold) read back with VTK's own reader, every cell and point against the
+report's tables.  Usage: vtu_test.py TELMA TELMA-MESH EXAMPLES-DIR"""
 import math
 import os
 import shutil
@@ -125,7 +121,5 @@ for name, data, isym in CASES:
         check(abs(flux / (4 * math.pi) - 1) < 0.02, f"sphere: capacitance {flux / (4 * math.pi)}")
 
 shutil.rmtree(work)
-for f in failures[:20]:
-    print("FAIL:", f)
-print(f"{len(failures)} failure(s)")
+print("".join(f"FAIL: {f}\n" for f in failures[:20]) + f"{len(failures)} failure(s)")
 sys.exit(1 if failures else 0)

@@ -64,15 +64,7 @@ void load(const std::string& name) {
 
 // The run of the problem in storage with the compressed solve.
 fx::RunResult hmatRun(double eps = TOLHM) {
-    fx::RunResult r;
-    std::ostringstream rep;
-    textio::OutUnit unit(rep);
-    fx::Console con;
-    r.status = HMRUN(unit, eps);
-    unit.flush();
-    r.console = con.text();
-    r.report = rep.str();
-    return r;
+    return fx::runSolve({}, [eps](textio::OutUnit& rep) { return HMRUN(rep, eps); });
 }
 
 TEST(Hmat, AgreesWithGaussSeidelOnTheExamples) {
@@ -129,23 +121,18 @@ TEST(Hmat, SymmetricModelsAgreeWithTheirFullModels) {
     for (const Case c : {Case{1, 0, false}, Case{-1, 0, true}, Case{1, 1, false}, Case{-1, 1, true}}) {
         box(-1, c.SY ? -1 : 0, 0, 0, c.ALONGX);
         ASSERT_EQ(hmatRun().status, 0);
-        auto key = [](int I) {
-            return std::array<long, 3>{std::lround(XC[I][1] * 1024), std::lround(XC[I][2] * 1024),
-                                       std::lround(XC[I][3] * 1024)};
-        };
+        auto key = [](int I) { return std::array<long, 3>{std::lround(XC[I][1] * 1024), std::lround(XC[I][2] * 1024), std::lround(XC[I][3] * 1024)}; };
         std::map<std::array<long, 3>, std::pair<double, double>> full;
         for (int I = 1; I <= NBE; ++I) full[key(I)] = {VBC[I], B[I]};
         box(0, 0, c.SX, c.SY, c.ALONGX);
         ASSERT_EQ(hmatRun().status, 0);
-        std::vector<double> U, Q, Uf, Qf;
+        const RESULT half = results({});
+        std::vector<double> Uf, Qf;
         for (int I = 1; I <= NBE; ++I) {
-            U.push_back(VBC[I]);
-            Q.push_back(B[I]);
             Uf.push_back(full.at(key(I)).first);
             Qf.push_back(full.at(key(I)).second);
         }
-        EXPECT_LT(relDiff(Uf, U), 1e-6) << c.SX << " " << c.SY;
-        EXPECT_LT(relDiff(Qf, Q), 1e-6) << c.SX << " " << c.SY;
+        EXPECT_LT(std::max(relDiff(Uf, half.U), relDiff(Qf, half.Q)), 1e-6) << c.SX << " " << c.SY;
     }
 }
 

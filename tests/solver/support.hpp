@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <iostream>
@@ -15,6 +17,9 @@
 namespace fx {
 
 using P3 = std::array<double, 3>;
+
+// The same bits: for the fast kernels against the plain formulas.
+inline bool same(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 // Symmetry flags and the reflection data derived from them, as the reader does.
 inline void setSymmetry(int sx, int sy, int sz) {
@@ -102,7 +107,7 @@ struct RunResult {
 };
 
 inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = {},
-                          int (*solve)(textio::OutUnit&) = telma::SOLVE) {
+                          const std::function<int(textio::OutUnit&)>& solve = [](textio::OutUnit& rep) { return telma::SOLVE(rep); }) {
     RunResult r;
     std::ostringstream rep;
     {

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
-#include <bit>
-#include <cstdint>
 #include <random>
 #include <regex>
 
@@ -15,8 +13,6 @@
 namespace {
 
 using namespace telma;
-
-bool same(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 // Runs `step` on n threads; returns its console lines.
 template <class F>
@@ -60,7 +56,7 @@ TEST(Threads, AssemblyAndDominanceTheSameOnOneAndTwoThreads) {
             EXPECT_EQ(out.back(), "");
             int bad = 0;
             for (int I = 1; I <= NBE; ++I)
-                for (int J = 1; J <= NBE; ++J) bad += !same(A(I, J), reference::A(I, J));
+                for (int J = 1; J <= NBE; ++J) bad += !fx::same(A(I, J), reference::A(I, J));
             EXPECT_EQ(bad, 0) << "symmetry " << sym << ", threads " << n;
         }
     }
@@ -102,7 +98,7 @@ TEST(Threads, SweepOnTwoThreadsGivesTheBitsOfThePlainSweep) {
             }
             const double e1 = GSSWEEP(a.data(), b.data(), x1.data(), N, LD, 1);
             const double e2 = GSSWEEP(a.data(), b.data(), x2.data(), N, LD, 2);
-            ASSERT_TRUE(same(e0, e1) && same(e0, e2) && x0 == x1 && x0 == x2) << "N " << N << " sweep " << sweep;
+            ASSERT_TRUE(fx::same(e0, e1) && fx::same(e0, e2) && x0 == x1 && x0 == x2) << "N " << N << " sweep " << sweep;
         }
         omp_set_num_threads(old);
     }
@@ -134,9 +130,9 @@ TEST(Threads, InternalPointsSameBitsAsThePlainLoopOnOneAndTwoThreads) {
         int bad = 0;
         for (int I = 1; I <= NIP; ++I) {
             const double X = XIP[I][1], Y = XIP[I][2], Z = XIP[I][3], u0 = potential(X, Y, Z);
-            bad += !same(UIP[I], u0) + !same(GRADV[1][I], (potential(X + DELTA, Y, Z) - u0) / DELTA) +
-                   !same(GRADV[2][I], (potential(X, Y + DELTA, Z) - u0) / DELTA) +
-                   !same(GRADV[3][I], (potential(X, Y, Z + DELTA) - u0) / DELTA);
+            bad += !fx::same(UIP[I], u0) + !fx::same(GRADV[1][I], (potential(X + DELTA, Y, Z) - u0) / DELTA) +
+                   !fx::same(GRADV[2][I], (potential(X, Y + DELTA, Z) - u0) / DELTA) +
+                   !fx::same(GRADV[3][I], (potential(X, Y, Z + DELTA) - u0) / DELTA);
         }
         EXPECT_EQ(bad, 0) << n << " threads";
     }

@@ -142,6 +142,7 @@ TEST(Cli, ImportSaysWhichWayTheNormalsPoint) {
         {{"gmsh", pair, "--size", "0.6", "--rest", "u=1", "--orient", "inward"}, "normals into", 2, ""},
         {{"gmsh", cube, "--rest", "q=0"}, "normals both into and out of the volume enclosed by the surface", 1,
          "point both into and out of the volume it encloses; --orient outward or --orient inward orders them"},
+        {{"gmsh", cube, "--rest", "q=0", "--orient", "outward"}, "normals out of the volume", 1, ""},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;

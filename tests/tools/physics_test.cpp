@@ -17,18 +17,23 @@ using namespace tmesh;
 
 namespace {
 
-// READIN on a data file (a mesh written by the tool when `m` is given), then SOLVE.
-void solve(const Mesh* m, const std::string& file = "mesh.in") {
-    std::ostringstream os;
+std::string report;  // of the last run
+
+// READIN on a data file (a mesh written by the tool when `m` is given), then
+// SOLVE, or with a `solver` the run of --capacitance (the matrix left in
+// telma::CAP); returns the exit status.
+int run(const Mesh* m, const std::string& file = "mesh.in", telma::MSOLVE solver = nullptr) {
+    std::ostringstream os, rs;
     if (m) writeDataFile(os, *m);
     else os << std::ifstream(std::string(EXAMPLES_DIR) + "/" + file).rdbuf();
     std::istringstream in(os.str());
     textio::Reader rd(in, file);
-    std::ostringstream rs;
     textio::OutUnit rep(rs);
     telma::READIN(rd, rep);
     telma::IER = 0;
-    ASSERT_EQ(telma::SOLVE(rep), 0) << file;
+    const int status = solver ? telma::CAPRUN(rep, solver) : telma::SOLVE(rep);
+    report = rs.str();
+    return status;
 }
 
 // Capacitance in units of 4 pi eps0 of the electrode that is flux group 1.
@@ -39,22 +44,6 @@ Mesh sphere(int level, double r = 1.0, bool split = false) {
     if (split)
         for (int k = 0; k < 3; ++k) splitAlong(m, k);
     return m;
-}
-
-// Solves the mesh with --capacitance; the matrix is left in telma::CAP, the
-// report in `report`.
-int capacitanceRun(const Mesh& m, std::string* report = nullptr, telma::MSOLVE solver = telma::ITSOLV) {
-    std::ostringstream os;
-    writeDataFile(os, m);
-    std::istringstream in(os.str());
-    textio::Reader rd(in, "mesh.in");
-    std::ostringstream rs;
-    textio::OutUnit rep(rs);
-    telma::READIN(rd, rep);
-    telma::IER = 0;
-    const int status = telma::CAPRUN(rep, solver);
-    if (report) *report = rs.str();
-    return status;
 }
 
 double cap(int h, int g) { return telma::CAP[(g - 1) * telma::IGRP.size() + h - 1]; }
@@ -85,7 +74,7 @@ TEST(Physics, SphereCapacitanceApproachesTheRadius) {
         if (level == 4)
             for (int k = 0; k < 3; ++k) cutSymmetry(m, k, 1, 1);
         addLine(m.ip, {3, 0, 0}, {0, 0, 6}, 2);
-        solve(&m);
+        ASSERT_EQ(run(&m), 0);
         const double c = (level == 4 ? 8 : 1) * capacitance(), err = 1 - c / r;
         EXPECT_GT(err, 0) << level;
         EXPECT_LT(err, prev / 3) << level;
@@ -103,16 +92,16 @@ TEST(Physics, SphereCapacitanceApproachesTheRadius) {
 // lower half at -1: the same flux through the upper half.
 TEST(Physics, SymmetricModelsGiveTheFullModelsFlux) {
     Mesh full = sphere(2, 1.0, true);
-    solve(&full);
+    ASSERT_EQ(run(&full), 0);
     const double even = telma::FLUX[1];
     for (Element& e : full.el) e.bc = centroid(e)[2] > 0 ? BC{-1, 1.0} : BC{-2, -1.0};
-    solve(&full);
+    ASSERT_EQ(run(&full), 0);
     const double odd = telma::FLUX[1];
     EXPECT_NEAR(telma::FLUX[2], -odd, 1e-6 * std::fabs(odd));
     for (auto [planes, parity, want] : {std::tuple{1, 1, even}, std::tuple{2, 1, even}, std::tuple{3, 1, even}, std::tuple{1, -1, odd}}) {
         Mesh m = sphere(2, 1.0, true);
         for (int k = 0; k < planes; ++k) cutSymmetry(m, 2 - k, 1, parity);
-        solve(&m);
+        ASSERT_EQ(run(&m), 0);
         EXPECT_NEAR(telma::FLUX[1] * (1 << planes) / (parity == 1 ? 1 : 2) / want, 1.0, 1e-6) << planes << ' ' << parity;
     }
 }
@@ -128,7 +117,7 @@ TEST(Physics, ElectrodeCurrentsAreEqualAndOpposite) {
     const Mesh bar = makeBox(s);
     using Case = std::tuple<const Mesh*, const char*, double>;
     for (auto [m, file, tol] : {Case{&bar, "mesh.in", 0.01}, Case{nullptr, "electrodes.in", 1e-6}}) {
-        solve(m, file);
+        ASSERT_EQ(run(m, file), 0) << file;
         ASSERT_EQ(telma::NGRP, 2);
         EXPECT_NEAR(telma::FLUX[1] + telma::FLUX[2], 0.0, tol * telma::FLUX[2]) << file;
         EXPECT_GT(telma::FLUX[2], 0.5 * 0.9) << file;
@@ -159,7 +148,7 @@ TEST(Capacitance, SpheresConvergeToTheSeries) {
     for (const auto& c : cases) {
         Mesh m = twoSpheresMesh(c.level, true);
         if (!c.pair) m.el.resize(m.el.size() / 2);
-        ASSERT_EQ(capacitanceRun(m), 0);
+        ASSERT_EQ(run(&m, "mesh.in", telma::ITSOLV), 0);
         if (!c.pair) {
             ASSERT_EQ(telma::IGRP.size(), 1u);
             EXPECT_LT(cap(1, 1), 4 * pi);
@@ -174,9 +163,10 @@ TEST(Capacitance, SpheresConvergeToTheSeries) {
         EXPECT_NEAR(cap(2, 1), cap(1, 2), 1e-3 * cap(1, 1));
     }
     // a quarter model with two even planes gives the matrix of the full mesh
-    ASSERT_EQ(capacitanceRun(twoSpheresMesh(2, true)), 0);
+    const Mesh q = twoSpheresMesh(2, true), full = twoSpheresMesh(2, false);
+    ASSERT_EQ(run(&q, "mesh.in", telma::ITSOLV), 0);
     const std::vector<double> quarter = telma::CAP;
-    ASSERT_EQ(capacitanceRun(twoSpheresMesh(2, false)), 0);
+    ASSERT_EQ(run(&full, "mesh.in", telma::ITSOLV), 0);
     ASSERT_EQ(quarter.size(), 4u);
     for (std::size_t k = 0; k < 4; ++k) EXPECT_NEAR(quarter[k] / telma::CAP[k], 1.0, 1e-6) << k;
 }
@@ -198,8 +188,7 @@ TEST(Capacitance, FourCrossingBars) {
             for (FaceParams& f : s.face) f.bc = {-b.group, 0.0};
             for (const Element& e : makeBox(s).el) m.el.push_back(e);
         }
-        std::string report;
-        ASSERT_EQ(capacitanceRun(m, &report), 0);
+        ASSERT_EQ(run(&m, "mesh.in", telma::ITSOLV), 0);
         ASSERT_EQ(telma::IGRP, (std::vector<int>{1, 2, 4, 5}));
         if (inward) {
             EXPECT_NE(report.find(" *** WARNING: C(5,5) IS NOT POSITIVE\n"), std::string::npos) << report;
@@ -213,7 +202,7 @@ TEST(Capacitance, FourCrossingBars) {
         EXPECT_NEAR(cap(4, 4), cap(3, 3), 1e-6 * c11);
         for (auto [h, g] : {std::pair{1, 4}, {2, 3}, {2, 4}, {3, 1}, {4, 2}}) EXPECT_NEAR(cap(h, g), c13, 1e-3 * c11);
         const std::vector<double> gs = telma::CAP;
-        ASSERT_EQ(capacitanceRun(m, nullptr, telma::LUSTEP), 0);
+        ASSERT_EQ(run(&m, "mesh.in", telma::LUSTEP), 0);
         for (std::size_t k = 0; k < gs.size(); ++k) EXPECT_NEAR(telma::CAP[k], gs[k], 1e-6 * c11) << k;
     }
 }

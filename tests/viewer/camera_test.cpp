@@ -36,8 +36,7 @@ TEST(Camera, WorkedValues) {
     for (const auto& c : cases) {
         INIPERS(c.ax, c.ay, c.az, c.th, c.ps, c.om, c.d);
         const auto p = project(c.x, c.y, c.z);
-        EXPECT_NEAR(p[0], c.X, 1e-6f) << c.th << ' ' << c.om << ' ' << c.x << c.y << c.z;
-        EXPECT_NEAR(p[1], c.Y, 1e-6f) << c.th << ' ' << c.om << ' ' << c.x << c.y << c.z;
+        EXPECT_LT(std::hypot(p[0] - c.X, p[1] - c.Y), 1e-6f) << c.th << ' ' << c.om << ' ' << c.x << c.y << c.z;
     }
 }
 
@@ -53,8 +52,6 @@ TEST(Palette, BandsThresholdsAndClamping) {
     for (const auto& c : cases) {
         float r = -1, g = -1, b = -1;
         PALLETTE(r, g, b, c.x);
-        EXPECT_NEAR(r, c.r, 1e-6f) << c.x;
-        EXPECT_NEAR(g, c.g, 1e-6f) << c.x;
-        EXPECT_NEAR(b, c.b, 1e-6f) << c.x;
+        EXPECT_LT(std::hypot(r - c.r, g - c.g, b - c.b), 1e-6f) << c.x << ": " << r << ' ' << g << ' ' << b;
     }
 }

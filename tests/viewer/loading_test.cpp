@@ -48,8 +48,7 @@ TEST_F(Loading, MeshVerticesGoToTheViewerAxes) {
         vt::fs::remove("tELMA.in");
         vt::fs::remove("TELMA.IN");
         EXPECT_EQ(load(c.name, c.text, RDMESH), c.error) << c.text;
-        EXPECT_EQ(Npt, c.npt) << c.text;
-        EXPECT_EQ(XYZ[2][1], c.x2) << c.text;
+        EXPECT_EQ(std::tuple(Npt, XYZ[2][1]), std::tuple(c.npt, c.x2)) << c.text;
     }
     load("tELMA.in", cases[0].text, RDMESH);
     const float want[8][3] = {{0}, {3, 1, 2}, {6, 4, 5}, {9, 7, 8}, {0, 0, 0}, {0, 1, 0}, {0, 1, 1}, {0, 0, 1}};
@@ -97,10 +96,7 @@ TEST_F(Loading, ReportValues) {
         const std::string e = load(c.name, c.text, RDRES);
         EXPECT_EQ(e.substr(0, std::string(c.error).size()), c.error) << c.text;
         EXPECT_EQ(e.empty(), !*c.error) << e;
-        EXPECT_EQ(nfa2, c.nfa2) << c.text;
-        EXPECT_EQ(VAL[1], c.v1) << c.text;
-        EXPECT_EQ(solmin, c.lo) << c.text;
-        EXPECT_EQ(solmax, c.hi) << c.text;
+        EXPECT_EQ(std::tuple(nfa2, VAL[1], solmin, solmax), std::tuple(c.nfa2, c.v1, c.lo, c.hi)) << c.text;
         vt::fs::remove(c.name);
     }
 }
