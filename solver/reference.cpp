@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
+#include <string_view>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/kernels.hpp"
@@ -128,15 +129,20 @@ void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS) {
     }
 }
 
+// The progress line before index I of N, every tenth index, with the time.
+static void progress(std::string_view fmt, int I, int N) {
+    if (I % 10 != 0) return;
+    textio::OutUnit& con = textio::console();
+    con.write(fmt, {I, N});
+    float t;
+    qvlib::SWTIME(t);
+    con.write("(', time :',f8.3)", {t});
+}
+
 void ASSEMB() {
     textio::OutUnit& con = textio::console();
     for (int I = 1; I <= NBE; ++I) {
-        if (I % 10 == 0) {
-            con.write("(' Calculation line #',i4,'/',i4,\\)", {I, NBE});
-            float t;
-            qvlib::SWTIME(t);
-            con.write("(', time :',f8.3)", {t});
-        }
+        progress("(' Calculation line #',i4,'/',i4,\\)", I, NBE);
         B[I] = 0.0;
         for (int J = 1; J <= NBE; ++J) {
             A(I, J) = 0.0;
@@ -201,14 +207,8 @@ void POTINT(double X, double Y, double Z, double& UP) {
 void INTPTS() {
     if (NIP == 0) return;
     qvlib::SWSTRT();
-    textio::OutUnit& con = textio::console();
     for (int I = 1; I <= NIP; ++I) {
-        if (I % 10 == 0) {
-            con.write("(' Internal points #',i4,'/',i4,\\)", {I, NIP});
-            float t;
-            qvlib::SWTIME(t);
-            con.write("(', time :',f8.3)", {t});
-        }
+        progress("(' Internal points #',i4,'/',i4,\\)", I, NIP);
         POTINT(XIP[I][1], XIP[I][2], XIP[I][3], UIP[I]);
         POTINT(XIP[I][1] + DELTA, XIP[I][2], XIP[I][3], GRADV[1][I]);
         POTINT(XIP[I][1], XIP[I][2] + DELTA, XIP[I][3], GRADV[2][I]);
