@@ -9,6 +9,19 @@ namespace {
 
 double norm3(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
+// The first two edges E1 = P1 - P0, E2 = P2 - P1 of an element and their
+// cross product C, the normal before it is scaled.
+void firstEdges(const double P0[3], const double P1[3], const double P2[3], double E1[3], double E2[3],
+                double C[3]) {
+    for (int K = 0; K < 3; ++K) {
+        E1[K] = P1[K] - P0[K];
+        E2[K] = P2[K] - P1[K];
+    }
+    C[0] = E1[1] * E2[2] - E1[2] * E2[1];
+    C[1] = E1[2] * E2[0] - E1[0] * E2[2];
+    C[2] = E1[0] * E2[1] - E1[1] * E2[0];
+}
+
 }  // namespace
 
 // Node of an element: the plain average of its NP corners.
@@ -26,13 +39,8 @@ void frame(int NV, const CORNERS& X, const double xc[3], ELDATA& E) {
     double V[MAXV][3];
     for (int M = 0; M < NV; ++M)
         for (int K = 0; K < 3; ++K) V[M][K] = X[M][K] - xc[K];
-    double E1[3], E2[3];
-    for (int K = 0; K < 3; ++K) {
-        E1[K] = V[1][K] - V[0][K];
-        E2[K] = V[2][K] - V[1][K];
-    }
-    const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
-                         E1[0] * E2[1] - E1[1] * E2[0]};
+    double E1[3], E2[3], c[3];
+    firstEdges(V[0], V[1], V[2], E1, E2, c);
     const double cn = norm3(c);
     const double e1n = norm3(E1);
     double* n = E.EN;
@@ -95,13 +103,8 @@ SHAPEFAULT SHAPECHK(int NP, const CORNERS& X) {
         const double e[3] = {X[M2][0] - X[M][0], X[M2][1] - X[M][1], X[M2][2] - X[M][2]};
         if (!(norm3(e) > DEGTOL * size)) return {SHAPE::ZERO_EDGE, M + 1};
     }
-    double E1[3], E2[3];
-    for (int K = 0; K < 3; ++K) {
-        E1[K] = X[1][K] - X[0][K];
-        E2[K] = X[2][K] - X[1][K];
-    }
-    const double c[3] = {E1[1] * E2[2] - E1[2] * E2[1], E1[2] * E2[0] - E1[0] * E2[2],
-                         E1[0] * E2[1] - E1[1] * E2[0]};
+    double E1[3], E2[3], c[3];
+    firstEdges(X[0].data(), X[1].data(), X[2].data(), E1, E2, c);
     if (!(norm3(c) > DEGTOL * norm3(E1) * norm3(E2))) return {SHAPE::IN_LINE, 0};
     // Seen along the normal, a simple quadrilateral turns the same way at
     // three or four corners; one whose edges cross turns each way twice.
