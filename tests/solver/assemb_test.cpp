@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "support.hpp"
@@ -49,17 +48,6 @@ TEST(Assemb, UnitCubeRowsAndRightHandSide) {
         EXPECT_LT(std::fmax(std::fabs(A(1, J) - row1[J - 1]), std::fmax(std::fabs(A(3, J) - row3[J - 1]), std::fabs(B[J] - rhs[J - 1]))), TOL7)
             << J << ": " << A(1, J) << ' ' << A(3, J) << ' ' << B[J];
     }
-}
-
-TEST(Assemb, ProgressLineEveryTenthRowThenAnEmptyLine) {
-    fx::cube(2, true);  // 36 elements
-    const std::vector<std::string> out = assemble();
-    ASSERT_EQ(out.size(), 4u);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_TRUE(std::regex_match(out[k], std::regex(" Calculation line #  " + std::to_string(10 * k + 10) +
-                                                        "/  36, time :[ 0-9]{4}\\.[0-9]{3}")))
-            << out[k];
-    EXPECT_EQ(out[3], "");
 }
 
 // Columns, each strictly: |a_jj| > the sum of |a_ij| over i != j.

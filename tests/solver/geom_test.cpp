@@ -47,12 +47,7 @@ TEST(Elchk, RefusalsNameTheElement) {
     for (const auto& c : cases) {
         fx::unitSquare();
         NBE = 2;
-        if (c.corners.size() == 5) {
-            fx::setElement(2, {*c.corners.begin(), c.corners.begin()[1], c.corners.begin()[2], c.corners.begin()[3]}, c.kode, 1.0);
-            NPE[2] = 5;
-        } else {
-            fx::setElement(2, c.corners, c.kode, 1.0);
-        }
+        fx::setElement(2, c.corners, c.kode, 1.0);
         fx::setSymmetry(c.sx, c.sy, c.sz);
         fx::Console con;
         int status = 0;
