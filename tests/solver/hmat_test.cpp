@@ -74,10 +74,7 @@ TEST(Hmat, SymmetricModelsAgreeWithTheirFullModels) {
         ASSERT_EQ(hmatRun().status, 0);
         const auto half = fx::values();
         std::vector<double> Uf, Qf;
-        for (int I = 1; I <= NBE; ++I) {
-            Uf.push_back(full.at(key(I)).first);
-            Qf.push_back(full.at(key(I)).second);
-        }
+        for (int I = 1; I <= NBE; ++I) Uf.push_back(full.at(key(I)).first), Qf.push_back(full.at(key(I)).second);
         EXPECT_LT(std::max(fx::relDiff(Uf, half[0]), fx::relDiff(Qf, half[1])), 1e-6) << c.SX << " " << c.SY;
     }
 }

@@ -47,8 +47,7 @@ TEST(Intpts, OddPlaneGivesZeroOnThePlaneAndEvenPlaneEqualMirrors) {
     NBE = 2;
     fx::setElement(1, {{0.2, 0, 0.3}, {1, 0.1, 0.3}, {0.9, 1, 0.4}, {0.1, 0.9, 0.3}}, 0, 0.7);
     fx::setElement(2, {{0.3, 0.2, 1}, {0.4, 1.1, 1.2}, {1.2, 0.3, 1.1}}, 0, -0.4);
-    B[1] = 1.3;
-    B[2] = 0.25;
+    B[1] = 1.3, B[2] = 0.25;
     GEOM();
     fx::setSymmetry(0, 0, -1);
     double up = 1.0, ua, ub;

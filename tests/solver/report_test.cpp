@@ -43,8 +43,7 @@ TEST(Report, UnitCubeResultsAndConsole) {
     const std::size_t at = r.report.find(RESULTS);
     ASSERT_NE(at, std::string::npos) << r.report;
     EXPECT_EQ(r.report.substr(at, want.size()), want);
-    EXPECT_NEAR(GRADV[1][1], 0.0, 1e-3);
-    EXPECT_NEAR(GRADV[2][1], 0.0, 1e-3);
+    EXPECT_TRUE(std::fabs(GRADV[1][1]) < 1e-3 && std::fabs(GRADV[2][1]) < 1e-3) << GRADV[1][1] << ' ' << GRADV[2][1];
     EXPECT_EQ(r.report.substr(r.report.size() - RULE.size()), RULE);
     const char* rms[17] = {"9.730E-01", "7.812E-01", "2.950E-01", "7.074E-02", "7.359E-03", "3.842E-03",
                            "2.053E-03", "5.963E-04", "9.357E-05", "1.715E-05", "1.331E-05", "4.711E-06",
