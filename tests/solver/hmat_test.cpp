@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <functional>
 #include <map>
 
@@ -21,65 +20,20 @@ namespace {
 
 using namespace telma;
 
-// What a run leaves for the report: U, Q, the fluxes and the internal points.
-struct RESULT {
-    int status;
-    std::string console;
-    std::vector<double> U, Q, FL, UP, GR;  // GR: GRADV(I,1..3) for I = 1..NIP
-};
-
-RESULT results(const fx::RunResult& r) {
-    RESULT s{r.status, r.console, {}, {}, {}, {}, {}};
-    for (int I = 1; I <= NBE; ++I) {
-        s.U.push_back(VBC[I]);
-        s.Q.push_back(B[I]);
-    }
-    for (int K = 1; K <= NGRP; ++K) s.FL.push_back(FLUX[K]);
-    for (int I = 1; I <= NIP; ++I) {
-        s.UP.push_back(UIP[I]);
-        for (int K = 1; K <= 3; ++K) s.GR.push_back(GRADV[K][I]);
-    }
-    return s;
-}
-
-// Largest difference of two tables relative to the largest magnitude of the first.
-double relDiff(const std::vector<double>& a, const std::vector<double>& b) {
-    EXPECT_EQ(a.size(), b.size());
-    double m = 0.0, d = 0.0;
-    for (std::size_t I = 0; I < a.size() && I < b.size(); ++I) {
-        m = std::max(m, std::fabs(a[I]));
-        d = std::max(d, std::fabs(a[I] - b[I]));
-    }
-    return m > 0.0 ? d / m : d;
-}
-
-void load(const std::string& name) {
-    CLEAR();
-    std::ostringstream echo;
-    textio::OutUnit rep(echo);
-    std::ifstream file = textio::openOld(std::string(EXAMPLES_DIR) + "/" + name);
-    textio::Reader in(file, name);
-    READIN(in, rep);
-}
-
-// The run of the problem in storage with the compressed solve.
-fx::RunResult hmatRun(double eps = TOLHM) {
-    return fx::runSolve({}, [eps](textio::OutUnit& rep) { return HMRUN(rep, eps); });
+// The compressed solve, `before` (e.g. reading an example) first.
+fx::RunResult hmatRun(const std::function<void(textio::OutUnit&)>& before = {}, double eps = TOLHM) {
+    return fx::runSolve(before, [eps](textio::OutUnit& rep) { return HMRUN(rep, eps); });
 }
 
 TEST(Hmat, AgreesWithGaussSeidelOnTheExamples) {
     for (const char* name : {"cube.in", "cube_half.in", "sphere.in", "electrodes.in", "interior.in"}) {
-        load(name);
-        const RESULT gs = results(fx::runSolve());
-        load(name);
-        const RESULT hm = results(hmatRun());
-        ASSERT_EQ(hm.status, 0) << name << hm.console;
-        EXPECT_NE(hm.console.find(" Relative residual ||B - A x||/||B|| :"), std::string::npos);
-        const std::pair<const char*, double> diffs[] = {
-            {"U", relDiff(gs.U, hm.U)},      {"Q", relDiff(gs.Q, hm.Q)},
-            {"FLUX", relDiff(gs.FL, hm.FL)}, {"UIP", relDiff(gs.UP, hm.UP)},
-            {"GRADV", relDiff(gs.GR, hm.GR)}};
-        for (const auto& [what, d] : diffs) EXPECT_LT(d, 1e-6) << name << " " << what;
+        fx::runSolve(fx::example(name));
+        const auto gs = fx::values();
+        const fx::RunResult r = hmatRun(fx::example(name));
+        ASSERT_EQ(r.status, 0) << name << r.console;
+        EXPECT_NE(r.console.find(" Relative residual ||B - A x||/||B|| :"), std::string::npos);
+        const auto hm = fx::values();
+        for (int k = 0; k < 5; ++k) EXPECT_LT(fx::relDiff(gs[k], hm[k]), 1e-6) << name << " U Q FLUX UIP GRADV: " << k;
     }
 }
 
@@ -92,16 +46,8 @@ void box(double X0, double Y0, int SX, int SY, bool ALONGX) {
     fx::setSymmetry(SX, SY, 0);
     int I = 0;
     auto face = [&](fx::P3 o, fx::P3 u, fx::P3 v, int kode, double vbc) {
-        const double lu = std::hypot(u[0], u[1], u[2]), lv = std::hypot(v[0], v[1], v[2]);
-        const int nu = static_cast<int>(std::lround(8 * lu)), nv = static_cast<int>(std::lround(8 * lv));
-        auto at = [&](int a, int b) {
-            fx::P3 p;
-            for (int K = 0; K < 3; ++K) p[K] = o[K] + u[K] * a / nu + v[K] * b / nv;
-            return p;
-        };
-        for (int a = 0; a < nu; ++a)
-            for (int b = 0; b < nv; ++b)
-                fx::setElement(++I, {at(a, b), at(a + 1, b), at(a + 1, b + 1), at(a, b + 1)}, kode, vbc);
+        auto n = [](fx::P3 w) { return static_cast<int>(std::lround(8 * std::hypot(w[0], w[1], w[2]))); };
+        I = fx::grid(I, o, u, v, n(u), n(v), kode, vbc);
     };
     const double LX = 1 - X0, LY = 1 - Y0;
     face({X0, Y0, 0}, {0, LY, 0}, {LX, 0, 0}, ALONGX ? 1 : 0, 0.0);  // z = 0
@@ -126,13 +72,10 @@ TEST(Hmat, SymmetricModelsAgreeWithTheirFullModels) {
         for (int I = 1; I <= NBE; ++I) full[key(I)] = {VBC[I], B[I]};
         box(0, 0, c.SX, c.SY, c.ALONGX);
         ASSERT_EQ(hmatRun().status, 0);
-        const RESULT half = results({});
+        const auto half = fx::values();
         std::vector<double> Uf, Qf;
-        for (int I = 1; I <= NBE; ++I) {
-            Uf.push_back(full.at(key(I)).first);
-            Qf.push_back(full.at(key(I)).second);
-        }
-        EXPECT_LT(std::max(relDiff(Uf, half.U), relDiff(Qf, half.Q)), 1e-6) << c.SX << " " << c.SY;
+        for (int I = 1; I <= NBE; ++I) Uf.push_back(full.at(key(I)).first), Qf.push_back(full.at(key(I)).second);
+        EXPECT_LT(std::max(fx::relDiff(Uf, half[0]), fx::relDiff(Qf, half[1])), 1e-6) << c.SX << " " << c.SY;
     }
 }
 
@@ -143,16 +86,15 @@ TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
     // where the images of some points come within 0.002 of the elements while
     // the points themselves are far from them.
     struct Case {
-        std::function<void()> problem;
+        std::function<void(textio::OutUnit&)> problem;
         double R[3], C[3];
     };
-    auto quarter = [] { box(0, 0, 1, 1, false); };
-    const Case cases[] = {{[] { load("sphere.in"); }, {1.2, 2.0, 3.5}, {0, 0, 0}},
+    auto quarter = [](textio::OutUnit&) { box(0, 0, 1, 1, false); };
+    const Case cases[] = {{fx::example("sphere.in"), {1.2, 2.0, 3.5}, {0, 0, 0}},
                           {quarter, {0.2, 0.35, 0.48}, {0.5, 0.5, 0.5}},
                           {quarter, {0.2, 0.45, 0.498}, {-0.5, -0.5, 0.5}}};
     for (const Case& c : cases) {
-        c.problem();
-        ASSERT_EQ(hmatRun().status, 0);
+        ASSERT_EQ(hmatRun(c.problem).status, 0);
         NIP = 0;
         for (double r : c.R)
             for (int a = 0; a < 8; ++a)
@@ -164,19 +106,18 @@ TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
                     XIP[NIP][3] = c.C[2] + r * std::cos(th);
                 }
         INTPTS();
-        const RESULT direct = results({});
+        const auto direct = fx::values();
         fx::Console con;
         HMINTP(TOLHM);
-        const RESULT hm = results({});
+        const auto hm = fx::values();
         EXPECT_NE(con.text().find(" Compressed matrix :"), std::string::npos);
-        EXPECT_LT(relDiff(direct.UP, hm.UP), 1e-8) << c.C[0];
-        EXPECT_LT(relDiff(direct.GR, hm.GR), 1e-6) << c.C[0];
+        EXPECT_LT(fx::relDiff(direct[3], hm[3]), 1e-8) << c.C[0];
+        EXPECT_LT(fx::relDiff(direct[4], hm[4]), 1e-6) << c.C[0];
     }
 }
 
 TEST(Hmat, ToleranceNotReachedEndsTheRunWithStatusOne) {
-    load("cube.in");
-    const fx::RunResult r = hmatRun(1e-20);
+    const fx::RunResult r = hmatRun(fx::example("cube.in"), 1e-20);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.console.find(" *** GMRES DID NOT REACH THE TOLERANCE 1.000E-20 ***"), std::string::npos)
         << r.console;

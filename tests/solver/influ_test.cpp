@@ -22,11 +22,7 @@ void randomElements(std::mt19937_64& rng, int n, double lift) {
     CLEAR();
     for (int I = 1; I <= n; ++I) {
         fx::P3 o, e1, e2;
-        for (int K = 0; K < 3; ++K) {
-            o[K] = 2.0 * u(rng) + lift;
-            e1[K] = u(rng);
-            e2[K] = u(rng);
-        }
+        for (int K = 0; K < 3; ++K) o[K] = 2.0 * u(rng) + lift, e1[K] = u(rng), e2[K] = u(rng);
         const double s = 0.05 + std::fabs(u(rng)), t = I % 5 == 0 ? 0.01 : 0.05 + std::fabs(u(rng));
         auto at = [&](double a, double b) {
             fx::P3 p;

@@ -4,10 +4,11 @@
 
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <functional>
 #include <initializer_list>
-#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,24 +25,16 @@ inline bool same(double a, double b) { return std::bit_cast<std::uint64_t>(a) ==
 // Symmetry flags and the reflection data derived from them, as the reader does.
 inline void setSymmetry(int sx, int sy, int sz) {
     using namespace telma;
-    auto derive = [](int s, int& isym, int& iref, int& ipar) {
-        isym = s;
-        iref = s == 1 || s == -1 ? -1 : 1;
-        if (iref == -1) ipar = s;
-    };
-    derive(sx, ISYMX, IREFX, IPARX);
-    derive(sy, ISYMY, IREFY, IPARY);
-    derive(sz, ISYMZ, IREFZ, IPARZ);
+    auto derive = [](int s, int& isym, int& iref, int& ipar) { isym = s, iref = s ? -1 : 1, ipar = s ? s : ipar; };
+    derive(sx, ISYMX, IREFX, IPARX), derive(sy, ISYMY, IREFY, IPARY), derive(sz, ISYMZ, IREFZ, IPARZ);
 }
 
 inline void setElement(int I, std::initializer_list<P3> corners, int kode = 0, double vbc = 0.0) {
     using namespace telma;
     NPE[I] = static_cast<int>(corners.size());
-    int M = 1;
-    for (const P3& c : corners) {
-        for (int K = 0; K < 3; ++K) XE[I][M][K + 1] = c[K];
-        ++M;
-    }
+    int M = 0;
+    for (const P3& c : corners)  // counted beyond the corners kept, for the refusal of the extra ones
+        for (int K = 0, kept = ++M <= MAXV; K < 3 && kept; ++K) XE[I][M][K + 1] = c[K];
     KODE[I] = kode;
     VBC[I] = vbc;
 }
@@ -51,6 +44,23 @@ inline void unitSquare(int kode = 0, double vbc = 0.0) {
     telma::CLEAR();
     telma::NBE = 1;
     setElement(1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, kode, vbc);
+}
+
+// nu x nv squares on the parallelogram o + [0,1] u + [0,1] v, numbered on
+// from I, every other one cut into two triangles when `mixed`: the last number.
+inline int grid(int I, P3 o, P3 u, P3 v, int nu, int nv, int kode, double vbc, bool mixed = false) {
+    auto at = [&](int i, int j) {
+        P3 p;
+        for (int K = 0; K < 3; ++K) p[K] = o[K] + u[K] * i / nu + v[K] * j / nv;
+        return p;
+    };
+    for (int j = 0; j < nv; ++j)
+        for (int i = 0; i < nu; ++i) {
+            const P3 a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+            if (mixed && (i + j) % 2) setElement(++I, {a, b, c}, kode, vbc), setElement(++I, {a, c, d}, kode, vbc);
+            else setElement(++I, {a, b, c, d}, kode, vbc);
+        }
+    return I;
 }
 
 // The unit cube with n x n squares per face, normals outward, every other
@@ -65,24 +75,9 @@ inline void cube(int n = 1, bool mixed = false, int top = 0) {
     telma::CLEAR();
     int I = 0;
     for (int face = 0; face < 6; ++face) {
-        auto at = [&](int i, int j) {
-            P3 p;
-            for (int K = 0; K < 3; ++K)
-                p[K] = f[face][0][K] + (f[face][1][K] - f[face][0][K]) * i / n + (f[face][3][K] - f[face][0][K]) * j / n;
-            return p;
-        };
-        const int kode = face == 0 ? 0 : face == 1 ? top : 1;
-        const double vbc = face == 1 ? 1.0 : 0.0;
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i) {
-                const P3 a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
-                if (mixed && (i + j) % 2) {
-                    setElement(++I, {a, b, c}, kode, vbc);
-                    setElement(++I, {a, c, d}, kode, vbc);
-                } else {
-                    setElement(++I, {a, b, c, d}, kode, vbc);
-                }
-            }
+        P3 u, v;
+        for (int K = 0; K < 3; ++K) u[K] = f[face][1][K] - f[face][0][K], v[K] = f[face][3][K] - f[face][0][K];
+        I = grid(I, f[face][0], u, v, n, n, face == 0 ? 0 : face == 1 ? top : 1, face == 1 ? 1.0 : 0.0, mixed);
     }
     telma::NBE = I;
 }
@@ -96,6 +91,37 @@ inline std::vector<std::string> lines(const std::string& text) {
     std::istringstream in(text);
     for (std::string l; std::getline(in, l);) out.push_back(l);
     return out;
+}
+
+// What a run leaves for the report: U, Q, the fluxes, and at the internal
+// points the potential and GRADV(I,1..3) for I = 1..NIP.
+inline std::array<std::vector<double>, 5> values() {
+    using namespace telma;
+    std::array<std::vector<double>, 5> v;
+    for (int I = 1; I <= NBE; ++I) v[0].push_back(VBC[I]), v[1].push_back(B[I]);
+    for (int K = 1; K <= NGRP; ++K) v[2].push_back(FLUX[K]);
+    for (int I = 1; I <= NIP; ++I)
+        for (int K = 0; K <= 3; ++K) v[K ? 4 : 3].push_back(K ? GRADV[K][I] : UIP[I]);
+    return v;
+}
+
+// Largest difference of two tables relative to the largest magnitude of the
+// first; infinite for tables of different sizes.
+inline double relDiff(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) return HUGE_VAL;
+    double m = 0.0, d = 0.0;
+    for (std::size_t I = 0; I < a.size(); ++I) m = std::fmax(m, std::fabs(a[I])), d = std::fmax(d, std::fabs(a[I] - b[I]));
+    return m > 0.0 ? d / m : d;
+}
+
+// CLEAR, then READIN on the example `name`: to run before the solution steps.
+inline std::function<void(textio::OutUnit&)> example(const std::string& name) {
+    return [name](textio::OutUnit& rep) {
+        telma::CLEAR();
+        std::ifstream file = textio::openOld(std::string(EXAMPLES_DIR) + "/" + name);
+        textio::Reader in(file, name);
+        telma::READIN(in, rep);
+    };
 }
 
 // The solution steps (`solve`, SOLVE or LURUN) on the problem in storage,
