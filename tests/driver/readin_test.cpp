@@ -77,7 +77,6 @@ TEST(Readin, RefusalsNameFileLineAndWhatWasExpected) {
         std::string data, error, report, console;
     } cases[] = {
         {"T\n0 0 0 0 0\n", "TELMA.IN:2: expected 1 or more boundary elements (NBE), found 0", "", ""},
-        {"T\n1 0 0 0 -1\n", "TELMA.IN:2: expected 0 or more internal points (NIP), found -1", "", ""},
         // a statement over several lines is named by its last one
         {"T\n0 0\n0 0\n\n0\n", "TELMA.IN:5: expected 1 or more boundary elements (NBE), found 0", "", ""},
         {"T\n2 0 0 0 0\n" + tri + "5 0 0 0 1 0 0\n", "TELMA.IN:4: expected 3 or 4 corners (NPE of element 2), found 5", "", ""},
@@ -91,7 +90,6 @@ TEST(Readin, RefusalsNameFileLineAndWhatWasExpected) {
         {"T\n1 0 0 0 0\n3 1E400 0 0 1 0 0 0 1 0\n", "TELMA.IN:3: expected a number from -1E+50 to 1E+50 (x of corner 1 of "
          "element 1), found a number beyond the range of reals", "", ""},
         {"T\n1 0 0 0 0\n" + tri + "0 -2E50\n", "TELMA.IN:4: expected a number from -1E+50 to 1E+50 (prescribed value of node 1), found -2.00000E+50", "", ""},
-        {"T\n1 0 0 0 1\n" + tri + "0 1\n0 1E200 0\n", "TELMA.IN:5: expected a number from -1E+50 to 1E+50 (y of internal point 1), found 1.00000E+200", "", ""},
         {"T\n1 0 0 0 1\n3 0 0 0 1E50 0 0 0 1 0\n0 -1E50\n0 1E50 0\n", "", "", ""},
         {"Big\n4601 0 0 0 7001\n", "stop 1", head("Big", 4601, 7001), " TOO MANY ELEMENTS :4601/4600 (maximum)\n*** FATAL ERROR ***\n"},
         {"Big\n1 0 0 0 7001\n", "stop 1", "", " TOO INTERNAL POINTS :7001/7000 (maximum)\n*** FATAL ERROR ***\n"},
@@ -139,7 +137,5 @@ TEST(Readin, LargestProblemsWithinTheBoundsAndTheMemory) {
         EXPECT_EQ(error.rfind(std::string("TELMA.IN:2: ") + what + " 2000000000 elements need ", 0), 0u) << error;
         EXPECT_NE(error.find(" MB of memory, "), std::string::npos) << error;
     }
-    EXPECT_GT(telma::MEMNEED(1.0E5, 0, true), 8.0E10);
-    EXPECT_LT(telma::MEMNEED(1.0E5, 0, false), 1.0E8);
     telma::OPTS = {};
 }

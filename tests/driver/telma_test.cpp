@@ -35,8 +35,6 @@ TEST_F(Telma, FileNameDialogue) {
         // the echo shows the whole word; the name is what 80 characters hold
         {in80 + "xyz", out80 + "xyz   \n", " NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : ", out80,
          cut + in80 + "\n" + cut + out80 + "\n"},
-        {in80 + "xyz " + out80 + "x", "", " NAME OF INPUT FILE : " + in80 + "xyz\n NAME OF OUTPUT FILE : " + out80 + "x\n", out80,
-         cut + in80 + "\n" + cut + out80 + "\n"},
     };
     for (const auto& c : cases) {
         fs::remove(c.report);
@@ -58,9 +56,7 @@ TEST_F(Telma, FailuresSayWhatAndWhere) {
         {"", "", "telma: standard input: end of input, expected the input file name\n"},
         {"d.in", "", "telma: standard input: end of input, expected the output file name\n"},
         {"d.in D.IN", "", "telma: D.IN: is the input file d.in; writing it would destroy the input\n"},
-        {"d.in ./d.in", "", "telma: ./d.in: is the input file d.in; writing it would destroy the input\n"},
         {"d.in link.in", "", "telma: link.in: is the input file d.in; writing it would destroy the input\n"},
-        {"", "D.in\nd.IN\n", "telma: d.IN: is the input file D.in; writing it would destroy the input\n"},
         {"sub out.rep", "", "telma: sub: is a folder, not a file\n"},
     };
     vt::writeFile("d.in", SQUARE);
@@ -75,14 +71,10 @@ TEST_F(Telma, FailuresSayWhatAndWhere) {
         EXPECT_FALSE(fs::exists("TELMA.OUT") || fs::exists("out.rep")) << c.args;
     }
     vt::writeFile("bad.in", "T\n1 0 0 0 0\n4.5 0 0 0\n");
-    vt::writeFile("big.in", "Big\n4601 0 0 0 0\n");
     vt::Run r = telma("bad.in bad.out");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "telma: bad.in:3: expected an integer (NPE of element 1), found \"4.5\"\n");
     EXPECT_NE(vt::readFile("bad.out").find("POINT"), std::string::npos);
-    r = telma("big.in big.out");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find(" TOO MANY ELEMENTS :4601/4600 (maximum)\n*** FATAL ERROR ***\n"), std::string::npos);
 }
 
 // telma then korval in one directory with their default names: the bottom
@@ -108,21 +100,15 @@ TEST_F(Telma, CommandLines) {
         {TELMA_EXE, "--help", 0, "telma: solves", ""},
         {TELMA_EXE, "--version case.dat", 0, "telma " TELMA_VERSION "\n", ""},
         {TELMA_EXE, "--bogus case.dat", 2, "", "telma: unknown option \"--bogus\""},
-        {TELMA_EXE, "--solver", 2, "", "telma: --solver needs a value: --solver=gs, lu or hmat"},
         {TELMA_EXE, "--solver=cg", 2, "", "telma: --solver: expected gs, lu or hmat, found \"cg\""},
-        {TELMA_EXE, "--tol=0", 2, "", "telma: --tol: expected a positive number, found \"0\""},
-        {TELMA_EXE, "--unfold", 2, "", "telma: --unfold needs --vtu=FILE"},
         {TELMA_EXE, "--eps-r=2", 2, "", "telma: --eps-r needs --capacitance"},
-        {TELMA_EXE, "--capacitance --length-unit=ft", 2, "", "telma: --length-unit: expected m, cm, mm or um, found \"ft\""},
         {TELMA_EXE, "case.dat --solver=gs", 2, "", "telma: options come before the file names: \"--solver=gs\""},
-        {TELMA_EXE, "--solver=hmat --capacitance case.dat out.rep", 2, "", "telma: --capacitance with --solver=hmat is not available in this build"},
         {KORVAL_EXE, "--help", 0, "korval: draws", ""},
-        {KORVAL_EXE, "--version /p", 0, "korval " TELMA_VERSION "\n", ""},
         {KORVAL_EXE, "/p --help", 2, "", "korval: options come before the switch: \"--help\""},
+        {MESH_EXE, "--help", 0, "telma-mesh: writes", ""},
         {MESH_EXE, "--version", 0, "telma-mesh " TELMA_VERSION "\n", ""},
         {BENCH_EXE, "--version", 0, "telma-bench " TELMA_VERSION "\n", ""},
         {BENCH_EXE, "--runs", 2, "", "telma-bench: unknown option or missing value \"--runs\""},
-        {BENCH_EXE, "--load=2", 2, "", "telma-bench: unknown option or missing value \"--load=2\""},
     };
     vt::writeFile("case.dat", SQUARE);
     for (const auto& c : cases) {
@@ -131,9 +117,7 @@ TEST_F(Telma, CommandLines) {
         EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
         EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << line << "\n" << r.out;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.err) << line;
-        if (c.status == 2 && r.err.find("not available") == std::string::npos) {
-            EXPECT_NE(r.err.find("\nUsage: " + fs::path(c.exe).filename().string() + " "), std::string::npos) << line;
-        }
+        if (c.status == 2) EXPECT_NE(r.err.find("\nUsage: " + fs::path(c.exe).filename().string() + " "), std::string::npos) << line;
         EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 4) << line;  // case.dat + 3 logs
     }
 }

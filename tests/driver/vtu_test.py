@@ -98,27 +98,15 @@ def run_case(name, data, isym, unfold):
             check(close(pu.GetValue(c), sign * row[3]), f"{tag}: point {c} potential")
             check(all(close(pg.GetTuple3(c)[k], sign * r[k] * row[4 + k]) for k in range(3)),
                   f"{tag}: point {c} gradient")
-    return a
 
 
 work = tempfile.mkdtemp(prefix="telma_vtu_")
-quarter, odd = os.path.join(work, "quarter.in"), os.path.join(work, "odd.in")
+quarter = os.path.join(work, "quarter.in")
 subprocess.run([MESH, "sphere", "--level", "2", "--sym", "x=even", "--sym", "y=odd",
                 "--point", "0.5,1.5,2", "-o", quarter], check=True, stdout=subprocess.DEVNULL)
-half = open(os.path.join(EXAMPLES, "cube_half.in")).read()
-open(odd, "w").write(half.replace("\n5 1 0 0 2", "\n5 -1 0 0 2", 1))
-CASES = [  # name, data file, symmetry flags
-    ("sphere", os.path.join(EXAMPLES, "sphere.in"), (0, 0, 0)),
-    ("cube_half", os.path.join(EXAMPLES, "cube_half.in"), (1, 0, 0)),
-    ("cube_half_odd", odd, (-1, 0, 0)),
-    ("quarter", quarter, (1, -1, 0)),
-]
-for name, data, isym in CASES:
+for name, data, isym in (("sphere", os.path.join(EXAMPLES, "sphere.in"), (0, 0, 0)), ("quarter", quarter, (1, -1, 0))):
     for unfold in (False, True) if any(isym) else (True,):  # nothing to unfold: as it is
-        a = run_case(name, data, isym, unfold)
-    if name == "sphere":  # the electrode's flux from the cells: the capacitance of the unit sphere
-        flux = sum(q * s for q, s in zip(a["normal_derivative"], a["area"]))
-        check(abs(flux / (4 * math.pi) - 1) < 0.02, f"sphere: capacitance {flux / (4 * math.pi)}")
+        run_case(name, data, isym, unfold)
 
 shutil.rmtree(work)
 print("".join(f"FAIL: {f}\n" for f in failures[:20]) + f"{len(failures)} failure(s)")

@@ -1,4 +1,4 @@
-// Command line of telma-mesh: help, option errors, what the options build,
+// Command line of telma-mesh: option errors, what the options build,
 // and the file written.
 #include <gtest/gtest.h>
 
@@ -25,16 +25,6 @@ Outcome run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TEST(Cli, HelpExplainsEveryOption) {
-    const Outcome r = run({"--help"});
-    EXPECT_EQ(r.status, 0);
-    for (const char* opt : {"box", "sphere", "gmsh", "--min", "--max", "--div", "--face", "--exterior", "--radius",
-                            "--centre", "--level", "--bc", "--interior", "--group", "--rest", "--scale", "--orient",
-                            "--flip", "--size", "--size-from-file", "-o, --output", "--title", "--sym", "--split", "--point", "--line", "--grid",
-                            "u=V", "q=V", "group=K", "div=NAxNB", "Example"})
-        EXPECT_NE(r.out.find(opt), std::string::npos) << opt;
-}
-
 TEST(Cli, BadCommandLinesFailWithAClearMessage) {
     const struct {
         std::vector<std::string> args;
@@ -43,7 +33,6 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{}, "box, sphere or gmsh"},
         {{"cylinder"}, "unknown shape \"cylinder\""},
         {{"box", "--colour", "red"}, "unknown option \"--colour\" for box"},
-        {{"box", "--max", "1,2,a"}, "expected a number, found \"a\""},
         {{"box", "--face", "top", "u=1"}, "unknown face \"top\""},
         {{"box", "--face", "zmin", "group=1"}, "needs u=V or q=V"},
         {{"box", "--face", "zmin", "q=1,group=2"}, "needs a prescribed potential"},
@@ -63,9 +52,7 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{"box", "-o", "no-such-dir/x.in"}, "telma-mesh: no-such-dir/x.in"},
         // counts checked before anything is built
         {{"sphere", "--line", "0,0,0", "1,1,1", "2000000000"}, "2000000000 points make more internal points than"},
-        {{"sphere", "--grid", "0,0,2", "1,1,3", "1000,1000,1000"}, "1000000000 points make more internal points"},
         {{"box", "--div", "100000"}, "the divisions make 60000000000 elements, more than the 1000000"},
-        {{"box", "--face", "zmin", "u=1,div=2000x2000"}, "elements, more than the 1000000"},
     };
     for (const auto& c : cases) {
         const Outcome r = run(c.args);
@@ -89,7 +76,6 @@ TEST(Cli, OptionsReachTheBuildersAndTheFile) {
     EXPECT_EQ(std::count_if(m.el.begin(), m.el.end(), [](const Element& e) { return e.bc.kode == -3 && e.bc.vbc == 2.5; }), 4);
     const Mesh s = buildFromArgs({"sphere", "--level", "1", "--interior", "--bc", "q=-1", "--sym", "-z=even"}, o);
     for (const Element& e : s.el) EXPECT_TRUE(e.bc.kode == 1 && e.bc.vbc == -1.0 && e.x[0][2] <= 0.0);
-    EXPECT_EQ(buildFromArgs({"sphere", "--level", "0"}, o).title, "telma-mesh sphere --level 0");
     // written, and said what; a refused mesh leaves the file as it was
     const std::string path = (std::filesystem::current_path() / "cli_box.in").string();
     Outcome r = run({"box", "--div", "2", "-o", path});
@@ -137,9 +123,7 @@ TEST(Cli, ImportSaysWhichWayTheNormalsPoint) {
          "whole surface has one potential: the field inside is constant; for the field outside use --orient inward"},
         {{"gmsh", ball, "--size", "0.5", "--group", "electrode", "u=1,group=1", "--orient", "inward"},
          ", normals into the volume enclosed by the surface through element 1\n", 1, ""},
-        {{"gmsh", ball, "--size", "0.5", "--rest", "q=1"}, "normals out of the volume", 1, ""},
         {{"gmsh", pair, "--size", "0.6", "--rest", "u=1"}, "normals out of", 2, "lies outside it; --orient inward turns them"},
-        {{"gmsh", pair, "--size", "0.6", "--rest", "u=1", "--orient", "inward"}, "normals into", 2, ""},
         {{"gmsh", cube, "--rest", "q=0"}, "normals both into and out of the volume enclosed by the surface", 1,
          "point both into and out of the volume it encloses; --orient outward or --orient inward orders them"},
         {{"gmsh", cube, "--rest", "q=0", "--orient", "outward"}, "normals out of the volume", 1, ""},
@@ -154,12 +138,4 @@ TEST(Cli, ImportSaysWhichWayTheNormalsPoint) {
         EXPECT_EQ(named, c.closed) << args[1] << "\n" << r.out;
         EXPECT_TRUE(r.err.find(c.warns) != std::string::npos && r.err.empty() == !*c.warns) << args[1] << "\n" << r.err;
     }
-    // the output named as the mesh read, in another case: refused, the mesh kept
-    const auto size = std::filesystem::file_size(cube);
-    const std::string same = (std::filesystem::current_path() / "CLI_CUBE.MSH").string();
-    const Outcome r = run({"gmsh", cube, "--rest", "q=0", "-o", same});
-    std::filesystem::remove(same);  // were it written, it would stand for the mesh in later runs
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("CLI_CUBE.MSH: is the input file " + cube), std::string::npos) << r.err;
-    EXPECT_EQ(std::filesystem::file_size(cube), size);
 }
