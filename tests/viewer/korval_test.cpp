@@ -1,18 +1,21 @@
-// The korval program as a user runs it: the switch, the summary, the
-// dialogue with scripted answers, the ways a run ends, and the exit status.
+// The korval program as a user runs it: switch, summary, dialogue, the ways a run ends.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include "support.hpp"
 
 namespace {
 
-struct Outcome : vt::Run {
-    std::string ps;
+struct Outcome {
+    int status;
+    std::string out, err, ps;
 };
 
 // korval in the current directory with `args` and the answers on standard input.
 Outcome runKorval(const std::string& args, const std::string& answers) {
-    return {vt::runProgram("'" KORVAL_EXE "' " + args, answers), vt::readFile("KORV.PS")};
+    vt::writeFile("stdin.txt", answers);
+    const int w = std::system(("'" KORVAL_EXE "' " + args + " <stdin.txt >stdout.txt 2>stderr.txt").c_str());
+    return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, vt::readFile("stdout.txt"), vt::readFile("stderr.txt"), vt::readFile("KORV.PS")};
 }
 
 // Answers for one pass of the dialogue.
@@ -57,7 +60,6 @@ TEST_F(Korval, SwitchChoosesTheColouringValue) {
     } cases[] = {
         {"", "    7    2    0\n solmin, solmax :   0.000000E+00   0.000000E+00\n", 0, 0},
         {"/x", "    7    2    0\n", 0, 0}, {"-p", "    7    2    0\n", 0, 0},
-        {"/P", "    7    2    2\n solmin, solmax :   1.000000E+00   3.000000E+00\n", 2, 101},
         {"/potential", "    7    2    2\n solmin, solmax :   1.000000E+00   3.000000E+00\n", 2, 101},
         {"/FLUX", "    7    2    2\n solmin, solmax :  -4.000000E+00   2.000000E+00\n", 2, 101},
         {"/F /p", "    7    2    2\n solmin, solmax :  -4.000000E+00   2.000000E+00\n", 2, 101},
@@ -133,8 +135,7 @@ TEST_F(Korval, WaysARunEnds) {
         const Outcome r = runKorval(c.args, c.answers);
         EXPECT_EQ(r.status, c.status) << c.out << r.err;
         if (c.status == 0) { EXPECT_EQ(r.out.substr(r.out.size() - std::string(c.out).size()), c.out) << r.out; }
-        else EXPECT_EQ(r.err.rfind(std::string("korval: "), 0), 0u) << r.err;
-        if (c.status) { EXPECT_TRUE(has(r.err, c.out)) << r.err; }
+        else EXPECT_TRUE(r.err.rfind("korval: ", 0) == 0 && has(r.err, c.out)) << r.err;
         EXPECT_EQ(vt::fs::exists("KORV.PS"), c.picture) << c.out;
         EXPECT_FALSE(has(r.ps, "NaN") || has(r.ps, "Inf")) << r.ps;
     }
