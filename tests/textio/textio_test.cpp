@@ -21,7 +21,6 @@ TEST(Format, DescriptorsAndFields) {
         {format("(I3,I3,I3,f8.3,1P,E8.5)", {1000, -100, -99, 123456.0, 1.0}), "******-99****************\n"},
         {format("(/,/,' DATA',/,/,2X,'N =',I4,/)", {1}), "\n\n DATA\n\n  N =   1\n\n"},
         {format("(2f10.3,' L'\\)", {1.5, -2.25}), "     1.500    -2.250 L"},
-        {format("(' Npt :',3I5)"), " Npt :\n"},
         {format("(' N',2f10.3,' M',f4.1)", {1.0, 2.0}), " N     1.000     2.000 M\n"},
         {format("('a\\b',a1,'it''s')", {"xyz"}), "a\\bxit's\n"},
         {format("(2I3)", {1, 2, 3}), "  1  2\n  3\n"},
@@ -58,9 +57,7 @@ std::string statements(const std::string& text, std::initializer_list<int> count
             r.end();
             got += ";";
         }
-    } catch (const textio::IoError& e) {
-        got += e.what();
-    }
+    } catch (const textio::IoError& e) { got += e.what(); }
     return got;
 }
 

@@ -35,10 +35,7 @@ protected:
 
     // Loads a data file (unless empty) and draws one picture; returns its records.
     std::vector<std::string> draw(const std::string& data = "") {
-        if (!data.empty()) {
-            vt::writeFile("tELMA.in", data);
-            RDMESH();
-        }
+        if (!data.empty()) vt::writeFile("tELMA.in", data), RDMESH();
         PICTURE();
         std::vector<std::string> lines;
         std::istringstream ps(vt::readFile("KORV.PS"));
