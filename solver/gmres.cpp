@@ -34,32 +34,29 @@ struct PETSC {
     ~PETSC() { PetscFinalize(); }
 };
 
-PetscErrorCode mult(Mat M, Vec x, Vec y) {
-    void* c;
-    MatShellGetContext(M, &c);
+// Y = MAP(X) for one of the operator's two maps, on PETSc's vectors.
+PetscErrorCode apply(void* c, bool precondition, Vec x, Vec y) {
     const LINOP& A = *static_cast<const LINOP*>(c);
     const PetscScalar* xa;
     PetscScalar* ya;
     VecGetArrayRead(x, &xa);
     VecGetArray(y, &ya);
-    A.MULT(A.CTX, xa, ya);
+    (precondition ? A.PREC : A.MULT)(A.CTX, xa, ya);
     VecRestoreArray(y, &ya);
     VecRestoreArrayRead(x, &xa);
     return 0;
 }
 
+PetscErrorCode mult(Mat M, Vec x, Vec y) {
+    void* c;
+    MatShellGetContext(M, &c);
+    return apply(c, false, x, y);
+}
+
 PetscErrorCode prec(PC pc, Vec x, Vec y) {
     void* c;
     PCShellGetContext(pc, &c);
-    const LINOP& A = *static_cast<const LINOP*>(c);
-    const PetscScalar* xa;
-    PetscScalar* ya;
-    VecGetArrayRead(x, &xa);
-    VecGetArray(y, &ya);
-    A.PREC(A.CTX, xa, ya);
-    VecRestoreArray(y, &ya);
-    VecRestoreArrayRead(x, &xa);
-    return 0;
+    return apply(c, true, x, y);
 }
 
 // One console line per iteration, numbered on from the iterations of

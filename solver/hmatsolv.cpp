@@ -113,17 +113,16 @@ bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC, bool diag
         const double off = n[0] * E.XN[0] + n[1] * E.XN[1] + n[2] * E.XN[2] - d;
         if (std::fabs(std::fabs(dot) - 1.0) > 1.0e-12 || std::fabs(off) > tol) return false;
     }
-    for (int KX = IREFX; KX <= 1; KX += 2)
-        for (int KY = IREFY; KY <= 1; KY += 2)
-            for (int KZ = IREFZ; KZ <= 1; KZ += 2)
-                for (int r = 0; r < NR; ++r) {
-                    const double* p = &K.P[3 * R[r]];
-                    const int D = K.FD ? R[r] % 4 : 0;  // a difference row moves its point
-                    const double x = KX * (D == 1 ? p[0] + DELTA : p[0]);
-                    const double y = KY * (D == 2 ? p[1] + DELTA : p[1]);
-                    const double z = KZ * (D == 3 ? p[2] + DELTA : p[2]);
-                    if (std::fabs(n[0] * x + n[1] * y + n[2] * z - d) > tol) return false;
-                }
+    for (int r = 0; r < NR; ++r) {
+        const double* p = &K.P[3 * R[r]];
+        const int D = K.FD ? R[r] % 4 : 0;  // a difference row moves its point
+        double X[8], Y[8], Z[8];
+        int W[8];
+        const int NI = images(D == 1 ? p[0] + DELTA : p[0], D == 2 ? p[1] + DELTA : p[1],
+                              D == 3 ? p[2] + DELTA : p[2], X, Y, Z, W);
+        for (int k = 0; k < NI; ++k)
+            if (std::fabs(n[0] * X[k] + n[1] * Y[k] + n[2] * Z[k] - d) > tol) return false;
+    }
     return true;
 }
 

@@ -204,6 +204,8 @@ struct Stage {
     if (S.own) H = 0.0;
 }
 
+}  // namespace
+
 // The image points of (X, Y, Z) and their weights, in INFSYM's order:
 // x outermost, the mirrored term before the direct one.  Returns their number.
 int images(double X, double Y, double Z, double PX[8], double PY[8], double PZ[8], int W[8]) {
@@ -224,8 +226,6 @@ int images(double X, double Y, double Z, double PX[8], double PY[8], double PZ[8
     }
     return n;
 }
-
-}  // namespace
 
 void INFLU(double XP, double YP, double ZP, int J, double& G, double& H) {
     Stage S;

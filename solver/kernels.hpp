@@ -5,6 +5,7 @@
 //
 //   ELD       storage   per-element frames, filled by GEOM      geom.cpp
 //   INFSYMS   routine   INFSYM for a run of elements             influ.cpp
+//   images    routine   the image points of the symmetry planes  influ.cpp
 //   GSSWEEP   routine   one Gauss-Seidel sweep                   itsolv.cpp
 //   PACER     class     the thread count of each sweep           itsolv.cpp
 //   ITERATE   routine   the sweeps of ITSOLV                     itsolv.cpp
@@ -32,6 +33,13 @@ extern std::vector<ELDATA> ELD;
 //   J0, J1   (in)      the elements
 //   GS, HS   (in/out)  GS(J - J0) and HS(J - J0) get element J's image terms
 void INFSYMS(double X, double Y, double Z, int J0, int J1, double* GS, double* HS);
+// images: the image points of (X, Y, Z) over the symmetry planes and their
+// weights, in INFSYM's order (x outermost, the mirrored term before the
+// direct one).
+//   X, Y, Z     (in)   the point
+//   PX, PY, PZ  (out)  the images, W (out) their weights
+// Returns their number, 1 to 8.
+int images(double X, double Y, double Z, double PX[8], double PY[8], double PZ[8], int W[8]);
 // Elements per INFSYMS call of the assembly and the internal points: their
 // coefficients fit the first-level cache.
 constexpr int PIECE = 128;
