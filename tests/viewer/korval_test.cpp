@@ -114,7 +114,6 @@ TEST_F(Korval, WaysARunEnds) {
         {TRIANGLE, "", "", "\n\n", 0, " AZ =     .0000 : \nFIN DES REPONSES\n", true},
         {"", "", "", "", 1, "tELMA.in", false},
         {"t\n1 0 0 0 0\n3 0 0 0 1 0 zero 0 1 0\n", "", "", "", 1, "tELMA.in:3", false},
-        {TRIANGLE, "", "/p", "", 1, "TELMA.out", false},
         {TRIANGLE, "", "/p tELMA.in", "", 1, "TELMA.out", false},  // the report's default name
         {TRIANGLE, "nothing\n", "/f", "", 1, "RESULTS", false},
         // numbers beyond single precision: refused, and no picture spoilt
