@@ -1,21 +1,17 @@
 // The korval program as a user runs it: switch, summary, dialogue, the ways a run ends.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include "support.hpp"
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err, ps;
+struct Outcome : vt::Run {
+    std::string ps;
 };
 
 // korval in the current directory with `args` and the answers on standard input.
 Outcome runKorval(const std::string& args, const std::string& answers) {
-    vt::writeFile("stdin.txt", answers);
-    const int w = std::system(("'" KORVAL_EXE "' " + args + " <stdin.txt >stdout.txt 2>stderr.txt").c_str());
-    return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, vt::readFile("stdout.txt"), vt::readFile("stderr.txt"), vt::readFile("KORV.PS")};
+    return {vt::runProgram("'" KORVAL_EXE "' " + args, answers), vt::readFile("KORV.PS")};
 }
 
 // Answers for one pass of the dialogue.

@@ -1,8 +1,9 @@
-// Shared helpers of the viewer tests: a scratch working directory, files,
-// a fresh viewer state, solver files, and rendering by Ghostscript.
+// Shared helpers of the viewer and program tests: a scratch working directory,
+// files, a program run, a fresh viewer state, solver files, Ghostscript rendering.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <array>
 #include <cstdlib>
@@ -39,6 +40,19 @@ inline std::string readFile(const fs::path& p) {
     std::ostringstream s;
     s << std::ifstream(p, std::ios::binary).rdbuf();
     return s.str();
+}
+
+// `command` in the working directory with `input` on standard input: exit
+// status, standard output and standard error.
+struct Run {
+    int status = -1;
+    std::string out, err;
+};
+
+inline Run runProgram(const std::string& command, const std::string& input = "") {
+    writeFile("stdin.txt", input);
+    const int w = std::system((command + " <stdin.txt >stdout.txt 2>stderr.txt").c_str());
+    return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, readFile("stdout.txt"), readFile("stderr.txt")};
 }
 
 // The viewer state as at program start, with the default view.
