@@ -7,17 +7,7 @@
 
 using namespace korval;
 
-namespace {
-
-constexpr float DEG = PI / 180;
-
-std::array<float, 2> project(float x, float y, float z) {
-    std::array<float, 2> p{};
-    T3D2D(x, y, z, p[0], p[1]);
-    return p;
-}
-
-}  // namespace
+static constexpr float DEG = PI / 180;
 
 TEST(Camera, WorkedValues) {
     const struct {
@@ -31,12 +21,12 @@ TEST(Camera, WorkedValues) {
         {0, 0, 0, 90 * DEG, 0, 0, 0, 0, 0.5f, 0, 0.5f, 0},  // D = 0: the eye at distance 1
         // the aimed-at point projects to the centre
         {1.5f, -2, 3, 10 * DEG, 300 * DEG, 45 * DEG, 0, 1.5f, -2, 3, 0, 0},
-        {2, 2, 2, 0, 0, 90 * DEG, 0.25f, 2, 2, 2, 0, 0},
     };
     for (const auto& c : cases) {
         INIPERS(c.ax, c.ay, c.az, c.th, c.ps, c.om, c.d);
-        const auto p = project(c.x, c.y, c.z);
-        EXPECT_LT(std::hypot(p[0] - c.X, p[1] - c.Y), 1e-6f) << c.th << ' ' << c.om << ' ' << c.x << c.y << c.z;
+        float X = 0, Y = 0;
+        T3D2D(c.x, c.y, c.z, X, Y);
+        EXPECT_LT(std::hypot(X - c.X, Y - c.Y), 1e-6f) << c.th << ' ' << c.om << ' ' << c.x << c.y << c.z;
     }
 }
 

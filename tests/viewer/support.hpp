@@ -1,5 +1,5 @@
-// Shared helpers of the viewer and program tests: a scratch working
-// directory, file helpers, a program run, a fresh viewer state, solver files, and rendering by Ghostscript.
+// Shared helpers of the viewer and program tests: a scratch working directory,
+// files, a program run, a fresh viewer state, solver files, Ghostscript rendering.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,20 +23,15 @@ namespace fs = std::filesystem;
 
 // A fresh directory, the working directory while the object lives.
 class ScratchDir {
+    fs::path previous_ = fs::current_path(), dir_ = (fs::temp_directory_path() / "korval-test-XXXXXX").string();
+
 public:
     ScratchDir() {
-        std::string tmpl = (fs::temp_directory_path() / "korval-test-XXXXXX").string();
-        if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        fs::current_path(dir_ = tmpl);
+        std::string t = dir_.string();
+        if (mkdtemp(t.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        fs::current_path(dir_ = t);
     }
-    ~ScratchDir() {
-        std::error_code ec;
-        fs::current_path(previous_, ec);
-        fs::remove_all(dir_, ec);
-    }
-
-private:
-    fs::path previous_ = fs::current_path(), dir_;
+    ~ScratchDir() { std::error_code ec; fs::current_path(previous_, ec); fs::remove_all(dir_, ec); }
 };
 
 inline void writeFile(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
@@ -63,8 +58,7 @@ inline Run runProgram(const std::string& command, const std::string& input = "")
 // The viewer state as at program start, with the default view.
 inline void resetViewer() {
     using namespace korval;
-    ICOL = IPOT = 0;
-    Npt = nfa = nfa2 = 0;
+    ICOL = IPOT = Npt = nfa = nfa2 = 0;
     NP.fill(0);
     for (auto& p : XYZ) p[0] = p[1] = p[2] = p[3] = 0;
     VAL.fill(0);
@@ -73,8 +67,7 @@ inline void resetViewer() {
     qvlib::PSSTATE = {};
 }
 
-// Renders a picture with Ghostscript and expects no error; without
-// Ghostscript the test is skipped, unless the variable CI is set.
+// Renders a picture with Ghostscript, expecting no error; skipped without gs unless CI is set.
 inline void expectRendered(const fs::path& ps) {
     if (std::system("command -v gs >/dev/null 2>&1") != 0 && std::getenv("CI") == nullptr)
         GTEST_SKIP() << "Ghostscript (gs) is not installed: picture not rendered";
@@ -98,8 +91,7 @@ inline std::string dataFile(const std::vector<std::vector<std::array<double, 3>>
     return s.str();
 }
 
-// A report in the solver's layout: one row per (potential, derivative),
-// then an internal-point table when `internal` is set.
+// A report in the solver's layout: one row per (potential, derivative), internal points if asked.
 inline std::string reportFile(const std::vector<std::pair<double, double>>& rows, bool internal = false) {
     const std::string rule = " " + std::string(79, '*') + "\n";
     std::string s = rule + "test mesh\n\n\n DATA\n\n" + rule +
