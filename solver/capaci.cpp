@@ -77,7 +77,7 @@ void block(textio::OutUnit& rep, std::string_view head, double S) {
 
 }  // namespace
 
-int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
+CAPSCOPE::CAPSCOPE() {
     // The elements first: a group number beyond the table is refused there.
     ELCHK();
     // A conductor and its image in an odd plane are at opposite potentials.
@@ -112,12 +112,15 @@ int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
     for (int I = 1; I <= NBE; ++I)
         if (KODE[I] < 0) ICOND[I] = COND[-KODE[I]];
     BCOND.assign(static_cast<std::size_t>(NBE) * IGRP.size(), 0.0);
-    BASE = SOLVER;
     NCOND = static_cast<int>(IGRP.size());
-    // ASSEMB fills BCOND for this run only.
-    struct OFF {
-        ~OFF() { NCOND = 0; }
-    } off;
+}
+
+// Later runs assemble no conductor columns.
+CAPSCOPE::~CAPSCOPE() { NCOND = 0; }
+
+int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
+    const CAPSCOPE conductors;
+    BASE = SOLVER;
     AMAT(NBE);
     const int status = SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, CAPSLV, INTPTS});
     // SOLVE has said that a failed solve leaves no valid result.

@@ -41,12 +41,22 @@ extern std::vector<int> IGRP;
 // the permittivity times the length unit, mirror images included.
 extern std::vector<double> CAP;
 
-// CAPRUN: the whole run of --capacitance from element geometry to the
-// CAPACITANCE blocks: SOLVE with the conductors' right-hand sides beside the
-// data file's, then CAPMAT unless the solve failed.  Refuses (console
-// message, stop with status 1) what ELCHK refuses, and a problem without flux
-// groups, with an odd symmetry plane or with a non-zero prescribed normal
-// derivative.  In capaci.cpp.
+// CAPSCOPE: while it lives, a capacitance run: its constructor checks the
+// elements and sets NCOND, ICOND, IGRP and a zero BCOND; its destructor sets
+// NCOND back to 0.  Refuses (console message, stop with status 1) what
+// ELCHK refuses, and a problem without flux groups, with an odd symmetry
+// plane or with a non-zero prescribed normal derivative.  In capaci.cpp.
+struct CAPSCOPE {
+    CAPSCOPE();
+    ~CAPSCOPE();
+    CAPSCOPE(const CAPSCOPE&) = delete;
+    CAPSCOPE& operator=(const CAPSCOPE&) = delete;
+};
+
+// CAPRUN: the whole run of --capacitance with a dense solver, from element
+// geometry to the CAPACITANCE blocks: in a CAPSCOPE, SOLVE with the
+// conductors' right-hand sides beside the data file's, then CAPMAT unless
+// the solve failed.  In capaci.cpp.
 //   rep      (in/out)  the report
 //   SOLVER   (in)      the solve of many right-hand sides
 //   returns  the exit status of the run: 0, or 1 when the solve failed

@@ -26,7 +26,8 @@ bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, in
 
 // Steps 7 to 13 with the compressed operator: compresses the system of
 // nodes 1..NBE and its right-hand side to 100 EPS, solves it to the relative
-// residual EPS and leaves the solution in B(1..NBE), as ITSOLV does.  With
+// residual EPS and leaves the solution in B(1..NBE), as ITSOLV does; in a
+// capacitance run (NCOND > 0) the conductors' solutions too, for HMCAP.  With
 // the default EPS (TOLHM, 1e-10) U, Q and the fluxes agree with the
 // Gauss-Seidel solve to about 1e-7 of their largest magnitude.  Console lines
 // give the compression progress, the memory of the compressed operator, the
@@ -44,5 +45,11 @@ void HMINTP(double EPS);
 // many internal points (16384 elements and 1000 points or more).  Returns
 // the exit status: 0, or 1 when the solve did not reach EPS.
 int HMRUN(textio::OutUnit& rep, double EPS);
+
+// The run of --capacitance with the compressed operator: HMRUN in a
+// CAPSCOPE, HMSOLV solving the conductors' right-hand sides after the data
+// file's with the same operator (and preconditioner, once built), then
+// CAPMAT unless a solve failed.  Returns as HMRUN.
+int HMCAP(textio::OutUnit& rep, double EPS);
 
 }  // namespace telma

@@ -1,12 +1,14 @@
 // The compressed solve: hierarchical matrices of the boundary coefficients,
 // built by adaptive cross approximation, applied inside GMRES.
 #include <hmat/hmat.h>
+#include <omp.h>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
+#include "solver/capaci.hpp"
 #include "solver/hmat.hpp"
 #include "solver/kernels.hpp"
 #include "solver/options.hpp"
@@ -33,6 +35,18 @@ constexpr int FIRST = 50;
 constexpr double PRETOL = 1.0e-1;
 constexpr int MAXITER = 1000;  // GMRES iterations at most
 
+// The BLAS on one thread while it lives.  The compressed operator's
+// products are many and small, and OpenBLAS's own threads, woken for each,
+// spend more time yielding than computing; they would also contend with the
+// compression's threads.
+extern "C" int openblas_get_num_threads(void);
+extern "C" void openblas_set_num_threads(int);
+struct ONEBLAS {
+    int before = openblas_get_num_threads();
+    ONEBLAS() { openblas_set_num_threads(1); }
+    ~ONEBLAS() { openblas_set_num_threads(before); }
+};
+
 hmat_interface_t& HI() {
     static hmat_interface_t hi = [] {
         hmat_interface_t h;
@@ -52,21 +66,22 @@ hmat_interface_t& HI() {
 // P(:,i), column j to element j + 1, and the entry is
 // WH(j) HS + WG(j) GS, with GS and HS the image-summed coefficients of the
 // element for the point, HS starting at -1/2 where the point is the element's
-// own node (FREE and i = j).  With FD set the rows come in fours: the entry
-// at the point, then its forward differences along x, y and z with the step
-// DELTA, each a smooth function of the point, so that the gradient is as
-// accurate as the potential.
+// own node (OWN(i) = j; a null OWN: no row has one).  With FD set the rows
+// come in fours: the entry at the point, then its forward differences along
+// x, y and z with the step DELTA, each a smooth function of the point, so
+// that the gradient is as accurate as the potential.
 struct KERNEL {
     const double* P;
-    std::vector<double> WH, WG;
-    bool FREE, FD;
+    const int* OWN;
+    const double *WH, *WG;
+    bool FD;
 };
 
 double entry(const KERNEL& K, int i, int j) {
     const double wh = K.WH[j], wg = K.WG[j];
     if (wh == 0.0 && wg == 0.0) return 0.0;
     const double X = K.P[3 * i], Y = K.P[3 * i + 1], Z = K.P[3 * i + 2];
-    double GS = 0.0, HS = K.FREE && i == j ? -0.5 : 0.0;
+    double GS = 0.0, HS = K.OWN && K.OWN[i] == j ? -0.5 : 0.0;
     INFSYM(X, Y, Z, j + 1, GS, HS);
     const double v = wh * HS + wg * GS;
     const int D = K.FD ? i % 4 : 0;
@@ -98,9 +113,9 @@ void release(void* d) { delete static_cast<BLOCK*>(d); }
 // columns hold double-layer terms alone, and every field point and each of
 // its images lies in the one plane of all its elements, where the closed
 // form gives zero up to rounding, a noise that no low-rank product
-// approximates.  A diagonal block of the system (its free terms) is not.
-bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC, bool diagonal) {
-    if (diagonal && K.FREE) return false;
+// approximates.  A block that holds a free term (OWNS) is not.
+bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC, bool OWNS) {
+    if (OWNS) return false;
     const ELDATA& E0 = ELD[C[0] + 1];
     const double* n = E0.EN;
     const double d = n[0] * E0.XN[0] + n[1] * E0.XN[1] + n[2] * E0.XN[2];
@@ -127,7 +142,7 @@ bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC, bool diag
 }
 
 void prepare(int row_start, int row_count, int col_start, int col_count, int* row_hmat2client, int*,
-             int* col_hmat2client, int*, void* context, hmat_block_info_t* info) {
+             int* col_hmat2client, int* col_client2hmat, void* context, hmat_block_info_t* info) {
     if (info->needed_memory == 0) {
         info->needed_memory = sizeof(BLOCK);
         return;
@@ -142,8 +157,12 @@ void prepare(int row_start, int row_count, int col_start, int col_count, int* ro
     ++job.done;
     const int* rows = row_hmat2client + row_start;
     const int* cols = col_hmat2client + col_start;
-    // (row and column trees alike: a block is on the diagonal or off it whole)
-    const bool zero = flat(*job.K, rows, row_count, cols, col_count, row_start == col_start);
+    bool owns = false;  // whether a row's own element is among the columns
+    for (int r = 0; job.K->OWN && r < row_count && !owns; ++r) {
+        const int c = col_client2hmat[job.K->OWN[rows[r]]];
+        owns = c >= col_start && c < col_start + col_count;
+    }
+    const bool zero = flat(*job.K, rows, row_count, cols, col_count, owns);
     info->block_type = zero ? hmat_block_null : hmat_block_full;
     info->user_data = new BLOCK{job.K, rows, cols, zero};
     info->release_user_data = release;
@@ -153,7 +172,8 @@ void prepare(int row_start, int row_count, int col_start, int col_count, int* ro
 }
 
 // Entries of a block, whole or one row or column of it, column by column;
-// shared among the threads when there are enough of them.
+// shared among the threads when there are enough of them and the caller
+// holds none (a team started inside a team would only add its cost).
 void compute(void* data, int r0, int nr, int c0, int nc, void* out) {
     const BLOCK& b = *static_cast<BLOCK*>(data);
     double* v = static_cast<double*>(out);
@@ -162,7 +182,7 @@ void compute(void* data, int r0, int nr, int c0, int nc, void* out) {
         std::fill(v, v + n, 0.0);
         return;
     }
-#pragma omp parallel for schedule(static) if (n >= 256)
+#pragma omp parallel for schedule(static) if (n >= 256 && !omp_in_parallel())
     for (long k = 0; k < n; ++k) {
         const int r = static_cast<int>(k % nr), c = static_cast<int>(k / nr);
         v[k] = entry(*b.K, b.rows[r0 + r], b.cols[c0 + c]);
@@ -258,21 +278,21 @@ void memory(hmat_matrix_t* m) {
                             {mb, pc, t});
 }
 
-// y = M x + beta y, both vectors in the hierarchical numbering.
-void gemv(hmat_matrix_t* m, const double* x, double* y, double beta) {
+// Y = M X + beta Y for NC columns, both in the hierarchical numbering.
+void gemm(hmat_matrix_t* m, const double* X, double* Y, double beta, int NC) {
     const double one = 1.0;
-    HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(x), &beta, y, 1);
+    HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(X), &beta, Y, NC);
 }
 
 // The system matrix and its preconditioners for GMRES: the inverse of its
-// diagonal, and the factorised coarse copy.
+// diagonal, and the factorised coarse copy once it is built.
 struct SYSTEM {
     hmat_matrix_t* A;
     std::vector<double> DINV;
     hmat_matrix_t* LU;
 };
 
-void mult(void* c, const double* x, double* y) { gemv(static_cast<SYSTEM*>(c)->A, x, y, 0.0); }
+void mult(void* c, const double* x, double* y) { gemm(static_cast<SYSTEM*>(c)->A, x, y, 0.0, 1); }
 
 void diagonal(void* c, const double* x, double* y) {
     const SYSTEM& s = *static_cast<SYSTEM*>(c);
@@ -293,54 +313,75 @@ std::vector<double> nodes() {
     return P;
 }
 
-}  // namespace
+// Rows of a slice of the right-hand side's operator: at least SLICE rows, and
+// at most SLICES slices.  One slice's compressed operator is released before
+// the next is built, so the right-hand side never holds more than a fraction
+// of a second operator beside the system's.
+constexpr int SLICE = 8192, SLICES = 8;
 
-bool HMSOLV(double EPS) {
+// RHS: B(:,K) = sum over J of KR(I,J) Y(J,K) for K = 1..M, KR the operator of
+// the nodes against the elements with the weights of KR, in slices of rows
+// along the tree T of the elements, each approximated to eps.
+//   KR      (in)   the operator; its points and own elements are the nodes'
+//   T       (in)   the tree of the elements
+//   Y       (in)   N x M multipliers, in the caller's numbering
+//   returns        B, N x M, in the caller's numbering
+std::vector<double> RHS(const KERNEL& KR, hmat_cluster_tree_t* T, std::vector<double> Y, int M, double eps) {
     const int N = NBE;
-    if (N == 0) return true;
-    textio::OutUnit& con = textio::console();
-    hmat_interface_t& hi = HI();
-    const std::vector<double> P = nodes();
-    hmat_cluster_tree_t* T = tree(N, true, nullptr);
-    // The system matrix, and the known terms whose row sums, their columns
-    // weighted by the prescribed values, are the right-hand side.
-    KERNEL KA{P.data(), std::vector<double>(N), std::vector<double>(N), true, false};
-    KERNEL KB = KA;
-    for (int J = 1; J <= N; ++J) {
-        const bool u = KODE[J] <= 0;  // potential prescribed
-        KA.WH[J - 1] = u ? 0.0 : -1.0;
-        KA.WG[J - 1] = u ? 1.0 : 0.0;
-        KB.WH[J - 1] = u ? VBC[J] : 0.0;
-        KB.WG[J - 1] = u ? 0.0 : -VBC[J];
+    HI().vector_reorder(Y.data(), T, N, nullptr, M);
+    const int* ORDER = hmat_cluster_get_indices(T);  // node of each place of the tree
+    const int NS = std::clamp(N / SLICE, 1, SLICES);
+    std::vector<double> B(static_cast<std::size_t>(N) * M);
+    for (int S = 0; S < NS; ++S) {
+        const int K0 = static_cast<int>(static_cast<long>(N) * S / NS);
+        const int NR = static_cast<int>(static_cast<long>(N) * (S + 1) / NS) - K0;
+        std::vector<double> P(3 * static_cast<std::size_t>(NR));
+        std::vector<int> OWN(NR);
+        for (int r = 0; r < NR; ++r) {
+            OWN[r] = ORDER[K0 + r];
+            std::copy_n(&KR.P[3 * OWN[r]], 3, &P[3 * r]);
+        }
+        const KERNEL KS{P.data(), OWN.data(), KR.WH, KR.WG, false};
+        hmat_cluster_tree_t* R = tree(NR, false, P.data());
+        hmat_matrix_t* m = compress(KS, R, T, eps, false);
+        std::vector<double> b(static_cast<std::size_t>(NR) * M);
+        gemm(m, Y.data(), b.data(), 0.0, M);
+        HI().vector_restore(b.data(), R, NR, nullptr, M);
+        HI().destroy(m);
+        hmat_delete_cluster_tree(R);
+        for (int K = 0; K < M; ++K)
+            for (int r = 0; r < NR; ++r) B[static_cast<std::size_t>(K) * N + OWN[r]] = b[static_cast<std::size_t>(K) * NR + r];
     }
-    qvlib::SWSTRT();
-    // the two compressions side by side, each on one thread
-    SYSTEM S{nullptr, std::vector<double>(N), nullptr};
-    hmat_matrix_t* R = nullptr;
-    hmat_cluster_tree_t* T2 = hmat_copy_cluster_tree(T);
-#pragma omp parallel sections num_threads(2)
-    {
-#pragma omp section
-        S.A = compress(KA, T, T, ACAFRAC * EPS, true);
-#pragma omp section
-        R = compress(KB, T2, T2, ACAFRAC * EPS, false);
-    }
-    memory(S.A);
-    std::vector<double> ones(N, 1.0), b(N);
-    gemv(R, ones.data(), b.data(), 0.0);
-    hi.destroy(R);
-    hmat_delete_cluster_tree(T2);
-    // (the diagonal comes in the caller's numbering)
-    hi.extract_diagonal(S.A, S.DINV.data(), N);
-    hi.vector_reorder(S.DINV.data(), T, N, nullptr, 1);
-    for (double& d : S.DINV) d = d != 0.0 ? 1.0 / d : 1.0;
+    return B;
+}
 
-    std::vector<double> x(N, 0.0);
+// Whether GMRES, having brought the relative residual from 1 to RES in NIT
+// iterations, reaches EPS at that rate within LATER more.
+bool promising(double RES, int NIT, double EPS, int LATER) {
+    return NIT > 0 && RES < 1.0 && NIT * std::log(EPS / RES) / std::log(RES) <= LATER;
+}
+
+// One system solve, A x = b in the hierarchical numbering from x = 0, to the
+// relative residual EPS: GMRES with the diagonal preconditioner, then, unless
+// it converges fast enough, with the LU factorisation of the coarse copy,
+// built on first need and kept for later right-hand sides.  Writes the
+// iterations and the relative residual recomputed in full; returns whether
+// EPS was reached.
+bool SOLVE1(SYSTEM& S, const double* b, double* x, double EPS) {
+    const int N = NBE;
+    hmat_interface_t& hi = HI();
+    textio::OutUnit& con = textio::console();
+    std::fill(x, x + N, 0.0);
     int nit = 0;
-    double res = 0.0;
-    bool ok = GMRES({N, mult, diagonal, &S}, b.data(), x.data(), EPS, FIRST, nit, res);
+    double res = 1.0;
+    bool ok = false;
+    if (!S.LU) {
+        ok = GMRES({N, mult, diagonal, &S}, b, x, EPS, FIRST, nit, res);
+        if (!ok && promising(res, nit, EPS, FIRST))
+            ok = GMRES({N, mult, diagonal, &S}, b, x, EPS, 2 * FIRST, nit, res);
+    }
     float t;
-    if (!ok) {
+    if (!ok && !S.LU) {
         S.LU = hi.copy(S.A);
         hi.set_low_rank_epsilon(S.LU, PRETOL);
         hi.truncate(S.LU);
@@ -351,16 +392,13 @@ bool HMSOLV(double EPS) {
         hi.factorize_generic(S.LU, &fc);
         qvlib::SWTIME(t);
         con.write("(' Preconditioner factorised, time :',f8.3)", {t});
-        ok = GMRES({N, mult, precond, &S}, b.data(), x.data(), EPS, MAXITER - nit, nit, res);
     }
+    if (!ok) ok = GMRES({N, mult, precond, &S}, b, x, EPS, MAXITER - nit, nit, res);
     qvlib::SWTIME(t);
     con.write("(' GMRES iterations :',i5,', time :',f8.3)", {nit, t});
-    // the relative residual of the solution, recomputed in full
-    std::vector<double> r(b);
-    {
-        const double minus = -1.0, one = 1.0;
-        hi.gemm_dense('N', 'N', 'L', &minus, S.A, x.data(), &one, r.data(), 1);
-    }
+    std::vector<double> r(b, b + N);
+    const double minus = -1.0, one = 1.0;
+    hi.gemm_dense('N', 'N', 'L', &minus, S.A, x, &one, r.data(), 1);
     double rr = 0.0, bb = 0.0;
     for (int I = 0; I < N; ++I) {
         rr += r[I] * r[I];
@@ -368,11 +406,6 @@ bool HMSOLV(double EPS) {
     }
     const double rel = bb > 0.0 ? std::sqrt(rr / bb) : std::sqrt(rr);
     con.write("(' Relative residual ||B - A x||/||B|| :',1Pe10.3)", {rel});
-    hi.vector_restore(x.data(), T, N, nullptr, 1);
-    for (int I = 1; I <= N; ++I) B[I] = x[I - 1];
-    if (S.LU) hi.destroy(S.LU);
-    hi.destroy(S.A);
-    hmat_delete_cluster_tree(T);
     // The residual recomputed may exceed the one GMRES updates by rounding; a
     // breakdown of GMRES ends it with a residual that says nothing of EPS.
     const bool solved = ok && rel <= 1.5 * EPS;
@@ -380,8 +413,78 @@ bool HMSOLV(double EPS) {
     return solved;
 }
 
+// The conductors' solutions of a capacitance run, N entries a conductor in
+// the caller's numbering.
+std::vector<double> XCAP;
+
+}  // namespace
+
+bool HMSOLV(double EPS) {
+    const int N = NBE;
+    if (N == 0) return true;
+    const ONEBLAS one;
+    hmat_interface_t& hi = HI();
+    const std::vector<double> P = nodes();
+    std::vector<int> OWN(N);
+    for (int I = 0; I < N; ++I) OWN[I] = I;
+    hmat_cluster_tree_t* T = tree(N, true, nullptr);
+    // The system's columns are the unknowns' coefficients; those of the
+    // right-hand sides the known values', times the values: the data file's,
+    // then, in a capacitance run, 1 on each conductor in turn.
+    // A column whose values are all 0 is left out (an insulating wall).
+    const int M = 1 + NCOND;
+    std::vector<double> WHA(N), WGA(N), WHB(N), WGB(N), Y(static_cast<std::size_t>(N) * M, 0.0);
+    for (int J = 1; J <= N; ++J) {
+        const bool u = KODE[J] <= 0;  // potential prescribed
+        Y[J - 1] = u ? VBC[J] : -VBC[J];
+        if (NCOND > 0 && ICOND[J] > 0) Y[static_cast<std::size_t>(ICOND[J]) * N + J - 1] = 1.0;
+        bool used = false;
+        for (int K = 0; K < M; ++K) used = used || Y[static_cast<std::size_t>(K) * N + J - 1] != 0.0;
+        WHA[J - 1] = u ? 0.0 : -1.0;
+        WGA[J - 1] = u ? 1.0 : 0.0;
+        WHB[J - 1] = u && used ? 1.0 : 0.0;
+        WGB[J - 1] = !u && used ? 1.0 : 0.0;
+    }
+    const KERNEL KA{P.data(), OWN.data(), WHA.data(), WGA.data(), false};
+    const KERNEL KB{P.data(), OWN.data(), WHB.data(), WGB.data(), false};
+    qvlib::SWSTRT();
+    // the system's compression and the right-hand sides' side by side
+    SYSTEM S{nullptr, std::vector<double>(N), nullptr};
+    std::vector<double> b;
+    hmat_cluster_tree_t* T2 = hmat_copy_cluster_tree(T);
+#pragma omp parallel sections num_threads(2)
+    {
+#pragma omp section
+        S.A = compress(KA, T, T, ACAFRAC * EPS, true);
+#pragma omp section
+        b = RHS(KB, T2, Y, M, ACAFRAC * EPS);
+    }
+    hmat_delete_cluster_tree(T2);
+    memory(S.A);
+    hi.vector_reorder(b.data(), T, N, nullptr, M);
+    // (the diagonal comes in the caller's numbering)
+    hi.extract_diagonal(S.A, S.DINV.data(), N);
+    hi.vector_reorder(S.DINV.data(), T, N, nullptr, 1);
+    for (double& d : S.DINV) d = d != 0.0 ? 1.0 / d : 1.0;
+
+    std::vector<double> x(static_cast<std::size_t>(N) * M);
+    bool solved = true;
+    for (int K = 0; K <= NCOND && solved; ++K) {
+        const std::size_t at = static_cast<std::size_t>(K) * N;
+        solved = SOLVE1(S, &b[at], &x[at], EPS);
+    }
+    hi.vector_restore(x.data(), T, N, nullptr, M);
+    for (int I = 1; I <= N; ++I) B[I] = x[I - 1];
+    XCAP.assign(x.begin() + N, x.end());
+    if (S.LU) hi.destroy(S.LU);
+    hi.destroy(S.A);
+    hmat_delete_cluster_tree(T);
+    return solved;
+}
+
 void HMINTP(double EPS) {
     if (NIP == 0) return;
+    const ONEBLAS one;
     qvlib::SWSTRT();
     hmat_interface_t& hi = HI();
     // four rows a point: its potential, then the three difference quotients
@@ -392,17 +495,18 @@ void HMINTP(double EPS) {
             for (int K = 0; K < 3; ++K) P[3 * (4 * (I - 1) + D) + K] = XIP[I][K + 1];
     // The potential at a point is the sum of its row, the columns weighted by
     // U and -Q.
-    KERNEL K{P.data(), std::vector<double>(NBE), std::vector<double>(NBE), false, true};
+    std::vector<double> WH(NBE), WG(NBE);
     for (int J = 1; J <= NBE; ++J) {
-        K.WH[J - 1] = VBC[J];
-        K.WG[J - 1] = -B[J];
+        WH[J - 1] = VBC[J];
+        WG[J - 1] = -B[J];
     }
+    const KERNEL K{P.data(), nullptr, WH.data(), WG.data(), true};
     hmat_cluster_tree_t* R = tree(M, false, P.data());
     hmat_cluster_tree_t* C = tree(NBE, true, nullptr);
     hmat_matrix_t* m = compress(K, R, C, ACAFRAC * EPS, true);
     memory(m);
     std::vector<double> ones(NBE, 1.0), u(M);
-    gemv(m, ones.data(), u.data(), 0.0);
+    gemm(m, ones.data(), u.data(), 0.0, 1);
     hi.vector_restore(u.data(), R, M, nullptr, 1);
     hi.destroy(m);
     hmat_delete_cluster_tree(R);
@@ -439,6 +543,14 @@ void pointsPhase() {
 int HMRUN(textio::OutUnit& rep, double EPS) {
     RUNEPS = EPS;
     return SOLVE(rep, {noAssembly, nullptr, nullptr, 0, solvePhase, pointsPhase});
+}
+
+int HMCAP(textio::OutUnit& rep, double EPS) {
+    const CAPSCOPE conductors;
+    const int status = HMRUN(rep, EPS);
+    if (status == 0) CAPMAT(XCAP.data(), NBE, rep);
+    XCAP.clear();
+    return status;
 }
 
 }  // namespace telma

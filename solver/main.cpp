@@ -16,25 +16,14 @@ namespace {
 
 using namespace telma;
 
-// The solve of each --solver choice, in the order of METHOD: the one place a
-// solver is wired in.  A null entry is a solver this build lacks.
-using SOLVEFN = int (*)(textio::OutUnit& rep);
-constexpr std::array<SOLVEFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, LURUN,
-                                            [](textio::OutUnit& rep) { return HMRUN(rep, OPTS.TOL); }};
-// The solve of many right-hand sides that --capacitance runs with each
-// --solver choice, in the same order; a null entry is one this build lacks.
-constexpr std::array<MSOLVE, 3> CAPSOLVERS = {ITSOLV, LUSTEP, nullptr};
-
-// The option that asks for something this build lacks; null when none does.
-const char* MISSING() {
-    static const char* const NAMES[] = {"--solver=gs", "--solver=lu", "--solver=hmat"};
-    const auto s = static_cast<std::size_t>(OPTS.SOLVER);
-    if (!SOLVERS[s]) return NAMES[s];
-    static const char* const CAPNAMES[] = {"--capacitance with --solver=gs", "--capacitance with --solver=lu",
-                                           "--capacitance with --solver=hmat"};
-    if (OPTS.CAPAC && !CAPSOLVERS[s]) return CAPNAMES[s];
-    return nullptr;
-}
+// The run of each --solver choice, in the order of METHOD, without and with
+// --capacitance: the one place a solver is wired in.
+using RUNFN = int (*)(textio::OutUnit& rep);
+constexpr std::array<RUNFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, LURUN,
+                                          [](textio::OutUnit& rep) { return HMRUN(rep, OPTS.TOL); }};
+constexpr std::array<RUNFN, 3> CAPSOLVERS = {[](textio::OutUnit& rep) { return CAPRUN(rep, ITSOLV); },
+                                             [](textio::OutUnit& rep) { return CAPRUN(rep, LUSTEP); },
+                                             [](textio::OutUnit& rep) { return HMCAP(rep, OPTS.TOL); }};
 
 }  // namespace
 
@@ -54,10 +43,6 @@ int main(int argc, char** argv) {
         std::cout << "telma " TELMA_VERSION "\n";
         return 0;
     }
-    if (const char* missing = MISSING()) {
-        std::cerr << "telma: " << missing << " is not available in this build\n";
-        return 2;
-    }
     int status = 0;
     try {
         textio::console().write("(' TELMA')");
@@ -74,7 +59,7 @@ int main(int argc, char** argv) {
         READIN(in, rep);
         dataFile.close();
         const auto s = static_cast<std::size_t>(OPTS.SOLVER);
-        status = OPTS.CAPAC ? CAPRUN(rep, CAPSOLVERS[s]) : SOLVERS[s](rep);
+        status = (OPTS.CAPAC ? CAPSOLVERS : SOLVERS)[s](rep);
         if (!OPTS.VTU.empty()) VTUOUT(OPTS.VTU, OPTS.UNFOLD);
         rep.endRecord();
         reportFile.flush();
