@@ -5,8 +5,10 @@
 //   telma-bench [--quick] [--runs N] [--only PHASE] [--write-input FILE]
 //   telma-bench --load=0|1|per-core [--runs N]
 //   telma-bench --solvers [--runs N]
+//   telma-bench --large[=NAME,...] [--runs N]
 #include <omp.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #if defined(__linux__)
@@ -27,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include <filesystem>
 #include <fstream>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
@@ -550,6 +553,106 @@ void benchSolvers() {
     }
 }
 
+// ------------------------------------------------------- large problems
+
+// A large problem: the telma program runs it with --solver=hmat in a process
+// of its own, whose peak memory the system reports.
+struct LARGE {
+    const char* name;
+    tmesh::Mesh (*make)();
+    double exact;  // capacitance FLUX / (4 pi) of the electrode
+};
+
+tmesh::Mesh sphereOf(int level) { return tmesh::makeSphere(tmesh::SphereParams{.level = level}); }
+
+const LARGE LARGES[] = {
+    {"sphere5", [] { return sphereOf(5); }, 1.0},
+    {"sphere6", [] { return sphereOf(6); }, 1.0},
+    {"sphere7", [] { return sphereOf(7); }, 1.0},
+    {"cube129", [] { return box("Unit cube, exterior capacitance problem", 129, 129, 129, 0, 0.0); }, 0.6606785},
+};
+
+// One run of telma on FILE in DIR, console to CON: wall seconds, peak
+// resident memory in bytes, exit status.
+struct RUNSTAT {
+    double wall, peak;
+    int status;
+};
+
+RUNSTAT runTelma(const std::filesystem::path& dir, const char* file, const char* con) {
+    std::fflush(stdout);  // or the child writes it again
+    const auto a = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0 || !std::freopen(con, "w", stdout)) _exit(127);
+        execl(TELMA_PROGRAM, "telma", "--solver=hmat", file, "large.rep", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int st = 0;
+    rusage ru{};
+    wait4(pid, &st, 0, &ru);
+    return {seconds(a, Clock::now()), ru.ru_maxrss * 1024.0, WIFEXITED(st) ? WEXITSTATUS(st) : 128};
+}
+
+// The last number a console line matching RE captures, -1 if none.
+double lastMatch(const std::string& text, const std::regex& re) {
+    double v = -1;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator(); ++it)
+        v = std::stod((*it)[1]);
+    return v;
+}
+
+// Each named large problem solved by telma --solver=hmat: the median of each
+// phase (compression, GMRES, whole run), the peak memory, the iterations and
+// the capacitance against its exact value.
+void benchLarge(const std::string& names) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("telma-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    static const std::regex compressed("Compressed matrix :.*time :\\s*([0-9.]+)");
+    static const std::regex gmres("GMRES iterations :\\s*([0-9]+), time :\\s*([0-9.]+)");
+    static const std::regex flux("FLUX  1 :\\s*([-0-9.E+]+)");
+    std::printf("\nLarge problems, telma --solver=hmat (default tolerance), medians of %d run(s)\n"
+                "  %-8s %9s %12s %12s %12s %10s %6s %12s %10s\n",
+                RUNS, "problem", "elements", "compression", "GMRES", "whole run", "peak", "iter.",
+                "capacitance", "error");
+    for (const LARGE& p : LARGES) {
+        if (!names.empty() && ("," + names + ",").find(std::string(",") + p.name + ",") == std::string::npos)
+            continue;
+        const tmesh::Mesh m = p.make();
+        {
+            std::ofstream out(dir / "large.in", std::ios::binary);
+            tmesh::writeDataFile(out, m);
+        }
+        std::vector<double> tc, tg, tw, peak;
+        double its = 0, cap = 0;
+        for (int r = 0; r < RUNS; ++r) {
+            const RUNSTAT st = runTelma(dir, "large.in", "large.con");
+            std::ifstream cin(dir / "large.con"), rin(dir / "large.rep");
+            std::stringstream con, rep;
+            con << cin.rdbuf();
+            rep << rin.rdbuf();
+            const std::string c = con.str();
+            std::smatch g;
+            const bool ok = st.status == 0 && std::regex_search(c, g, gmres);
+            check(ok, "a large problem was not solved");
+            if (!ok) break;
+            tc.push_back(lastMatch(c, compressed));
+            tg.push_back(std::stod(g[2]) - tc.back());
+            tw.push_back(st.wall);
+            peak.push_back(st.peak);
+            its = std::stod(g[1]);
+            cap = lastMatch(rep.str(), flux) / (4 * std::acos(-1.0));
+        }
+        if (tw.empty()) continue;
+        std::printf("  %-8s %9zu %10.1f s %10.1f s %10.1f s %7.2f GB %6.0f %12.7f %9.4f %%\n", p.name,
+                    m.el.size(), median(tc), median(tg), median(tw), median(peak) / 1e9, its, cap,
+                    100 * (cap / p.exact - 1));
+        std::fflush(stdout);
+    }
+    fs::remove_all(dir);
+}
+
 // ---------------------------------------------------------------- under load
 
 // Processes that keep a core busy until they are killed; each dies with the
@@ -617,6 +720,7 @@ Usage: telma-bench [--quick] [--runs N] [--only influ|assembly|sweep|points|run]
                    [--write-input FILE]
        telma-bench --load=0|1|per-core [--runs N]
        telma-bench --solvers [--runs N]
+       telma-bench --large[=NAME,...] [--runs N]
   --quick              one round instead of three
   --runs N             N rounds; the medians are printed
   --only PHASE         time one phase only
@@ -630,9 +734,18 @@ Usage: telma-bench [--quick] [--runs N] [--only influ|assembly|sweep|points|run]
                        in turn: the median time of each phase, and the
                        largest difference of U, Q and FLUX from gs relative
                        to the largest magnitude (1e-6 at most)
+  --large[=NAMES]      only the large problems, solved by the telma program
+                       with --solver=hmat, one run each unless --runs says:
+                       sphere5, sphere6, sphere7 (spheres of radius 1 in
+                       20,480, 81,920 and 327,680 triangles) and cube129 (the
+                       unit cube in 99,846 squares), all of them or those
+                       named (comma-separated); prints each phase, the peak
+                       memory, the iterations and the capacitance against
+                       the exact value (1, and 0.6606785 for the cube)
   --help, --version    show this help, or the version, and end
 Exit status: 0 all results the same bit for bit (with --solvers: within
-1e-6 of gs), 1 a mismatch, 2 a bad command line.
+1e-6 of gs; with --large: every problem solved), 1 a mismatch or a failed
+solve, 2 a bad command line.
 )";
 
 }  // namespace
@@ -640,7 +753,8 @@ Exit status: 0 all results the same bit for bit (with --solvers: within
 int main(int argc, char** argv) {
     std::string writeInput, only;
     int load = -1;  // busy processes of --load, -1: none asked for
-    bool runsGiven = false, solvers = false;
+    bool runsGiven = false, solvers = false, large = false;
+    std::string larges;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help")) {
             std::fputs(BENCHUSAGE, stdout);
@@ -650,8 +764,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (!std::strcmp(argv[i], "--quick"))
             RUNS = 1;
-        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) {
-            RUNS = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc && std::atoi(argv[i + 1]) >= 1) {
+            RUNS = std::atoi(argv[++i]);
             runsGiven = true;
         } else if (!std::strcmp(argv[i], "--load=0") || !std::strcmp(argv[i], "--load=1"))
             load = argv[i][7] - '0';
@@ -659,6 +773,10 @@ int main(int argc, char** argv) {
             load = omp_get_num_procs();
         else if (!std::strcmp(argv[i], "--solvers"))
             solvers = true;
+        else if (!std::strcmp(argv[i], "--large") || !std::strncmp(argv[i], "--large=", 8)) {
+            large = true;
+            larges = argv[i][7] ? argv[i] + 8 : "";
+        }
         else if (!std::strcmp(argv[i], "--write-input") && i + 1 < argc)
             writeInput = argv[++i];
         else if (!std::strcmp(argv[i], "--only") && i + 1 < argc)
@@ -686,6 +804,11 @@ int main(int argc, char** argv) {
         std::snprintf(what, sizeof what, "%d busy process%s", load,
                       load == 0 ? "es" : load == 1 ? "" : "es (one per core)");
         benchLoaded(load, what);
+        return failures ? 1 : 0;
+    }
+    if (large) {
+        if (!runsGiven) RUNS = 1;
+        benchLarge(larges);
         return failures ? 1 : 0;
     }
     std::printf("telma-bench: %d thread(s), medians of %d run(s)\n", omp_get_max_threads(), RUNS);

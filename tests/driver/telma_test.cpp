@@ -152,8 +152,8 @@ TEST_F(Telma, OptionsSetTheSolve) {
 TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {
     // spheres.in is the quarter of two spheres, its own potentials those of
     // conductor 1's column: the matrix is four times CURRENTS there, and the
-    // block in farads is the same times eps0 x eps-r x the unit; lu gives
-    // the matrix of gs.
+    // block in farads is the same times eps0 x eps-r x the unit; lu and
+    // hmat give the matrix of gs.
     fs::copy_file(fs::path(EXAMPLES_DIR) / "spheres.in", "spheres.in");
     std::string rep;
     auto numbers = [&](const std::string& from, int n) {
@@ -165,7 +165,7 @@ TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {
     };
     vt::Run r;
     std::vector<double> gs;
-    for (const std::string solver : {"", "--solver=lu "}) {
+    for (const std::string solver : {"", "--solver=lu ", "--solver=hmat "}) {
         r = telma(solver + "--capacitance --length-unit=cm --eps-r=2 spheres.in s.rep");
         ASSERT_EQ(r.status, 0) << r.out;
         rep = vt::readFile("s.rep");
