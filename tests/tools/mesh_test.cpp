@@ -106,6 +106,8 @@ TEST(Sphere, ConvergesAndIsOriented) {
         prevErr = err;
         EXPECT_TRUE(closedAndConsistent(m));
         for (const Element& e : m.el) EXPECT_LT(dot(unitNormal(e), minus(centroid(e), s.c)), -0.9);
+        s.areaFit = true;
+        EXPECT_NEAR(totalArea(makeSphere(s)), 4 * std::numbers::pi * s.r * s.r, 1e-12 * s.r * s.r) << level;
     }
     EXPECT_GT(signedVolume(makeSphere(SphereParams{.exterior = false})), 0);
     EXPECT_THROW(makeSphere(SphereParams{.r = 0}), MeshError);
