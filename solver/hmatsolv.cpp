@@ -348,8 +348,8 @@ std::vector<double> RHS(const KERNEL& KR, hmat_cluster_tree_t* T, std::vector<do
         HI().vector_restore(b.data(), R, NR, nullptr, M);
         HI().destroy(m);
         hmat_delete_cluster_tree(R);
-        for (int K = 0; K < M; ++K)
-            for (int r = 0; r < NR; ++r) B[static_cast<std::size_t>(K) * N + OWN[r]] = b[static_cast<std::size_t>(K) * NR + r];
+        for (std::size_t K = 0; K < static_cast<std::size_t>(M); ++K)
+            for (int r = 0; r < NR; ++r) B[K * N + OWN[r]] = b[K * NR + r];
     }
     return B;
 }
