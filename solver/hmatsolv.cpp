@@ -4,7 +4,9 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <mutex>
 #include <vector>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
@@ -91,12 +93,18 @@ double entry(const KERNEL& K, int i, int j) {
     return (wh * H1 + wg * G1 - v) / DELTA;
 }
 
-// One compression: its kernel, and its progress lines, written as each
-// tenth of the blocks is begun when SHOW is set.
+// The progress lines of compressions that share them: one as each tenth of
+// all their blocks is begun, whichever thread begins it.
+struct COUNTER {
+    std::atomic<long> done{0};
+    long total = 0;
+    std::mutex io;
+};
+
+// One compression: its kernel, and its counter (null: no lines).
 struct JOB {
     const KERNEL* K;
-    bool SHOW;
-    long done, total;
+    COUNTER* C;
 };
 
 // One block: its rows and columns in the caller's numbering; ZERO: all its
@@ -148,13 +156,16 @@ void prepare(int row_start, int row_count, int col_start, int col_count, int* ro
         return;
     }
     JOB& job = *static_cast<JOB*>(context);
-    if (job.SHOW && job.total > 0 && (job.done * 10 / job.total) != ((job.done + 1) * 10 / job.total)) {
-        float t;
-        qvlib::SWTIME(t);
-        textio::console().write("(' Compression block #',i8,'/',i8,', time :',f8.3)",
-                                {static_cast<int>(job.done + 1), static_cast<int>(job.total), t});
+    if (COUNTER* c = job.C) {
+        const long d = ++c->done;
+        if (c->total > 0 && (d - 1) * 10 / c->total != d * 10 / c->total) {
+            const std::lock_guard<std::mutex> one(c->io);
+            float t;
+            qvlib::SWTIME(t);
+            textio::console().write("(' Compression block #',i8,'/',i8,', time :',f8.3)",
+                                    {static_cast<int>(d), static_cast<int>(c->total), t});
+        }
     }
-    ++job.done;
     const int* rows = row_hmat2client + row_start;
     const int* cols = col_hmat2client + col_start;
     bool owns = false;  // whether a row's own element is among the columns
@@ -241,37 +252,56 @@ hmat_cluster_tree_t* tree(int n, bool elements, const double* P) {
     return t;
 }
 
-// A compressed operator of kernel K, rows on the tree R, columns on C.
-// PROGRESS: write the progress lines.
-hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double eps,
-                        bool PROGRESS) {
+// An empty compressed operator, rows on the tree R, columns on C, its blocks
+// to be approximated to eps; its blocks are added to the total of COUNT.
+hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double eps, COUNTER* COUNT) {
     hmat_interface_t& hi = HI();
     hmat_admissibility_t* adm = hmat_create_admissibility_standard(ETA);
     hmat_matrix_t* m = hi.create_empty_hmatrix_admissibility(R, C, 0, adm);
     hmat_delete_admissibility(adm);
     hi.set_low_rank_epsilon(m, eps);
+    if (COUNT) {
+        hmat_info_t info;
+        hi.get_info(m, &info);
+        COUNT->total += static_cast<long>(info.full_count + info.rk_count);
+    }
+    return m;
+}
+
+// The blocks of the operator m, from kernel K, approximated to eps; its
+// progress counted on COUNT, if any.
+void assemble(hmat_matrix_t* m, const KERNEL& K, double eps, COUNTER* COUNT) {
+    JOB job{&K, COUNT};
     hmat_assemble_context_t ctx;
     hmat_assemble_context_init(&ctx);
-    hmat_info_t info;
-    hi.get_info(m, &info);
-    JOB job{&K, PROGRESS, 0, static_cast<long>(info.full_count + info.rk_count)};
     ctx.user_context = &job;
     ctx.prepare = prepare;
     ctx.block_compute = compute;
     ctx.compression = hmat_create_compression_aca_plus(eps);
     ctx.progress = nullptr;
-    hi.assemble_generic(m, &ctx);
+    HI().assemble_generic(m, &ctx);
     hmat_delete_compression(ctx.compression);
+}
+
+// A compressed operator of kernel K, rows on the tree R, columns on C.
+hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double eps,
+                        COUNTER* COUNT) {
+    hmat_matrix_t* m = structure(R, C, eps, COUNT);
+    assemble(m, K, eps, COUNT);
     return m;
 }
 
-// Writes the memory of a compressed operator against the dense matrix.
-void memory(hmat_matrix_t* m) {
-    hmat_info_t info;
-    HI().get_info(m, &info);
-    const double mb = static_cast<double>(info.compressed_size) * sizeof(double) / 1048576.0;
-    const double pc = 100.0 * static_cast<double>(info.compressed_size) /
-                      static_cast<double>(info.uncompressed_size);
+// Writes the memory of the compressed operators M against their dense
+// matrices.
+void memory(const std::vector<hmat_matrix_t*>& M) {
+    double compressed = 0.0, dense = 0.0;
+    for (hmat_matrix_t* m : M) {
+        hmat_info_t info;
+        HI().get_info(m, &info);
+        compressed += static_cast<double>(info.compressed_size);
+        dense += static_cast<double>(info.uncompressed_size);
+    }
+    const double mb = compressed * sizeof(double) / 1048576.0, pc = 100.0 * compressed / dense;
     float t;
     qvlib::SWTIME(t);
     textio::console().write("(' Compressed matrix :',f10.1,' MB,',f7.2,' % of dense, time :',f8.3)",
@@ -284,15 +314,59 @@ void gemm(hmat_matrix_t* m, const double* X, double* Y, double beta, int NC) {
     HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(X), &beta, Y, NC);
 }
 
-// The system matrix and its preconditioners for GMRES: the inverse of its
-// diagonal, and the factorised coarse copy once it is built.
-struct SYSTEM {
-    hmat_matrix_t* A;
-    std::vector<double> DINV;
-    hmat_matrix_t* LU;
+// Rows of an operator that are field points at nodes: their coordinates, the
+// node each is (its own element), and a tree of their own.
+struct ROWS {
+    std::vector<double> P;
+    std::vector<int> OWN;
+    hmat_cluster_tree_t* R;
 };
 
-void mult(void* c, const double* x, double* y) { gemm(static_cast<SYSTEM*>(c)->A, x, y, 0.0, 1); }
+// The nodes at the places K0..K0+NR-1 of ORDER, with PALL the coordinates of
+// all nodes.
+ROWS rowsOf(const double* PALL, const int* ORDER, int K0, int NR) {
+    ROWS w{std::vector<double>(3 * static_cast<std::size_t>(NR)), std::vector<int>(NR), nullptr};
+    for (int r = 0; r < NR; ++r) {
+        w.OWN[r] = ORDER[K0 + r];
+        std::copy_n(&PALL[3 * static_cast<std::size_t>(w.OWN[r])], 3, &w.P[3 * static_cast<std::size_t>(r)]);
+    }
+    w.R = tree(NR, false, w.P.data());
+    return w;
+}
+
+// A slice of rows of the system: the places K0..K0+NR-1 of the order of the
+// elements' tree, its rows, its kernel, its own copy of the elements' tree
+// for the columns, and its compressed operator.
+struct PART {
+    int K0, NR;
+    ROWS W;
+    KERNEL K;
+    hmat_cluster_tree_t* C;
+    hmat_matrix_t* m;
+};
+
+// The system for GMRES, in slices of rows, and its preconditioners: the
+// inverse of its diagonal, and the factorised coarse operator once it is
+// built (with its trees).
+struct SYSTEM {
+    std::vector<PART> A;
+    std::vector<double> DINV;
+    hmat_matrix_t* LU;
+    hmat_cluster_tree_t *LR, *LC;
+};
+
+// y = A x, the slices side by side, both vectors in the order of the
+// elements' tree.
+void mult(void* c, const double* x, double* y) {
+    SYSTEM& s = *static_cast<SYSTEM*>(c);
+    const int NP = static_cast<int>(s.A.size());
+#pragma omp parallel for schedule(dynamic, 1) if (NP > 1)
+    for (int p = 0; p < NP; ++p) {
+        const PART& a = s.A[p];
+        gemm(a.m, x, y + a.K0, 0.0, 1);
+        HI().vector_restore(y + a.K0, a.W.R, a.NR, nullptr, 1);
+    }
+}
 
 void diagonal(void* c, const double* x, double* y) {
     const SYSTEM& s = *static_cast<SYSTEM*>(c);
@@ -313,45 +387,31 @@ std::vector<double> nodes() {
     return P;
 }
 
-// Slices of the right-hand sides' operator at most.
+// Slices of the system and of the right-hand sides' operator at most.
 constexpr int SLICES = 8;
 
-// RHS: B(:,K) = sum over J of KR(I,J) Y(J,K) for K = 1..M, KR the operator of
-// the nodes against the elements with the weights of KR, in slices of rows
-// along the tree T of the elements, each approximated to eps.
-//   KR      (in)   the operator; its points and own elements are the nodes'
-//   T       (in)   the tree of the elements
-//   Y       (in)   N x M multipliers, in the caller's numbering
-//   SLICE   (in)   rows of a slice at least, as HMSOLV
-//   returns        B, N x M, in the caller's numbering
-std::vector<double> RHS(const KERNEL& KR, hmat_cluster_tree_t* T, std::vector<double> Y, int M, double eps,
-                        int SLICE) {
-    const int N = NBE;
-    HI().vector_reorder(Y.data(), T, N, nullptr, M);
-    const int* ORDER = hmat_cluster_get_indices(T);  // node of each place of the tree
-    const int NS = std::clamp(N / SLICE, 1, SLICES);
-    std::vector<double> B(static_cast<std::size_t>(N) * M);
-    for (int S = 0; S < NS; ++S) {
-        const int K0 = static_cast<int>(static_cast<long>(N) * S / NS);
-        const int NR = static_cast<int>(static_cast<long>(N) * (S + 1) / NS) - K0;
-        std::vector<double> P(3 * static_cast<std::size_t>(NR));
-        std::vector<int> OWN(NR);
-        for (int r = 0; r < NR; ++r) {
-            OWN[r] = ORDER[K0 + r];
-            std::copy_n(&KR.P[3 * OWN[r]], 3, &P[3 * r]);
-        }
-        const KERNEL KS{P.data(), OWN.data(), KR.WH, KR.WG, false};
-        hmat_cluster_tree_t* R = tree(NR, false, P.data());
-        hmat_matrix_t* m = compress(KS, R, T, eps, false);
-        std::vector<double> b(static_cast<std::size_t>(NR) * M);
-        gemm(m, Y.data(), b.data(), 0.0, M);
-        HI().vector_restore(b.data(), R, NR, nullptr, M);
-        HI().destroy(m);
-        hmat_delete_cluster_tree(R);
-        for (std::size_t K = 0; K < static_cast<std::size_t>(M); ++K)
-            for (int r = 0; r < NR; ++r) B[K * N + OWN[r]] = b[K * NR + r];
-    }
-    return B;
+// RHS: rows K0..K0+NR-1 of the right-hand sides B(:,K) = sum over J of
+// KR(I,J) Y(J,K), K = 1..M, in the order of the elements' tree T, each row
+// approximated to eps; the compressed operator is released before return.
+//   KR      (in)      the operator's weights (its points and own elements
+//                     are taken from W)
+//   W       (in)      the rows
+//   T       (in)      the tree of the elements (a copy is used)
+//   Y       (in)      N x M multipliers, in the order of T
+//   B       (in/out)  N x M; rows K0..K0+NR-1 are set
+void RHS(const KERNEL& KR, const ROWS& W, int K0, int NR, hmat_cluster_tree_t* T, const std::vector<double>& Y,
+         int M, double eps, std::vector<double>& B) {
+    const KERNEL KS{W.P.data(), W.OWN.data(), KR.WH, KR.WG, false};
+    hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
+    hmat_matrix_t* m = compress(KS, W.R, C, eps, nullptr);
+    std::vector<double> b(static_cast<std::size_t>(NR) * M);
+    gemm(m, Y.data(), b.data(), 0.0, M);
+    HI().vector_restore(b.data(), W.R, NR, nullptr, M);
+    HI().destroy(m);
+    hmat_delete_cluster_tree(C);
+    const std::size_t N = Y.size() / M;
+    for (std::size_t K = 0; K < static_cast<std::size_t>(M); ++K)
+        std::copy_n(&b[K * NR], NR, &B[K * N + K0]);
 }
 
 // Whether GMRES, having brought the relative residual from 1 to RES in NIT
@@ -366,7 +426,7 @@ bool promising(double RES, int NIT, double EPS, int LATER) {
 // built on first need and kept for later right-hand sides.  Writes the
 // iterations and the relative residual recomputed in full; returns whether
 // EPS was reached.
-bool SOLVE1(SYSTEM& S, const double* b, double* x, double EPS) {
+bool SOLVE1(SYSTEM& S, const KERNEL& KA, hmat_cluster_tree_t* T, const double* b, double* x, double EPS) {
     const int N = NBE;
     hmat_interface_t& hi = HI();
     textio::OutUnit& con = textio::console();
@@ -381,9 +441,9 @@ bool SOLVE1(SYSTEM& S, const double* b, double* x, double EPS) {
     }
     float t;
     if (!ok && !S.LU) {
-        S.LU = hi.copy(S.A);
-        hi.set_low_rank_epsilon(S.LU, PRETOL);
-        hi.truncate(S.LU);
+        S.LR = hmat_copy_cluster_tree(T);
+        S.LC = hmat_copy_cluster_tree(T);
+        S.LU = compress(KA, S.LR, S.LC, PRETOL, nullptr);
         hmat_factorization_context_t fc;
         hmat_factorization_context_init(&fc);
         fc.factorization = hmat_factorization_lu;
@@ -395,12 +455,11 @@ bool SOLVE1(SYSTEM& S, const double* b, double* x, double EPS) {
     if (!ok) ok = GMRES({N, mult, precond, &S}, b, x, EPS, MAXITER - nit, nit, res);
     qvlib::SWTIME(t);
     con.write("(' GMRES iterations :',i5,', time :',f8.3)", {nit, t});
-    std::vector<double> r(b, b + N);
-    const double minus = -1.0, one = 1.0;
-    hi.gemm_dense('N', 'N', 'L', &minus, S.A, x, &one, r.data(), 1);
+    std::vector<double> ax(N);
+    mult(&S, x, ax.data());
     double rr = 0.0, bb = 0.0;
     for (int I = 0; I < N; ++I) {
-        rr += r[I] * r[I];
+        rr += (b[I] - ax[I]) * (b[I] - ax[I]);
         bb += b[I] * b[I];
     }
     const double rel = bb > 0.0 ? std::sqrt(rr / bb) : std::sqrt(rr);
@@ -447,36 +506,62 @@ bool HMSOLV(double EPS, int SLICE) {
     const KERNEL KA{P.data(), OWN.data(), WHA.data(), WGA.data(), false};
     const KERNEL KB{P.data(), OWN.data(), WHB.data(), WGB.data(), false};
     qvlib::SWSTRT();
-    // the system's compression and the right-hand sides' side by side
-    SYSTEM S{nullptr, std::vector<double>(N), nullptr};
-    std::vector<double> b;
-    hmat_cluster_tree_t* T2 = hmat_copy_cluster_tree(T);
-#pragma omp parallel sections num_threads(2)
-    {
-#pragma omp section
-        S.A = compress(KA, T, T, ACAFRAC * EPS, true);
-#pragma omp section
-        b = RHS(KB, T2, Y, M, ACAFRAC * EPS, SLICE);
+    // The system's slices and the right-hand sides', all in the order of T,
+    // compressed in turn by the threads; each right-hand side slice is
+    // released as soon as its rows of B are made.
+    const int* ORDER = hmat_cluster_get_indices(T);
+    hi.vector_reorder(Y.data(), T, N, nullptr, M);
+    const int NS = std::clamp(N / SLICE, 1, SLICES);
+    SYSTEM S{std::vector<PART>(NS), std::vector<double>(N), nullptr, nullptr, nullptr};
+    COUNTER progress;
+    for (int p = 0; p < NS; ++p) {
+        PART& a = S.A[p];
+        a.K0 = static_cast<int>(static_cast<long>(N) * p / NS);
+        a.NR = static_cast<int>(static_cast<long>(N) * (p + 1) / NS) - a.K0;
+        a.W = rowsOf(P.data(), ORDER, a.K0, a.NR);
+        a.K = KERNEL{a.W.P.data(), a.W.OWN.data(), KA.WH, KA.WG, false};
+        a.C = hmat_copy_cluster_tree(T);
+        a.m = structure(a.W.R, a.C, ACAFRAC * EPS, &progress);
     }
-    hmat_delete_cluster_tree(T2);
-    memory(S.A);
-    hi.vector_reorder(b.data(), T, N, nullptr, M);
-    // (the diagonal comes in the caller's numbering)
-    hi.extract_diagonal(S.A, S.DINV.data(), N);
-    hi.vector_reorder(S.DINV.data(), T, N, nullptr, 1);
-    for (double& d : S.DINV) d = d != 0.0 ? 1.0 / d : 1.0;
+    std::vector<double> b(static_cast<std::size_t>(N) * M);
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int t = 0; t < 2 * NS; ++t) {
+        const PART& a = S.A[t / 2];
+        if (t % 2 == 0) {
+            assemble(a.m, a.K, ACAFRAC * EPS, &progress);
+        } else {
+            ROWS W = rowsOf(P.data(), ORDER, a.K0, a.NR);
+            RHS(KB, W, a.K0, a.NR, T, Y, M, ACAFRAC * EPS, b);
+            hmat_delete_cluster_tree(W.R);
+        }
+    }
+    std::vector<hmat_matrix_t*> parts;
+    for (const PART& a : S.A) parts.push_back(a.m);
+    memory(parts);
+    for (int k = 0; k < N; ++k) {
+        const double d = entry(KA, ORDER[k], ORDER[k]);
+        S.DINV[k] = d != 0.0 ? 1.0 / d : 1.0;
+    }
 
     std::vector<double> x(static_cast<std::size_t>(N) * M);
     bool solved = true;
     for (int K = 0; K <= NCOND && solved; ++K) {
         const std::size_t at = static_cast<std::size_t>(K) * N;
-        solved = SOLVE1(S, &b[at], &x[at], EPS);
+        solved = SOLVE1(S, KA, T, &b[at], &x[at], EPS);
     }
     hi.vector_restore(x.data(), T, N, nullptr, M);
     for (int I = 1; I <= N; ++I) B[I] = x[I - 1];
     XCAP.assign(x.begin() + N, x.end());
-    if (S.LU) hi.destroy(S.LU);
-    hi.destroy(S.A);
+    if (S.LU) {
+        hi.destroy(S.LU);
+        hmat_delete_cluster_tree(S.LR);
+        hmat_delete_cluster_tree(S.LC);
+    }
+    for (PART& a : S.A) {
+        hi.destroy(a.m);
+        hmat_delete_cluster_tree(a.W.R);
+        hmat_delete_cluster_tree(a.C);
+    }
     hmat_delete_cluster_tree(T);
     return solved;
 }
@@ -502,8 +587,9 @@ void HMINTP(double EPS) {
     const KERNEL K{P.data(), nullptr, WH.data(), WG.data(), true};
     hmat_cluster_tree_t* R = tree(M, false, P.data());
     hmat_cluster_tree_t* C = tree(NBE, true, nullptr);
-    hmat_matrix_t* m = compress(K, R, C, ACAFRAC * EPS, true);
-    memory(m);
+    COUNTER progress;
+    hmat_matrix_t* m = compress(K, R, C, ACAFRAC * EPS, &progress);
+    memory({m});
     std::vector<double> ones(NBE, 1.0), u(M);
     gemm(m, ones.data(), u.data(), 0.0, 1);
     hi.vector_restore(u.data(), R, M, nullptr, 1);
