@@ -605,7 +605,7 @@ void HMINTP(double EPS) {
 namespace {
 
 double RUNEPS = TOLHM;  // the tolerance and slices of the run HMRUN makes
-int RUNSLICE = RHSSLICE;
+int RUNSLICE = HMSLICE;
 
 void noAssembly() {}
 

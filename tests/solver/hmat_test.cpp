@@ -23,7 +23,7 @@ using namespace telma;
 
 // The compressed solve, `before` (e.g. reading an example) first.
 fx::RunResult hmatRun(const std::function<void(textio::OutUnit&)>& before = {}, double eps = TOLHM,
-                      int slice = RHSSLICE) {
+                      int slice = HMSLICE) {
     return fx::runSolve(before, [=](textio::OutUnit& rep) { return HMRUN(rep, eps, slice); });
 }
 
