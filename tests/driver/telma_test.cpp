@@ -25,9 +25,7 @@ TEST_F(Telma, FileNameDialogue) {
     vt::writeFile("telma.in", SQUARE);  // found although the default is TELMA.IN
     vt::writeFile("case.dat", SQUARE);
     vt::writeFile(in80, SQUARE);
-    const struct {
-        std::string args, input, console, report, err;
-    } cases[] = {
+    const struct { std::string args, input, console, report, err; } cases[] = {
         {"", "\n   \n", " NAME OF INPUT FILE :  NAME OF OUTPUT FILE : ", "TELMA.OUT", ""},
         {"case.dat", "case.rep\n", " NAME OF INPUT FILE : case.dat\n NAME OF OUTPUT FILE : ", "case.rep", ""},
         {"case.dat out.rep ignored", "", " NAME OF INPUT FILE : case.dat\n NAME OF OUTPUT FILE : out.rep\n", "out.rep", ""},
@@ -49,9 +47,7 @@ TEST_F(Telma, FileNameDialogue) {
 // Runs that cannot read their data, or would lose it or guess a name: the
 // data kept and no report.
 TEST_F(Telma, FailuresSayWhatAndWhere) {
-    const struct {
-        const char *args, *input, *err;
-    } cases[] = {
+    const struct { const char *args, *input, *err; } cases[] = {
         {"nothing.in out.rep", "", "telma: nothing.in: cannot open the file for reading (it must exist)\n"},
         {"", "", "telma: standard input: end of input, expected the input file name\n"},
         {"d.in", "", "telma: standard input: end of input, expected the output file name\n"},
@@ -92,11 +88,8 @@ TEST_F(Telma, SolvedCubeGivesAColouredPicture) {
 // command line gets its message and the usage on standard error, status 2;
 // none of them touches a file.
 TEST_F(Telma, CommandLines) {
-    const struct {
-        const char *exe, *args;
-        int status;
-        const char *out, *err;  // the start of standard output, the first line of standard error
-    } cases[] = {
+    // out: the start of standard output; err: the first line of standard error
+    const struct { const char *exe, *args; int status; const char *out, *err; } cases[] = {
         {TELMA_EXE, "--help", 0, "telma: solves", ""},
         {TELMA_EXE, "--version case.dat", 0, "telma " TELMA_VERSION "\n", ""},
         {TELMA_EXE, "--bogus case.dat", 2, "", "telma: unknown option \"--bogus\""},
@@ -117,7 +110,7 @@ TEST_F(Telma, CommandLines) {
         EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
         EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << line << "\n" << r.out;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.err) << line;
-        if (c.status == 2) EXPECT_NE(r.err.find("\nUsage: " + fs::path(c.exe).filename().string() + " "), std::string::npos) << line;
+        if (c.status == 2) { EXPECT_NE(r.err.find("\nUsage: " + fs::path(c.exe).filename().string() + " "), std::string::npos) << line; }
         EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 4) << line;  // case.dat + 3 logs
     }
 }
@@ -178,10 +171,7 @@ TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {
         EXPECT_NEAR(c[1], gs[1], 1e-5 * c[0]) << solver;
     }
 
-    const struct {
-        const char* data;
-        const char* message;
-    } refused[] = {
+    const struct { const char *data, *message; } refused[] = {
         {SQUARE, " NO FLUX GROUP (NEGATIVE CODE): THERE IS NO CONDUCTOR\n"},
         {"Two squares\n2 0 0 0 0\n4 0 0 0 1 0 0 1 1 0 0 1 0\n4 0 0 1 1 0 1 1 1 1 0 1 1\n-1 1.0\n1 2.5\n",
          " ELEMENT    2 HAS THE NORMAL DERIVATIVE 2.50000E+00: A CAPACITANCE NEEDS EVERY PRESCRIBED DERIVATIVE 0\n"},

@@ -21,11 +21,7 @@ TEST(Geom, CentresAreasAndNormals) {
 }
 
 TEST(Elchk, RefusalsNameTheElement) {
-    const struct {
-        std::initializer_list<fx::P3> corners;
-        int sx, sy, sz, kode;
-        const char* text;  // "" for none
-    } cases[] = {
+    const struct { std::initializer_list<fx::P3> corners; int sx, sy, sz, kode; const char* text; } cases[] = {
         {{{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {0, 1, 0}}, 0, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: EDGE 2 HAS ZERO LENGTH"},
         {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 0, 0}}, 0, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: EDGE 4 HAS ZERO LENGTH"},
         {{{0, 0, 0}, {1, 1, 1}, {3, 3, 3}}, 0, 0, 0, 0, "ELEMENT    2 IS DEGENERATE: ITS FIRST THREE CORNERS LIE IN ONE LINE"},

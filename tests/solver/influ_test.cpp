@@ -47,10 +47,7 @@ void randomElements(std::mt19937_64& rng, int n, double lift) {
 // The closed form at the own node, inside, in the plane outside, above,
 // below, on an edge, at a corner.
 TEST(Influ, UnitSquareClosedForms) {
-    const struct {
-        fx::P3 p;
-        double G, H;
-    } cases[] = {
+    const struct { fx::P3 p; double G, H; } cases[] = {
         {{0.5, 0.5, 0.0}, -std::log(1.0 + std::sqrt(2.0)) / PI, 0.0}, {{0.3, 0.4, 0.0}, -0.2689944, -0.5},
         {{0.2, 1.5, 0.0}, -0.0792678, 0.0}, {{0.3, 0.4, 0.5}, -0.1217756, -0.1545468}, {{0.5, 0.5, -0.7}, -0.0991336, 0.1096955},
         {{1.0, 0.4, 0.0}, -0.1900334, -0.25}, {{0.4, 0.0, 0.0}, -0.1900334, -0.25},

@@ -65,12 +65,9 @@ TEST(Intpts, GradientBesideTheLineOfALongEdge) {
     // edges, at scales where the gradient's step DELTA is a few parts in 1E10
     // of the edge: the forward difference is still the true derivative, the
     // central difference of potentials 1000 units above and below.
-    struct Case {
-        double S;      // the scale
-        bool halfBox;  // the unit cube without its bottom, odd in z = 0; else one square
-        fx::P3 p;      // the point, in units of S
-        double tol;    // relative: the rounding of the potentials over DELTA
-    };
+    // At the scale S, on the unit cube without its bottom, odd in z = 0 (halfBox), else one square:
+    // the point p in units of S; tol relative, the rounding of the potentials over DELTA.
+    struct Case { double S; bool halfBox; fx::P3 p; double tol; };
     const Case cases[] = {
         {0x1p21, false, {1.5, 0.0, 0.0}, 1e-5},  // in the square's plane
         {0x1p28, true, {0.5, 0.5, 0.0}, 1e-3},   // on the odd plane

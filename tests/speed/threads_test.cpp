@@ -136,9 +136,7 @@ TEST(Threads, PacerKeepsToTheFasterCountAndFollowsTheLoad) {
     // Seconds per sweep on one and on two threads, before and after a change
     // of load halfway through 300 sweeps: the time of the sweeps against the
     // best that knowing those times beforehand gives.
-    struct Case {
-        double one0, two0, one1, two1, bound;
-    };
+    struct Case { double one0, two0, one1, two1, bound; };
     const Case cases[] = {
         {1.0, 0.6, 1.0, 0.6, 1.03},    // quiet: two threads
         {1.0, 3.0, 1.0, 3.0, 1.05},    // busy: one

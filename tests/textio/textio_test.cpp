@@ -14,9 +14,7 @@ using textio::editF;
 using textio::format;
 
 TEST(Format, DescriptorsAndFields) {
-    const struct {
-        std::string got, want;
-    } cases[] = {
+    const struct { std::string got, want; } cases[] = {
         {format("(1X,I4,9X,I3,8X,1P,E14.5)", {7, -1, 0.0125}), "    7          -1           1.25000E-02\n"},
         {format("(I3,I3,I3,f8.3,1P,E8.5)", {1000, -100, -99, 123456.0, 1.0}), "******-99****************\n"},
         {format("(/,/,' DATA',/,/,2X,'N =',I4,/)", {1}), "\n\n DATA\n\n  N =   1\n\n"},
@@ -64,11 +62,7 @@ std::string statements(const std::string& text, std::initializer_list<int> count
 }  // namespace
 
 TEST(FreeRead, ValuesRepeatsNullsSlashesAndErrors) {
-    const struct {
-        const char* text;
-        std::initializer_list<int> counts;
-        const char* want;
-    } cases[] = {
+    const struct { const char* text; std::initializer_list<int> counts; const char* want; } cases[] = {
         {"12 0\n1 0 5\nnext\n", {5}, "  12.0    .0   1.0    .0   5.0;"},
         {"4 1.0 2.0 comment\n7\n", {1, 1}, "   4.0;   7.0;"},
         {"1.5 ,2,\r\n\r\n   \n 3e0 , 4d1\r\n", {4}, "   1.5   2.0   3.0  40.0;"},
@@ -82,10 +76,7 @@ TEST(FreeRead, ValuesRepeatsNullsSlashesAndErrors) {
 }
 
 TEST(FreeRead, NumberSyntax) {
-    const struct {
-        const char* text;
-        double value;
-    } reals[] = {{"1.25D-3", 1.25e-3}, {"1.25000-100", 1.25e-100}, {"-2.5+101", -2.5e101}, {".5", 0.5}, {"7", 7}};
+    const struct { const char* text; double value; } reals[] = {{"1.25D-3", 1.25e-3}, {"1.25000-100", 1.25e-100}, {"-2.5+101", -2.5e101}, {".5", 0.5}, {"7", 7}};
     for (const auto& c : reals) {
         double v = 0;
         EXPECT_TRUE(textio::parseReal(c.text, v) && v == c.value) << c.text;

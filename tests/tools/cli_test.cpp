@@ -12,10 +12,7 @@ using namespace tmesh;
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
+struct Outcome { int status; std::string out, err; };
 
 Outcome run(const std::vector<std::string>& args) {
     std::ostringstream out, err;
@@ -26,10 +23,7 @@ Outcome run(const std::vector<std::string>& args) {
 }  // namespace
 
 TEST(Cli, BadCommandLinesFailWithAClearMessage) {
-    const struct {
-        std::vector<std::string> args;
-        const char* says;
-    } cases[] = {
+    const struct { std::vector<std::string> args; const char* says; } cases[] = {
         {{}, "box, sphere or gmsh"},
         {{"cylinder"}, "unknown shape \"cylinder\""},
         {{"box", "--colour", "red"}, "unknown option \"--colour\" for box"},
@@ -111,12 +105,8 @@ TEST(Cli, ImportSaysWhichWayTheNormalsPoint) {
                                   "$EndNodes\n$Elements\n6\n1 3 2 0 1 1 4 3 2\n2 3 2 0 1 5 8 7 6\n"
                                   "3 3 2 0 1 1 2 6 5\n4 3 2 0 1 2 3 7 6\n5 3 2 0 1 3 4 8 7\n"
                                   "6 3 2 0 1 4 1 5 8\n$EndElements\n");
-    const struct {
-        std::vector<std::string> args;
-        const char* says;  // in the summary line
-        int closed;        // closed surfaces, each named once
-        const char* warns; // "" when no warning
-    } cases[] = {
+    // says: in the summary line once per closed surface; warns: "" when no warning
+    const struct { std::vector<std::string> args; const char* says; int closed; const char* warns; } cases[] = {
         {{"gmsh", ball, "--size", "0.5", "--group", "electrode", "u=1,group=1"},
          ", normals out of the volume enclosed by the surface through element 1\n", 1,
          "warning: the normals of the closed surface through element 1 point out of the volume it encloses, and the "

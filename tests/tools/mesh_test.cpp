@@ -8,6 +8,7 @@
 #include <numbers>
 #include <set>
 
+#include "solver/support.hpp"
 #include "tools/mesh.hpp"
 
 using namespace tmesh;
@@ -56,16 +57,12 @@ TEST(Box, UnitCubeIsTheSolversSixElementProblem) {
     s.face[ZMIN].bc = {0, 0.0};
     s.face[ZMAX].bc = {0, 1.0};
     const Mesh m = makeBox(s);
-    const double want[6][4][3] = {
-        {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}}, {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
-        {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, {{0, 1, 0}, {0, 1, 1}, {1, 1, 1}, {1, 1, 0}},
-        {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}, {0, 1, 0}}, {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}}};
+    fx::cube();
     ASSERT_EQ(m.el.size(), 6u);
-    for (int i = 0; i < 6; ++i) {
-        for (int j = 0; j < 4; ++j)
-            EXPECT_EQ(m.el[i].x[j], (Vec3{want[i][j][0], want[i][j][1], want[i][j][2]})) << i << ' ' << j;
-        EXPECT_EQ(m.el[i].bc.kode, i < 2 ? 0 : 1);
-        EXPECT_EQ(m.el[i].bc.vbc, i == 1 ? 1.0 : 0.0);
+    for (int I = 1; I <= 6; ++I) {
+        const Element& e = m.el[I - 1];
+        for (int M = 1; M <= 4; ++M) EXPECT_EQ(e.x[M - 1], (Vec3{telma::XE[I][M][1], telma::XE[I][M][2], telma::XE[I][M][3]})) << I << M;
+        EXPECT_EQ(std::pair(e.bc.kode, e.bc.vbc), std::pair(telma::KODE[I], telma::VBC[I])) << I;
     }
 }
 
@@ -164,10 +161,7 @@ TEST(CheckForSolver, RefusesWhatTheSolverCannotTake) {
     const Element tri{3, {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{2, 1e-11, 0}, Vec3{}}, {}};
     const Element quad{4, {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{1, 1, 0}, Vec3{1, 1, 1}}, {}};
     const Element shortEdge{4, {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{1, 1, 0}, Vec3{0, 1e-11, 0}}, {}};
-    const struct {
-        std::function<void(Mesh&)> change;
-        std::string says;  // "" for none
-    } cases[] = {
+    const struct { std::function<void(Mesh&)> change; std::string says; } cases[] = {
         {[](Mesh& m) { m.el.clear(); }, "no element"},
         {[](Mesh& m) { m.el[2].x[1] = m.el[2].x[0]; }, "element 3 has an edge of zero length at (0.000000, 0.000000, 0.000000)"},
         {[](Mesh& m) { m.el[0].x[0][2] = std::nan(""); }, "element 1"},

@@ -62,12 +62,7 @@ TEST(Msh, ErrorsSayWhereAndWhat) {
     const std::vector<GroupBC> wall = {{"wall", {1, 0.0}, false}};
     const std::optional<GroupBC> rest = GroupBC{"", {1, 0.0}, false};
     const std::string el = "2 3 2 3 10 1 2 3 4";
-    const struct {
-        std::string text;
-        std::vector<GroupBC> groups;
-        std::optional<GroupBC> rest;
-        std::string says;
-    } cases[] = {
+    const struct { std::string text; std::vector<GroupBC> groups; std::optional<GroupBC> rest; std::string says; } cases[] = {
         {TWO22, {{"lid", {0, 1.0}, false}}, {}, "no physical surface \"lid\" in the file (it has 3 \"wall\", 4 \"plate\")"},
         {TWO22, wall, {}, "physical surface 4 \"plate\" has no boundary condition"},
         {TWO22, {wall[0], {"3", {0, 1.0}, false}}, {}, "twice"},

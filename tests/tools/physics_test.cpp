@@ -138,10 +138,7 @@ TEST(Capacitance, SpheresConvergeToTheSeries) {
 // the arrangement and no warning.  With the
 // normals of bar 5 turned inward its own solution is that of the inside.
 TEST(Capacitance, FourCrossingBars) {
-    const struct {
-        Vec3 lo, hi;
-        int group;
-    } bars[] = {{{-1, -0.6, 0}, {1, -0.4, 0.2}, 1}, {{-1, 0.4, 0}, {1, 0.6, 0.2}, 2},
+    const struct { Vec3 lo, hi; int group; } bars[] = {{{-1, -0.6, 0}, {1, -0.4, 0.2}, 1}, {{-1, 0.4, 0}, {1, 0.6, 0.2}, 2},
                 {{-0.6, -1, 0.4}, {-0.4, 1, 0.6}, 4}, {{0.4, -1, 0.4}, {0.6, 1, 0.6}, 5}};
     for (bool inward : {false, true}) {
         Mesh m;
