@@ -1,5 +1,4 @@
-// Assembly of one element under each condition and plane; the
-// diagonal-dominance test.
+// Assembly of one element under each condition and plane; the diagonal-dominance test.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -13,9 +13,8 @@
 #include "solver/lu.hpp"
 #include "solver/options.hpp"
 
-// OpenMPI, which PETSc starts, unloads components at its end whose
-// allocations the leak checker of a sanitized build then reports: not this
-// program's.
+// The leak checker of a sanitized build reports the allocations of the
+// components that OpenMPI, started by PETSc, unloads at its end: not ours.
 extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }
 
 namespace {
@@ -27,9 +26,8 @@ fx::RunResult hmatRun(const std::function<void(textio::OutUnit&)>& before = {}, 
     return fx::runSolve(before, [eps](textio::OutUnit& rep) { return HMRUN(rep, eps); });
 }
 
-// The results within 1e-6 of the largest of each kind; for LU also the same
-// report but for the numbers (the sweeps leave values near zero at the size
-// of their tolerance).
+// The results within 1e-6 of the largest of each kind; for LU also the same report but for the
+// numbers (the sweeps leave values near zero at the size of their tolerance).
 TEST(Hmat, LuAndCompressedSolvesAgreeWithGaussSeidelOnTheExamples) {
     const std::regex number("[ -][0-9]\\.[0-9]+E[-+][0-9]+");  // with its sign or blank
     for (const char* name : {"cube.in", "cube_half.in", "sphere.in", "electrodes.in", "interior.in"}) {
@@ -53,10 +51,9 @@ TEST(Hmat, LuAndCompressedSolvesAgreeWithGaussSeidelOnTheExamples) {
     }
 }
 
-// The box [X0,1] x [Y0,1] x [0,1] in squares of side 1/8, normals outward,
-// without its face x = X0 when SX is set and X0 = 0 (a symmetry plane), and
-// the same for y.  Field u = z (ALONGX false: u = 0 at the bottom, 1 at the
-// top) or u = x (u = X0 at x = X0, 1 at x = 1); insulated elsewhere.
+// The box [X0,1] x [Y0,1] x [0,1] in squares of side 1/8, normals outward, without its face x = X0
+// when SX is set and X0 = 0 (a symmetry plane), and the same for y.  Field u = z (ALONGX false: u =
+// 0 at the bottom, 1 at the top) or u = x (u = X0 at x = X0, 1 at x = 1); insulated elsewhere.
 void box(double X0, double Y0, int SX, int SY, bool ALONGX) {
     CLEAR();
     fx::setSymmetry(SX, SY, 0);
@@ -93,11 +90,9 @@ TEST(Hmat, SymmetricModelsAgreeWithTheirFullModels) {
 }
 
 TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
-    // Points on three shells of radius R about C: outside the sphere of the
-    // example; inside the quarter box x, y >= 0 of the symmetry test, some
-    // within 0.02 of its symmetry planes; inside its mirror image x, y <= 0,
-    // where the images of some points come within 0.002 of the elements while
-    // the points themselves are far from them.
+    // Points on three shells of radius R about C: outside the sphere of the example; inside the
+    // quarter box x, y >= 0 of the symmetry test, some within 0.02 of its symmetry planes; inside its
+    // mirror image, where the images of some points come within 0.002 of the elements.
     struct Case { std::function<void(textio::OutUnit&)> problem; double R[3], C[3]; };
     auto quarter = [](textio::OutUnit&) { box(0, 0, 1, 1, false); };
     const Case cases[] = {{fx::example("sphere.in"), {1.2, 2.0, 3.5}, {0, 0, 0}},

@@ -1,6 +1,5 @@
-// Influence coefficients: closed-form values for the unit square, the fast
-// kernels against the plain per-call formulas bit for bit, and the symmetry
-// images.
+// Influence coefficients: closed-form values for the unit square, the fast kernels against the
+// plain per-call formulas bit for bit, and the symmetry images.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -93,8 +92,7 @@ TEST(Influ, SameBitsAsThePlainFormulas) {
     EXPECT_EQ(bad, 0);
 }
 
-// Rows, and pieces of rows, over the images: the bits of the plain
-// element-by-element sum.
+// Rows, and pieces of rows, over the images: the bits of the plain element-by-element sum.
 TEST(Influ, RowsOverTheImagesSameBitsAsThePlainSum) {
     std::mt19937_64 rng(77);
     for (const fx::P3 sym : {fx::P3{0, 0, 0}, fx::P3{1, 0, -1}, fx::P3{-1, 1, 1}}) {

@@ -61,12 +61,10 @@ TEST(Intpts, OddPlaneGivesZeroOnThePlaneAndEvenPlaneEqualMirrors) {
 }
 
 TEST(Intpts, GradientBesideTheLineOfALongEdge) {
-    // Points whose projection on an element lies on the line of one of its
-    // edges, at scales where the gradient's step DELTA is a few parts in 1E10
-    // of the edge: the forward difference is still the true derivative, the
-    // central difference of potentials 1000 units above and below.
-    // At the scale S, on the unit cube without its bottom, odd in z = 0 (halfBox), else one square:
-    // the point p in units of S; tol relative, the rounding of the potentials over DELTA.
+    // Points p (in units of the scale S) whose projection on an element lies on the line of one of
+    // its edges, where the gradient's step DELTA is a few parts in 1E10 of the edge: the forward
+    // difference is still the central one of potentials 1000 units above and below, within tol (the
+    // potentials' rounding over DELTA); on one square, or the unit cube without its bottom, odd in z = 0.
     struct Case { double S; bool halfBox; fx::P3 p; double tol; };
     const Case cases[] = {
         {0x1p21, false, {1.5, 0.0, 0.0}, 1e-5},  // in the square's plane

@@ -54,8 +54,7 @@ TEST(Report, UnitCubeResultsAndConsole) {
     EXPECT_TRUE(std::regex_match(r.console.substr(con.size()), std::regex(R"( Elapsed time :[ 0-9]{5}\.[0-9]{2}\n)")));
 }
 
-// The half model with an even plane x = 0: the echo of the plane and the
-// first result row.
+// The half model with an even plane x = 0: the echo of the plane and the first result row.
 TEST(Report, HalfModelWithEvenPlaneX) {
     const fx::RunResult r = fx::runSolve(fx::example("cube_half.in"));
     EXPECT_NE(r.report.find("\n  X-EVEN SYMMETRY\n"), std::string::npos);

@@ -63,10 +63,9 @@ inline int grid(int I, P3 o, P3 u, P3 v, int nu, int nv, int kode, double vbc, b
     return I;
 }
 
-// The unit cube with n x n squares per face, normals outward, every other
-// square cut into two triangles when `mixed`: potential 0 at the bottom, 1
-// at the top (flux group `top` when it is negative), derivative 0 on the
-// sides.  n = 1 is the six-element test problem.
+// The unit cube with n x n squares per face, normals outward, every other square cut into two
+// triangles when `mixed`: potential 0 at the bottom, 1 at the top (flux group `top` when it is
+// negative), derivative 0 on the sides.  n = 1 is the six-element test problem.
 inline void cube(int n = 1, bool mixed = false, int top = 0) {
     static const P3 f[6][4] = {
         {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}}, {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
@@ -124,9 +123,8 @@ inline std::function<void(textio::OutUnit&)> example(const std::string& name) {
     };
 }
 
-// The solution steps (`solve`, SOLVE or LURUN) on the problem in storage,
-// `before` (e.g. READIN) first on the same report and console: exit status,
-// console and report text.
+// The solution steps (`solve`, SOLVE or LURUN) on the problem in storage, `before` (e.g. READIN)
+// first on the same report and console: exit status, console and report text.
 struct RunResult {
     int status = -1;
     std::string console, report;

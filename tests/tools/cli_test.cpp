@@ -1,5 +1,4 @@
-// Command line of telma-mesh: option errors, what the options build,
-// and the file written.
+// Command line of telma-mesh: option errors, what the options build, and the file written.
 #include <gtest/gtest.h>
 
 #include <filesystem>

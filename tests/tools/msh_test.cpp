@@ -38,8 +38,7 @@ const std::string TWO22 =
 
 }  // namespace
 
-// Triangles and quadrilaterals, groups by name or number, a flipped group,
-// the rest, a scale.
+// Triangles and quadrilaterals, groups by name or number, a flipped group, the rest, a scale.
 TEST(Msh, ElementsGroupsAndConditions) {
     std::string err;
     Mesh m = read(TWO22, {{"wall", {1, 0.5}, false}, {"4", {-2, 3.0}, true}}, err);
@@ -82,8 +81,7 @@ TEST(Msh, ErrorsSayWhereAndWhat) {
     }
 }
 
-// A geometry file is meshed with the size given, or with its own; a mesh file
-// takes no size.
+// A geometry file is meshed with the size given, or with its own; a mesh file takes no size.
 TEST(Msh, GeometryFilesAreMeshedWithTheSizeAsked) {
     const std::string geo = "SetFactory(\"OpenCASCADE\");\nSphere(1) = {0.5, -0.25, 0, 1.5};\n"
                             "Physical Surface(\"electrode\") = {1};\nMesh.MeshSizeMax = 0.4;\n";

@@ -19,9 +19,8 @@ namespace {
 
 std::string report;  // of the last run
 
-// READIN on a data file (a mesh written by the tool when `m` is given), then
-// SOLVE, or with a `solver` the run of --capacitance (the matrix left in
-// telma::CAP); returns the exit status.
+// READIN on a data file (a mesh written by the tool when `m` is given), then SOLVE, or with a
+// `solver` the run of --capacitance (the matrix left in telma::CAP); returns the exit status.
 int run(const Mesh* m, const std::string& file = "mesh.in", telma::MSOLVE solver = nullptr) {
     std::ostringstream os, rs;
     if (m) writeDataFile(os, *m);
@@ -61,10 +60,9 @@ Mesh twoSpheresMesh(int level) {
 
 }  // namespace
 
-// The capacitance of a sphere in units of 4 pi eps0 is its radius.  The
-// inscribed polyhedron gives a little less, the gap of second order in the
-// element size, which halves per level: each level cuts it by over 3.  The
-// eighth model carries the refinement past the full mesh's table; the
+// The capacitance of a sphere in units of 4 pi eps0 is its radius.  The inscribed polyhedron gives
+// a little less, the gap of second order in the element size, which halves per level: each level
+// cuts it by over 3.  The eighth model carries the refinement past the full mesh's table; the
 // potential outside falls off as r / distance.
 TEST(Physics, SphereCapacitanceApproachesTheRadius) {
     const double r = 1.5;
@@ -87,9 +85,8 @@ TEST(Physics, SphereCapacitanceApproachesTheRadius) {
     }
 }
 
-// Half, quarter and eighth models with even planes stand for the sphere
-// split along the planes; an odd plane z = 0 for the full mesh with the
-// lower half at -1: the same flux through the upper half.
+// Half, quarter and eighth models with even planes stand for the sphere split along the planes; an
+// odd plane z = 0 for the full mesh with the lower half at -1: the same flux through the upper half.
 TEST(Physics, SymmetricModelsGiveTheFullModelsFlux) {
     Mesh full = sphere(2, 1.0, true);
     ASSERT_EQ(run(&full), 0);
@@ -106,12 +103,10 @@ TEST(Physics, SymmetricModelsGiveTheFullModelsFlux) {
     }
 }
 
-// Two spheres three radii apart against the series in bispherical
-// coordinates (cosh(al) = d / 2a, C11 = 4 pi a sinh(al) sum over n >= 0 of
-// 1 / sinh((2n + 1) al), C12 = -4 pi a sinh(al) sum over n >= 1 of
-// 1 / sinh(2n al), 200 terms exact to rounding): the error of second order
-// in the element size falls by well over 3 a level; the matrix is symmetric
-// to well within it.
+// Two spheres three radii apart against the series in bispherical coordinates (cosh(al) = d / 2a,
+// C11 = 4 pi a sinh(al) sum over n >= 0 of 1 / sinh((2n + 1) al), C12 = -4 pi a sinh(al) sum over
+// n >= 1 of 1 / sinh(2n al), 200 terms exact to rounding): the error of second order in the element
+// size falls by well over 3 a level; the matrix is symmetric to well within it.
 TEST(Capacitance, SpheresConvergeToTheSeries) {
     const double pi = std::numbers::pi, al = std::acosh(1.5);
     double s11 = 1 / std::sinh(al), s12 = 0;
@@ -133,10 +128,9 @@ TEST(Capacitance, SpheresConvergeToTheSeries) {
     }
 }
 
-// Four bars in two layers, groups 1 and 2 along x below, 4 and 5 along y
-// above (no group 3): the whole matrix in one run, with the symmetries of
-// the arrangement and no warning.  With the
-// normals of bar 5 turned inward its own solution is that of the inside.
+// Four bars in two layers, groups 1 and 2 along x below, 4 and 5 along y above (no group 3): the
+// whole matrix in one run, with the symmetries of the arrangement and no warning.  With the normals
+// of bar 5 turned inward its own solution is that of the inside.
 TEST(Capacitance, FourCrossingBars) {
     const struct { Vec3 lo, hi; int group; } bars[] = {{{-1, -0.6, 0}, {1, -0.4, 0.2}, 1}, {{-1, 0.4, 0}, {1, 0.6, 0.2}, 2},
                 {{-0.6, -1, 0.4}, {-0.4, 1, 0.6}, 4}, {{0.4, -1, 0.4}, {0.6, 1, 0.6}, 5}};
