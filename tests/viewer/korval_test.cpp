@@ -5,9 +5,7 @@
 
 namespace {
 
-struct Outcome : vt::Run {
-    std::string ps;
-};
+struct Outcome : vt::Run { std::string ps; };
 
 // korval in the current directory with `args` and the answers on standard input.
 Outcome runKorval(const std::string& args, const std::string& answers) {
@@ -40,9 +38,7 @@ const std::string PROMPTS =
 
 class Korval : public ::testing::Test {
 protected:
-    ~Korval() override {
-        if (vt::fs::exists("KORV.PS")) vt::expectRendered("KORV.PS");
-    }
+    ~Korval() override { if (vt::fs::exists("KORV.PS")) vt::expectRendered("KORV.PS"); }
     vt::ScratchDir dir;
 };
 
