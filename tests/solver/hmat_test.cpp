@@ -73,19 +73,19 @@ void box(double X0, double Y0, int SX, int SY, bool ALONGX) {
 }
 
 TEST(Hmat, SymmetricModelsAgreeWithTheirFullModels) {
-    struct Case { int SX, SY; bool ALONGX; };  // ALONGX: u = x, odd in x; else u = z, even in x
-    for (const Case c : {Case{1, 0, false}, Case{-1, 0, true}, Case{1, 1, false}, Case{-1, 1, true}}) {
-        box(-1, c.SY ? -1 : 0, 0, 0, c.ALONGX);
+    // ALONGX: u = x, odd in x; else u = z, even in x
+    for (auto [SX, SY, ALONGX] : {std::tuple{1, 0, false}, {-1, 0, true}, {1, 1, false}, {-1, 1, true}}) {
+        box(-1, SY ? -1 : 0, 0, 0, ALONGX);
         ASSERT_EQ(hmatRun().status, 0);
         auto key = [](int I) { return std::array<long, 3>{std::lround(XC[I][1] * 1024), std::lround(XC[I][2] * 1024), std::lround(XC[I][3] * 1024)}; };
         std::map<std::array<long, 3>, std::pair<double, double>> full;
         for (int I = 1; I <= NBE; ++I) full[key(I)] = {VBC[I], B[I]};
-        box(0, 0, c.SX, c.SY, c.ALONGX);
+        box(0, 0, SX, SY, ALONGX);
         ASSERT_EQ(hmatRun().status, 0);
         const auto half = fx::values();
         std::vector<double> Uf, Qf;
         for (int I = 1; I <= NBE; ++I) Uf.push_back(full.at(key(I)).first), Qf.push_back(full.at(key(I)).second);
-        EXPECT_LT(std::max(fx::relDiff(Uf, half[0]), fx::relDiff(Qf, half[1])), 1e-6) << c.SX << " " << c.SY;
+        EXPECT_LT(std::max(fx::relDiff(Uf, half[0]), fx::relDiff(Qf, half[1])), 1e-6) << SX << " " << SY;
     }
 }
 

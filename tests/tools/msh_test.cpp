@@ -17,11 +17,7 @@ Mesh read(const std::string& text, const std::vector<GroupBC>& groups, std::stri
           const char* name = "t.msh") {
     std::ofstream(name, std::ios::binary) << text;
     err.clear();
-    try {
-        return readMsh(name, groups, rest, scale, size);
-    } catch (const MeshError& e) {
-        err = e.what();
-    }
+    try { return readMsh(name, groups, rest, scale, size); } catch (const MeshError& e) { err = e.what(); }
     return {};
 }
 
