@@ -76,14 +76,11 @@ TEST(FreeRead, ValuesRepeatsNullsSlashesAndErrors) {
 }
 
 TEST(FreeRead, NumberSyntax) {
-    const struct { const char* text; double value; } reals[] = {{"1.25D-3", 1.25e-3}, {"1.25000-100", 1.25e-100}, {"-2.5+101", -2.5e101}, {".5", 0.5}, {"7", 7}};
-    for (const auto& c : reals) {
-        double v = 0;
-        EXPECT_TRUE(textio::parseReal(c.text, v) && v == c.value) << c.text;
-    }
+    const struct { const char* text; double value; } reals[] = {
+        {"1.25D-3", 1.25e-3}, {"1.25000-100", 1.25e-100}, {"-2.5+101", -2.5e101}, {".5", 0.5}, {"7", 7}};
     double v = 0;
-    for (const char* bad : {"", ".", "e5", "1e", "1.2.3", "1-", "1e5x", "--1"})
-        EXPECT_FALSE(textio::parseReal(bad, v)) << bad;
+    for (const auto& c : reals) EXPECT_TRUE(textio::parseReal(c.text, v) && v == c.value) << c.text;
+    for (const char* bad : {"", ".", "e5", "1e", "1.2.3", "1-", "1e5x", "--1"}) EXPECT_FALSE(textio::parseReal(bad, v)) << bad;
     int i = 0;
     EXPECT_TRUE(textio::parseInt("-2147483648", i));
     for (const char* bad : {"4.5", "4.", "1e3", "+", "x1", "2147483648"}) EXPECT_FALSE(textio::parseInt(bad, i)) << bad;

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "solver/capaci.hpp"
-#include "solver/lu.hpp"
 #include "solver/telma.hpp"
 #include "textio/textio.hpp"
 #include "tools/datafile.hpp"
