@@ -8,9 +8,7 @@
 
 namespace {
 
-struct Echo {
-    std::string report, error, console;  // error: the IoError text, or "stop" for a Stop
-};
+struct Echo { std::string report, error, console; };  // error: the IoError text, or "stop" for a Stop
 
 Echo readin(const std::string& data) {
     std::istringstream in(data);

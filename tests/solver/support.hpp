@@ -125,10 +125,7 @@ inline std::function<void(textio::OutUnit&)> example(const std::string& name) {
 
 // The solution steps (`solve`, SOLVE or LURUN) on the problem in storage, `before` (e.g. READIN)
 // first on the same report and console: exit status, console and report text.
-struct RunResult {
-    int status = -1;
-    std::string console, report;
-};
+struct RunResult { int status = -1; std::string console, report; };
 
 inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = {},
                           const std::function<int(textio::OutUnit&)>& solve = [](textio::OutUnit& rep) { return telma::SOLVE(rep); }) {
