@@ -95,8 +95,7 @@ TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
     // mirror image, where the images of some points come within 0.002 of the elements.
     struct Case { std::function<void(textio::OutUnit&)> problem; double R[3], C[3]; };
     auto quarter = [](textio::OutUnit&) { box(0, 0, 1, 1, false); };
-    const Case cases[] = {{fx::example("sphere.in"), {1.2, 2.0, 3.5}, {0, 0, 0}},
-                          {quarter, {0.2, 0.35, 0.48}, {0.5, 0.5, 0.5}},
+    const Case cases[] = {{fx::example("sphere.in"), {1.2, 2.0, 3.5}, {0, 0, 0}}, {quarter, {0.2, 0.35, 0.48}, {0.5, 0.5, 0.5}},
                           {quarter, {0.2, 0.45, 0.498}, {-0.5, -0.5, 0.5}}};
     for (const Case& c : cases) {
         ASSERT_EQ(hmatRun(c.problem).status, 0);
@@ -124,8 +123,7 @@ TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
 TEST(Hmat, ToleranceNotReachedEndsTheRunWithStatusOne) {
     const fx::RunResult r = hmatRun(fx::example("cube.in"), 1e-20);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.console.find(" *** GMRES DID NOT REACH THE TOLERANCE 1.000E-20 ***"), std::string::npos)
-        << r.console;
+    EXPECT_NE(r.console.find(" *** GMRES DID NOT REACH THE TOLERANCE 1.000E-20 ***"), std::string::npos) << r.console;
     EXPECT_NE(r.console.find(" *** THE SYSTEM WAS NOT SOLVED"), std::string::npos);
 }
 

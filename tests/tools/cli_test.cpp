@@ -60,8 +60,7 @@ TEST(Cli, OptionsReachTheBuildersAndTheFile) {
     std::string o;
     const Mesh m = buildFromArgs({"box", "--min", "-1,0,0", "--max", "+1,2,1", "--div", "2,4,1", "--face", "xmax",
                                   "u=2.5,group=3,div=2x2", "--sym", "x=odd", "--grid", "0.1,0.1,0.1", "0.9,1.9,0.9",
-                                  "2,3,4", "--point", "0.5,1,0.5", "--title", "t"},
-                                 o);
+                                  "2,3,4", "--point", "0.5,1,0.5", "--title", "t"}, o);
     EXPECT_EQ(m.title, "t");
     EXPECT_EQ(m.isym, (std::array<int, 3>{-1, 0, 0}));
     EXPECT_EQ(m.ip.size(), 2u * 3 * 4 + 1);
