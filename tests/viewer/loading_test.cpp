@@ -60,6 +60,7 @@ TEST_F(Loading, ReportValues) {
     std::string titled = vt::reportFile({{5.0, 6.0}});
     titled.replace(titled.find("test mesh"), 9, " RESULTS");
     const struct { std::string text; int ipot, nfa2; float v1, lo, hi; const char* error; } cases[] = {
+        {vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 1, 3, 1, -1, 3, ""},
         {vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 0, 3, -2, -2, 4, ""},
         {vt::reportFile({{0.25, 1.0}, {0.75, 2.0}}, true), 1, 2, 0.25f, 0.25f, 0.75f, ""},
         // " RESULTS" stands alone, trailing blanks aside; the title may stop the search too early
