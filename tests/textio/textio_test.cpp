@@ -37,31 +37,22 @@ TEST(Format, DescriptorsAndFields) {
     EXPECT_THROW(format("(I4)", {1.5}), std::logic_error);
 }
 
-namespace {
-
-// The statements of `text`, each of counts[k] reals (unread stay 9), or the reader's error.
-std::string statements(const std::string& text, std::initializer_list<int> counts) {
-    std::istringstream in(text);
-    textio::Reader r(in, "T.IN");
-    std::string got;
-    try {
-        for (int n : counts) {
-            r.begin();
-            for (int k = 0; k < n; ++k) {
-                double v = 9;
-                r.read(v, "x of corner 1");
-                got += textio::editF(v, 6, 1);
-            }
-            r.end();
-            got += ";";
-        }
-    } catch (const textio::IoError& e) { got += e.what(); }
-    return got;
-}
-
-}  // namespace
-
 TEST(FreeRead, ValuesRepeatsNullsSlashesAndErrors) {
+    // The statements of `text`, each of counts[k] reals (unread stay 9), or the reader's error.
+    auto statements = [](const std::string& text, std::initializer_list<int> counts) {
+        std::istringstream in(text);
+        textio::Reader r(in, "T.IN");
+        std::string got;
+        try {
+            for (int n : counts) {
+                r.begin();
+                for (int k = 0; k < n; ++k) { double v = 9; r.read(v, "x of corner 1"); got += textio::editF(v, 6, 1); }
+                r.end();
+                got += ";";
+            }
+        } catch (const textio::IoError& e) { got += e.what(); }
+        return got;
+    };
     const struct { const char* text; std::initializer_list<int> counts; const char* want; } cases[] = {
         {"12 0\n1 0 5\nnext\n", {5}, "  12.0    .0   1.0    .0   5.0;"},
         {"4 1.0 2.0 comment\n7\n", {1, 1}, "   4.0;   7.0;"},
