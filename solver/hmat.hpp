@@ -24,16 +24,25 @@ struct LINOP {
 bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, int& NIT,
            double& RES);
 
+// Rows of a slice of the right-hand sides' operator, at least: HMSOLV builds
+// it one slice of rows at a time and releases each before the next, so that
+// it never holds more than a fraction of a second operator beside the
+// system's (up to 8 slices).  Smaller slices save memory and cost time.
+constexpr int RHSSLICE = 8192;
+
 // Steps 7 to 13 with the compressed operator: compresses the system of
-// nodes 1..NBE and its right-hand side to 100 EPS, solves it to the relative
-// residual EPS and leaves the solution in B(1..NBE), as ITSOLV does; in a
-// capacitance run (NCOND > 0) the conductors' solutions too, for HMCAP.  With
-// the default EPS (TOLHM, 1e-10) U, Q and the fluxes agree with the
-// Gauss-Seidel solve to about 1e-7 of their largest magnitude.  Console lines
-// give the compression progress, the memory of the compressed operator, the
-// iterations and the final relative residual.  Returns false when EPS was
-// not reached.
-bool HMSOLV(double EPS);
+// nodes 1..NBE and its right-hand sides to 100 EPS (the latter in slices of
+// SLICE rows or more), solves each to the relative residual EPS by GMRES and
+// leaves the solution in B(1..NBE), as ITSOLV does; in a capacitance run
+// (NCOND > 0) the conductors' solutions too, for HMCAP.  GMRES is
+// preconditioned by the diagonal, and by the LU factorisation of a coarse
+// copy of the operator when that converges too slowly.  With the default EPS
+// (TOLHM, 1e-10) U, Q and the fluxes agree with the Gauss-Seidel solve to
+// about 1e-7 of their largest magnitude.  Console lines give the compression
+// progress, the memory of the compressed operator, the iterations and the
+// final relative residual of each solve.  Returns false when EPS was not
+// reached.
+bool HMSOLV(double EPS, int SLICE = RHSSLICE);
 
 // INTPTS through a compressed operator of the internal points against the
 // elements, approximated to 100 EPS: four rows a point, its potential and
@@ -44,12 +53,12 @@ void HMINTP(double EPS);
 // Gauss-Seidel solve, and HMINTP in place of INTPTS for large meshes with
 // many internal points (16384 elements and 1000 points or more).  Returns
 // the exit status: 0, or 1 when the solve did not reach EPS.
-int HMRUN(textio::OutUnit& rep, double EPS);
+int HMRUN(textio::OutUnit& rep, double EPS, int SLICE = RHSSLICE);
 
 // The run of --capacitance with the compressed operator: HMRUN in a
 // CAPSCOPE, HMSOLV solving the conductors' right-hand sides after the data
 // file's with the same operator (and preconditioner, once built), then
 // CAPMAT unless a solve failed.  Returns as HMRUN.
-int HMCAP(textio::OutUnit& rep, double EPS);
+int HMCAP(textio::OutUnit& rep, double EPS, int SLICE = RHSSLICE);
 
 }  // namespace telma

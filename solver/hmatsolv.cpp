@@ -313,11 +313,8 @@ std::vector<double> nodes() {
     return P;
 }
 
-// Rows of a slice of the right-hand side's operator: at least SLICE rows, and
-// at most SLICES slices.  One slice's compressed operator is released before
-// the next is built, so the right-hand side never holds more than a fraction
-// of a second operator beside the system's.
-constexpr int SLICE = 8192, SLICES = 8;
+// Slices of the right-hand sides' operator at most.
+constexpr int SLICES = 8;
 
 // RHS: B(:,K) = sum over J of KR(I,J) Y(J,K) for K = 1..M, KR the operator of
 // the nodes against the elements with the weights of KR, in slices of rows
@@ -325,8 +322,10 @@ constexpr int SLICE = 8192, SLICES = 8;
 //   KR      (in)   the operator; its points and own elements are the nodes'
 //   T       (in)   the tree of the elements
 //   Y       (in)   N x M multipliers, in the caller's numbering
+//   SLICE   (in)   rows of a slice at least, as HMSOLV
 //   returns        B, N x M, in the caller's numbering
-std::vector<double> RHS(const KERNEL& KR, hmat_cluster_tree_t* T, std::vector<double> Y, int M, double eps) {
+std::vector<double> RHS(const KERNEL& KR, hmat_cluster_tree_t* T, std::vector<double> Y, int M, double eps,
+                        int SLICE) {
     const int N = NBE;
     HI().vector_reorder(Y.data(), T, N, nullptr, M);
     const int* ORDER = hmat_cluster_get_indices(T);  // node of each place of the tree
@@ -419,7 +418,7 @@ std::vector<double> XCAP;
 
 }  // namespace
 
-bool HMSOLV(double EPS) {
+bool HMSOLV(double EPS, int SLICE) {
     const int N = NBE;
     if (N == 0) return true;
     const ONEBLAS one;
@@ -457,7 +456,7 @@ bool HMSOLV(double EPS) {
 #pragma omp section
         S.A = compress(KA, T, T, ACAFRAC * EPS, true);
 #pragma omp section
-        b = RHS(KB, T2, Y, M, ACAFRAC * EPS);
+        b = RHS(KB, T2, Y, M, ACAFRAC * EPS, SLICE);
     }
     hmat_delete_cluster_tree(T2);
     memory(S.A);
@@ -519,11 +518,12 @@ void HMINTP(double EPS) {
 
 namespace {
 
-double RUNEPS = TOLHM;  // the tolerance of the run HMRUN makes
+double RUNEPS = TOLHM;  // the tolerance and slices of the run HMRUN makes
+int RUNSLICE = RHSSLICE;
 
 void noAssembly() {}
 
-bool solvePhase(const double*, double*, double*, int, int, int, double, int&) { return HMSOLV(RUNEPS); }
+bool solvePhase(const double*, double*, double*, int, int, int, double, int&) { return HMSOLV(RUNEPS, RUNSLICE); }
 
 // The compressed sum pays only for large meshes: with 1280 elements and
 // 6800 points it kept 81 % of the coefficients and took four times as long
@@ -540,14 +540,15 @@ void pointsPhase() {
 
 }  // namespace
 
-int HMRUN(textio::OutUnit& rep, double EPS) {
+int HMRUN(textio::OutUnit& rep, double EPS, int SLICE) {
     RUNEPS = EPS;
+    RUNSLICE = SLICE;
     return SOLVE(rep, {noAssembly, nullptr, nullptr, 0, solvePhase, pointsPhase});
 }
 
-int HMCAP(textio::OutUnit& rep, double EPS) {
+int HMCAP(textio::OutUnit& rep, double EPS, int SLICE) {
     const CAPSCOPE conductors;
-    const int status = HMRUN(rep, EPS);
+    const int status = HMRUN(rep, EPS, SLICE);
     if (status == 0) CAPMAT(XCAP.data(), NBE, rep);
     XCAP.clear();
     return status;

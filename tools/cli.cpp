@@ -59,6 +59,10 @@ sphere: an icosahedron with each triangle split L times into four
   --bc COND            (default u=1,group=1: an electrode at potential 1)
   --interior           the potential is sought inside the sphere (default:
                        outside, normals toward the centre)
+  --fit corners|area   corners: every corner on the sphere (default); area:
+                       the corners pushed out together until the mesh has the
+                       sphere's area, which makes the capacitance err about
+                       four times less
   Example, the capacitance of the unit sphere (flux / 4 pi -> 1):
     telma-mesh sphere --level 3 -o sphere.in
 
@@ -315,7 +319,11 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
             else if (opt == "--bc") s.bc = toCondition(a.value(opt), opt, false, false).bc;
             else if (opt == "--interior") s.exterior = false;
             else if (opt == "--exterior") s.exterior = true;
-            else unknown("sphere", opt);
+            else if (opt == "--fit") {
+                std::string fit = a.value(opt);
+                if (fit != "corners" && fit != "area") throw MeshError("--fit: corners or area, not \"" + fit + "\"");
+                s.areaFit = fit == "area";
+            } else unknown("sphere", opt);
         }
         m = makeSphere(s);
     } else if (shape == "gmsh") {

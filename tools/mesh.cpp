@@ -258,13 +258,22 @@ Mesh makeSphere(const SphereParams& s) {
         }
         tri = std::move(next);
     }
+    // Flat triangles with their corners on the sphere cut inside it; pushed
+    // out until their area is the sphere's, they stand for it better (the
+    // capacitance errs about four times less).
+    double R = s.r;
+    if (s.areaFit) {
+        double A = 0.0;
+        for (const Tri& t : tri) A += 0.5 * norm(cross(sub(t[1], t[0]), sub(t[2], t[0])));
+        R *= std::sqrt(4.0 * std::acos(-1.0) / A);
+    }
     Mesh m;
     m.el.reserve(tri.size());
     for (const Tri& t : tri) {
         Element e;
         e.npe = 3;
         e.bc = s.bc;
-        for (int j = 0; j < 3; ++j) e.x[j] = add(s.c, scale(t[j], s.r));
+        for (int j = 0; j < 3; ++j) e.x[j] = add(s.c, scale(t[j], R));
         if (s.exterior) flip(e);
         m.el.push_back(e);
     }

@@ -80,6 +80,7 @@ struct SphereParams {
     int level = 3;          // 20 * 4^level triangles
     BC bc{-1, 1.0};         // electrode at potential 1, flux group 1
     bool exterior = true;   // normals toward the centre
+    bool areaFit = false;   // corners pushed out together until the mesh has the sphere's area
 };
 
 // An icosahedron with each triangle split `level` times into four, the new

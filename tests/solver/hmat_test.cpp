@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "support.hpp"
+#include "solver/capaci.hpp"
 #include "solver/hmat.hpp"
 #include "solver/lu.hpp"
 #include "solver/options.hpp"
@@ -22,12 +23,14 @@ namespace {
 using namespace telma;
 
 // The compressed solve, `before` (e.g. reading an example) first.
-fx::RunResult hmatRun(const std::function<void(textio::OutUnit&)>& before = {}, double eps = TOLHM) {
-    return fx::runSolve(before, [eps](textio::OutUnit& rep) { return HMRUN(rep, eps); });
+fx::RunResult hmatRun(const std::function<void(textio::OutUnit&)>& before = {}, double eps = TOLHM,
+                      int slice = RHSSLICE) {
+    return fx::runSolve(before, [=](textio::OutUnit& rep) { return HMRUN(rep, eps, slice); });
 }
 
 // The results within 1e-6 of the largest of each kind; for LU also the same report but for the
-// numbers (the sweeps leave values near zero at the size of their tolerance).
+// numbers (the sweeps leave values near zero at the size of their tolerance); the compressed
+// solve's right-hand sides in slices of 256 rows (the sphere's in five).
 TEST(Hmat, LuAndCompressedSolvesAgreeWithGaussSeidelOnTheExamples) {
     const std::regex number("[ -][0-9]\\.[0-9]+E[-+][0-9]+");  // with its sign or blank
     for (const char* name : {"cube.in", "cube_half.in", "sphere.in", "electrodes.in", "interior.in"}) {
@@ -42,7 +45,7 @@ TEST(Hmat, LuAndCompressedSolvesAgreeWithGaussSeidelOnTheExamples) {
         EXPECT_LT(std::strtod(lu.console.c_str() + at + 41, nullptr), 1e-12) << lu.console.substr(at);
         EXPECT_EQ(std::regex_replace(gs.report, number, "#"), std::regex_replace(lu.report, number, "#"));
         const auto is = fx::values();
-        const fx::RunResult r = hmatRun(fx::example(name));
+        const fx::RunResult r = hmatRun(fx::example(name), TOLHM, 256);
         ASSERT_EQ(r.status, 0) << r.console;
         EXPECT_NE(r.console.find(" Relative residual ||B - A x||/||B|| :"), std::string::npos);
         const auto hm = fx::values();
@@ -118,6 +121,21 @@ TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
         EXPECT_LT(fx::relDiff(direct[3], hm[3]), 1e-8) << c.C[0];
         EXPECT_LT(fx::relDiff(direct[4], hm[4]), 1e-6) << c.C[0];
     }
+}
+
+// Three right-hand sides (the data file's and two conductors'), in slices of
+// 256 rows: the matrix of the dense solve.
+TEST(Hmat, CapacitanceMatrixAgreesWithTheDenseSolve) {
+    std::vector<double> cap[2];
+    for (int k = 0; k < 2; ++k) {
+        const fx::RunResult r = fx::runSolve(fx::example("spheres.in"), [k](textio::OutUnit& rep) {
+            return k ? HMCAP(rep, TOLHM, 256) : CAPRUN(rep, ITSOLV);
+        });
+        ASSERT_EQ(r.status, 0) << r.console;
+        cap[k] = CAP;
+    }
+    EXPECT_EQ(cap[1].size(), 4u);
+    EXPECT_LT(fx::relDiff(cap[0], cap[1]), 1e-6);
 }
 
 TEST(Hmat, ToleranceNotReachedEndsTheRunWithStatusOne) {

@@ -80,7 +80,7 @@ TEST(Box, SubdividedExteriorAndPerFaceDivisions) {
 TEST(Sphere, ConvergesAndIsOriented) {
     double prevErr = 0;
     for (int level = 0; level <= 4; ++level) {
-        const SphereParams s{.r = 2.5, .c = {1, -2, 0.5}, .level = level};
+        SphereParams s{.r = 2.5, .c = {1, -2, 0.5}, .level = level};
         const Mesh m = makeSphere(s);
         EXPECT_EQ(m.el.size(), 20u << (2 * level));
         for (const Element& e : m.el)
@@ -91,6 +91,8 @@ TEST(Sphere, ConvergesAndIsOriented) {
         prevErr = err;
         EXPECT_TRUE(closedAndConsistent(m));
         for (const Element& e : m.el) EXPECT_LT(dot(unitNormal(e), minus(centroid(e), s.c)), -0.9);
+        s.areaFit = true;
+        EXPECT_NEAR(totalArea(makeSphere(s)), 4 * std::numbers::pi * s.r * s.r, 1e-12 * s.r * s.r) << level;
     }
     EXPECT_GT(signedVolume(makeSphere(SphereParams{.exterior = false})), 0);
     EXPECT_THROW(makeSphere(SphereParams{.r = 0}), MeshError);
