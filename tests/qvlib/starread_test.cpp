@@ -10,11 +10,7 @@
 using namespace qvlib;
 
 TEST(Rdreal, FifteenColumnFields) {
-    const struct {
-        std::string text;
-        int status;
-        float value;
-    } cases[] = {
+    const struct { std::string text; int status; float value; } cases[] = {
         {"  12.5", 0, 12.5f}, {"-.5", 0, -0.5f}, {"1.5 E+3", 0, 1500.0f}, {"7 x", 0, 7.0f},
         {"1.2.3", 1, 0}, {"5-", 1, 0}, {"+-5", 1, 0}, {"12a", 1, 0}, {"", 0, 0}, {"- 5", 0, 0},
         {". 5", 0, 0.5f}, {"5 .", 0, 5.0f}, {"e5", 1, 0}, {"D2", 1, 0}, {"3e    ", 0, 3.0f},
@@ -42,10 +38,7 @@ TEST(Rdreal, FifteenColumnFields) {
 }
 
 TEST(Rdsint, IntegersSaturate) {
-    const struct {
-        const char* text;
-        int n, status, value;
-    } cases[] = {
+    const struct { const char* text; int n, status, value; } cases[] = {
         {"  -42 7", 7, 0, -42}, {"4.5", 3, 1, 0}, {"4-", 2, 1, 0}, {"123456", 3, 0, 123}, {"-", 0, 0, 0},
         {"0000000000042", 13, 0, 42}, {"2147483647", 10, 0, INT_MAX}, {"99999999999999999999999", 23, 0, INT_MAX},
         {"-99999999999", 12, 0, INT_MIN},

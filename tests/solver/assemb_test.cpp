@@ -1,5 +1,4 @@
-// Assembly of one element under each condition and plane; the
-// diagonal-dominance test.
+// Assembly of one element under each condition and plane; the diagonal-dominance test.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,10 +10,7 @@ using namespace telma;
 constexpr double TOL7 = 1e-7;  // the seventh decimal
 
 TEST(Assemb, OneSquareWithEachConditionAndPlane) {
-    const struct {
-        int kode, sz;
-        double z, A, B;
-    } cases[] = {
+    const struct { int kode, sz; double z, A, B; } cases[] = {
         {0, 0, 0, -0.2805499, -0.5}, {-3, 0, 0, -0.2805499, -0.5}, {1, 0, 0, 0.5, 0.5610999},
         {0, 1, 1, -0.3195440, -0.4812651}, {0, -1, 1, -0.2415558, -0.5187349},
         {1, 1, 1, 0.4812651, 0.6390880}, {1, -1, 1, 0.5187349, 0.4831116},
@@ -31,11 +27,7 @@ TEST(Assemb, OneSquareWithEachConditionAndPlane) {
 
 // Columns, each strictly: |a_jj| > the sum of |a_ij| over i != j.
 TEST(Domtst, ByColumnsStrictlyGreater) {
-    const struct {
-        double a11, a12, a21, a22;
-        int n;
-        bool dominant;
-    } cases[] = {
+    const struct { double a11, a12, a21, a22; int n; bool dominant; } cases[] = {
         {-0.3, 9, 9, 9, 1, true},     {1.0, 0.5, 1.5, 2.0, 2, false}, {1.0, -1.9, -0.9, 2.0, 2, true},
         {1.0, -1.9, -1.0, 2.0, 2, false}, {1.0, -2.1, 0.5, 2.0, 2, false}, {1.0, 0.0, 2.0, 5.0, 2, false},
         {1.0, 0.0, 2.0, 5.0, 0, true},

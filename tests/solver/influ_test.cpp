@@ -1,6 +1,5 @@
-// Influence coefficients: closed-form values for the unit square, the fast
-// kernels against the plain per-call formulas bit for bit, and the symmetry
-// images.
+// Influence coefficients: closed-form values for the unit square, the fast kernels against the
+// plain per-call formulas bit for bit, and the symmetry images.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -47,10 +46,7 @@ void randomElements(std::mt19937_64& rng, int n, double lift) {
 // The closed form at the own node, inside, in the plane outside, above,
 // below, on an edge, at a corner.
 TEST(Influ, UnitSquareClosedForms) {
-    const struct {
-        fx::P3 p;
-        double G, H;
-    } cases[] = {
+    const struct { fx::P3 p; double G, H; } cases[] = {
         {{0.5, 0.5, 0.0}, -std::log(1.0 + std::sqrt(2.0)) / PI, 0.0}, {{0.3, 0.4, 0.0}, -0.2689944, -0.5},
         {{0.2, 1.5, 0.0}, -0.0792678, 0.0}, {{0.3, 0.4, 0.5}, -0.1217756, -0.1545468}, {{0.5, 0.5, -0.7}, -0.0991336, 0.1096955},
         {{1.0, 0.4, 0.0}, -0.1900334, -0.25}, {{0.4, 0.0, 0.0}, -0.1900334, -0.25},
@@ -96,8 +92,7 @@ TEST(Influ, SameBitsAsThePlainFormulas) {
     EXPECT_EQ(bad, 0);
 }
 
-// Rows, and pieces of rows, over the images: the bits of the plain
-// element-by-element sum.
+// Rows, and pieces of rows, over the images: the bits of the plain element-by-element sum.
 TEST(Influ, RowsOverTheImagesSameBitsAsThePlainSum) {
     std::mt19937_64 rng(77);
     for (const fx::P3 sym : {fx::P3{0, 0, 0}, fx::P3{1, 0, -1}, fx::P3{-1, 1, 1}}) {

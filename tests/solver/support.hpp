@@ -63,22 +63,17 @@ inline int grid(int I, P3 o, P3 u, P3 v, int nu, int nv, int kode, double vbc, b
     return I;
 }
 
-// The unit cube with n x n squares per face, normals outward, every other
-// square cut into two triangles when `mixed`: potential 0 at the bottom, 1
-// at the top (flux group `top` when it is negative), derivative 0 on the
-// sides.  n = 1 is the six-element test problem.
+// The unit cube with n x n squares per face, normals outward, every other square cut into two
+// triangles when `mixed`: potential 0 at the bottom, 1 at the top (flux group `top` when it is
+// negative), derivative 0 on the sides.  n = 1 is the six-element test problem.
 inline void cube(int n = 1, bool mixed = false, int top = 0) {
-    static const P3 f[6][4] = {
-        {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}}, {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
-        {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, {{0, 1, 0}, {0, 1, 1}, {1, 1, 1}, {1, 1, 0}},
-        {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}, {0, 1, 0}}, {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}}};
+    static const P3 f[6][3] = {  // each face's first corner and its two edges from it
+        {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}, {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}},
+        {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, {{0, 0, 0}, {0, 0, 1}, {0, 1, 0}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
     telma::CLEAR();
     int I = 0;
-    for (int face = 0; face < 6; ++face) {
-        P3 u, v;
-        for (int K = 0; K < 3; ++K) u[K] = f[face][1][K] - f[face][0][K], v[K] = f[face][3][K] - f[face][0][K];
-        I = grid(I, f[face][0], u, v, n, n, face == 0 ? 0 : face == 1 ? top : 1, face == 1 ? 1.0 : 0.0, mixed);
-    }
+    for (int face = 0; face < 6; ++face)
+        I = grid(I, f[face][0], f[face][1], f[face][2], n, n, face == 0 ? 0 : face == 1 ? top : 1, face == 1 ? 1.0 : 0.0, mixed);
     telma::NBE = I;
 }
 
@@ -124,13 +119,9 @@ inline std::function<void(textio::OutUnit&)> example(const std::string& name) {
     };
 }
 
-// The solution steps (`solve`, SOLVE or LURUN) on the problem in storage,
-// `before` (e.g. READIN) first on the same report and console: exit status,
-// console and report text.
-struct RunResult {
-    int status = -1;
-    std::string console, report;
-};
+// The solution steps (`solve`, SOLVE or LURUN) on the problem in storage, `before` (e.g. READIN)
+// first on the same report and console: exit status, console and report text.
+struct RunResult { int status = -1; std::string console, report; };
 
 inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = {},
                           const std::function<int(textio::OutUnit&)>& solve = [](textio::OutUnit& rep) { return telma::SOLVE(rep); }) {

@@ -42,15 +42,9 @@ TEST(Threads, AssemblyAndDominanceTheSameOnOneAndTwoThreads) {
         fx::setSymmetry(0, 0, sym);
         ELCHK();
         GEOM();
-        {
-            fx::Console quiet;
-            reference::ASSEMB();  // per-call coefficients, by columns
-        }
+        { fx::Console quiet; reference::ASSEMB(); }  // per-call coefficients, by columns
         for (int n : {1, 2}) {
-            const std::vector<std::string> out = onThreads(n, [] {
-                qvlib::SWSTRT();
-                ASSEMB();
-            });
+            const std::vector<std::string> out = onThreads(n, [] { qvlib::SWSTRT(), ASSEMB(); });
             ASSERT_EQ(out.size(), std::size_t(NBE / 10 + 1));
             expectProgress(out, " Calculation line #", NBE);
             EXPECT_EQ(out.back(), "");
@@ -82,9 +76,7 @@ TEST(Threads, SweepOnTwoThreadsGivesTheBitsOfThePlainSweep) {
             b[I] = u(rng), x0[I] = u(rng);
         }
         x1 = x2 = x0;
-        const int old = omp_get_max_threads();
-        omp_set_num_threads(2);
-        for (int sweep = 0; sweep < sweeps; ++sweep) {
+        onThreads(2, [&] { for (int sweep = 0; sweep < sweeps; ++sweep) {
             b[sweep % N] += 1e-3;  // keeps the changes alive
             double e0 = 0.0;  // the plain sweep: the definition
             for (int I = 0; I < N; ++I) {
@@ -98,8 +90,7 @@ TEST(Threads, SweepOnTwoThreadsGivesTheBitsOfThePlainSweep) {
             const double e1 = GSSWEEP(a.data(), b.data(), x1.data(), N, LD, 1);
             const double e2 = GSSWEEP(a.data(), b.data(), x2.data(), N, LD, 2);
             ASSERT_TRUE(fx::same(e0, e1) && fx::same(e0, e2) && x0 == x1 && x0 == x2) << "N " << N << " sweep " << sweep;
-        }
-        omp_set_num_threads(old);
+        }});
     }
 }
 
@@ -112,11 +103,7 @@ TEST(Threads, InternalPointsSameBitsAsThePlainLoopOnOneAndTwoThreads) {
     const int step[] = {37, 53, 71}, cycle[] = {101, 103, 107};
     for (int I = 1; I <= NIP; ++I)
         for (int K = 1; K <= 3; ++K) XIP[I][K] = 0.1 + 0.8 * ((I * step[K - 1]) % cycle[K - 1]) / double(cycle[K - 1]);
-    auto potential = [](double X, double Y, double Z) {
-        double UP;
-        reference::POTINT(X, Y, Z, UP);
-        return UP;
-    };
+    auto potential = [](double X, double Y, double Z) { double UP; reference::POTINT(X, Y, Z, UP); return UP; };
     for (int n : {1, 2}) {
         const std::vector<std::string> out = onThreads(n, [] { INTPTS(); });
         ASSERT_EQ(out.size(), std::size_t(NIP / 10));
@@ -136,17 +123,14 @@ TEST(Threads, PacerKeepsToTheFasterCountAndFollowsTheLoad) {
     // Seconds per sweep on one and on two threads, before and after a change
     // of load halfway through 300 sweeps: the time of the sweeps against the
     // best that knowing those times beforehand gives.
-    struct Case {
-        double one0, two0, one1, two1, bound;
-    };
-    const Case cases[] = {
+    const struct { double one0, two0, one1, two1, bound; } cases[] = {
         {1.0, 0.6, 1.0, 0.6, 1.03},    // quiet: two threads
         {1.0, 3.0, 1.0, 3.0, 1.05},    // busy: one
         {1.0, 1.05, 1.0, 1.05, 1.03},  // about the same
         {1.0, 0.6, 1.2, 3.5, 1.05},    // the load comes
         {1.2, 3.5, 1.0, 0.6, 1.15},    // and goes: found by a trial
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         PACER pace(2);
         double total = 0.0, best = 0.0;
         for (int k = 0; k < 300; ++k) {

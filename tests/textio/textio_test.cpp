@@ -14,9 +14,7 @@ using textio::editF;
 using textio::format;
 
 TEST(Format, DescriptorsAndFields) {
-    const struct {
-        std::string got, want;
-    } cases[] = {
+    const struct { std::string got, want; } cases[] = {
         {format("(1X,I4,9X,I3,8X,1P,E14.5)", {7, -1, 0.0125}), "    7          -1           1.25000E-02\n"},
         {format("(I3,I3,I3,f8.3,1P,E8.5)", {1000, -100, -99, 123456.0, 1.0}), "******-99****************\n"},
         {format("(/,/,' DATA',/,/,2X,'N =',I4,/)", {1}), "\n\n DATA\n\n  N =   1\n\n"},
@@ -39,36 +37,23 @@ TEST(Format, DescriptorsAndFields) {
     EXPECT_THROW(format("(I4)", {1.5}), std::logic_error);
 }
 
-namespace {
-
-// The statements of `text`, each of counts[k] reals (unread stay 9), or the reader's error.
-std::string statements(const std::string& text, std::initializer_list<int> counts) {
-    std::istringstream in(text);
-    textio::Reader r(in, "T.IN");
-    std::string got;
-    try {
-        for (int n : counts) {
-            r.begin();
-            for (int k = 0; k < n; ++k) {
-                double v = 9;
-                r.read(v, "x of corner 1");
-                got += textio::editF(v, 6, 1);
-            }
-            r.end();
-            got += ";";
-        }
-    } catch (const textio::IoError& e) { got += e.what(); }
-    return got;
-}
-
-}  // namespace
-
 TEST(FreeRead, ValuesRepeatsNullsSlashesAndErrors) {
-    const struct {
-        const char* text;
-        std::initializer_list<int> counts;
-        const char* want;
-    } cases[] = {
+    // The statements of `text`, each of counts[k] reals (unread stay 9), or the reader's error.
+    auto statements = [](const std::string& text, std::initializer_list<int> counts) {
+        std::istringstream in(text);
+        textio::Reader r(in, "T.IN");
+        std::string got;
+        try {
+            for (int n : counts) {
+                r.begin();
+                for (int k = 0; k < n; ++k) { double v = 9; r.read(v, "x of corner 1"); got += textio::editF(v, 6, 1); }
+                r.end();
+                got += ";";
+            }
+        } catch (const textio::IoError& e) { got += e.what(); }
+        return got;
+    };
+    const struct { const char* text; std::initializer_list<int> counts; const char* want; } cases[] = {
         {"12 0\n1 0 5\nnext\n", {5}, "  12.0    .0   1.0    .0   5.0;"},
         {"4 1.0 2.0 comment\n7\n", {1, 1}, "   4.0;   7.0;"},
         {"1.5 ,2,\r\n\r\n   \n 3e0 , 4d1\r\n", {4}, "   1.5   2.0   3.0  40.0;"},
@@ -82,17 +67,11 @@ TEST(FreeRead, ValuesRepeatsNullsSlashesAndErrors) {
 }
 
 TEST(FreeRead, NumberSyntax) {
-    const struct {
-        const char* text;
-        double value;
-    } reals[] = {{"1.25D-3", 1.25e-3}, {"1.25000-100", 1.25e-100}, {"-2.5+101", -2.5e101}, {".5", 0.5}, {"7", 7}};
-    for (const auto& c : reals) {
-        double v = 0;
-        EXPECT_TRUE(textio::parseReal(c.text, v) && v == c.value) << c.text;
-    }
+    const struct { const char* text; double value; } reals[] = {
+        {"1.25D-3", 1.25e-3}, {"1.25000-100", 1.25e-100}, {"-2.5+101", -2.5e101}, {".5", 0.5}, {"7", 7}};
     double v = 0;
-    for (const char* bad : {"", ".", "e5", "1e", "1.2.3", "1-", "1e5x", "--1"})
-        EXPECT_FALSE(textio::parseReal(bad, v)) << bad;
+    for (const auto& c : reals) EXPECT_TRUE(textio::parseReal(c.text, v) && v == c.value) << c.text;
+    for (const char* bad : {"", ".", "e5", "1e", "1.2.3", "1-", "1e5x", "--1"}) EXPECT_FALSE(textio::parseReal(bad, v)) << bad;
     int i = 0;
     EXPECT_TRUE(textio::parseInt("-2147483648", i));
     for (const char* bad : {"4.5", "4.", "1e3", "+", "x1", "2147483648"}) EXPECT_FALSE(textio::parseInt(bad, i)) << bad;

@@ -1,5 +1,4 @@
-// Command line of telma-mesh: option errors, what the options build,
-// and the file written.
+// Command line of telma-mesh: option errors, what the options build, and the file written.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,10 +11,7 @@ using namespace tmesh;
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
+struct Outcome { int status; std::string out, err; };
 
 Outcome run(const std::vector<std::string>& args) {
     std::ostringstream out, err;
@@ -26,10 +22,7 @@ Outcome run(const std::vector<std::string>& args) {
 }  // namespace
 
 TEST(Cli, BadCommandLinesFailWithAClearMessage) {
-    const struct {
-        std::vector<std::string> args;
-        const char* says;
-    } cases[] = {
+    const struct { std::vector<std::string> args; const char* says; } cases[] = {
         {{}, "box, sphere or gmsh"},
         {{"cylinder"}, "unknown shape \"cylinder\""},
         {{"box", "--colour", "red"}, "unknown option \"--colour\" for box"},
@@ -67,8 +60,7 @@ TEST(Cli, OptionsReachTheBuildersAndTheFile) {
     std::string o;
     const Mesh m = buildFromArgs({"box", "--min", "-1,0,0", "--max", "+1,2,1", "--div", "2,4,1", "--face", "xmax",
                                   "u=2.5,group=3,div=2x2", "--sym", "x=odd", "--grid", "0.1,0.1,0.1", "0.9,1.9,0.9",
-                                  "2,3,4", "--point", "0.5,1,0.5", "--title", "t"},
-                                 o);
+                                  "2,3,4", "--point", "0.5,1,0.5", "--title", "t"}, o);
     EXPECT_EQ(m.title, "t");
     EXPECT_EQ(m.isym, (std::array<int, 3>{-1, 0, 0}));
     EXPECT_EQ(m.ip.size(), 2u * 3 * 4 + 1);
@@ -111,12 +103,8 @@ TEST(Cli, ImportSaysWhichWayTheNormalsPoint) {
                                   "$EndNodes\n$Elements\n6\n1 3 2 0 1 1 4 3 2\n2 3 2 0 1 5 8 7 6\n"
                                   "3 3 2 0 1 1 2 6 5\n4 3 2 0 1 2 3 7 6\n5 3 2 0 1 3 4 8 7\n"
                                   "6 3 2 0 1 4 1 5 8\n$EndElements\n");
-    const struct {
-        std::vector<std::string> args;
-        const char* says;  // in the summary line
-        int closed;        // closed surfaces, each named once
-        const char* warns; // "" when no warning
-    } cases[] = {
+    // says: in the summary line once per closed surface; warns: "" when no warning
+    const struct { std::vector<std::string> args; const char* says; int closed; const char* warns; } cases[] = {
         {{"gmsh", ball, "--size", "0.5", "--group", "electrode", "u=1,group=1"},
          ", normals out of the volume enclosed by the surface through element 1\n", 1,
          "warning: the normals of the closed surface through element 1 point out of the volume it encloses, and the "

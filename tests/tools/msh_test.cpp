@@ -17,11 +17,7 @@ Mesh read(const std::string& text, const std::vector<GroupBC>& groups, std::stri
           const char* name = "t.msh") {
     std::ofstream(name, std::ios::binary) << text;
     err.clear();
-    try {
-        return readMsh(name, groups, rest, scale, size);
-    } catch (const MeshError& e) {
-        err = e.what();
-    }
+    try { return readMsh(name, groups, rest, scale, size); } catch (const MeshError& e) { err = e.what(); }
     return {};
 }
 
@@ -38,8 +34,7 @@ const std::string TWO22 =
 
 }  // namespace
 
-// Triangles and quadrilaterals, groups by name or number, a flipped group,
-// the rest, a scale.
+// Triangles and quadrilaterals, groups by name or number, a flipped group, the rest, a scale.
 TEST(Msh, ElementsGroupsAndConditions) {
     std::string err;
     Mesh m = read(TWO22, {{"wall", {1, 0.5}, false}, {"4", {-2, 3.0}, true}}, err);
@@ -62,12 +57,7 @@ TEST(Msh, ErrorsSayWhereAndWhat) {
     const std::vector<GroupBC> wall = {{"wall", {1, 0.0}, false}};
     const std::optional<GroupBC> rest = GroupBC{"", {1, 0.0}, false};
     const std::string el = "2 3 2 3 10 1 2 3 4";
-    const struct {
-        std::string text;
-        std::vector<GroupBC> groups;
-        std::optional<GroupBC> rest;
-        std::string says;
-    } cases[] = {
+    const struct { std::string text; std::vector<GroupBC> groups; std::optional<GroupBC> rest; std::string says; } cases[] = {
         {TWO22, {{"lid", {0, 1.0}, false}}, {}, "no physical surface \"lid\" in the file (it has 3 \"wall\", 4 \"plate\")"},
         {TWO22, wall, {}, "physical surface 4 \"plate\" has no boundary condition"},
         {TWO22, {wall[0], {"3", {0, 1.0}, false}}, {}, "twice"},
@@ -87,8 +77,7 @@ TEST(Msh, ErrorsSayWhereAndWhat) {
     }
 }
 
-// A geometry file is meshed with the size given, or with its own; a mesh file
-// takes no size.
+// A geometry file is meshed with the size given, or with its own; a mesh file takes no size.
 TEST(Msh, GeometryFilesAreMeshedWithTheSizeAsked) {
     const std::string geo = "SetFactory(\"OpenCASCADE\");\nSphere(1) = {0.5, -0.25, 0, 1.5};\n"
                             "Physical Surface(\"electrode\") = {1};\nMesh.MeshSizeMax = 0.4;\n";

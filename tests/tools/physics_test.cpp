@@ -1,14 +1,12 @@
-// telma-mesh output read back by the solver's own reader and solved, and the
-// shipped examples: answers checked against known physics.
+// telma-mesh output read back by the solver's own reader and solved: answers checked against
+// known physics.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <numbers>
 #include <sstream>
 
 #include "solver/capaci.hpp"
-#include "solver/lu.hpp"
 #include "solver/telma.hpp"
 #include "textio/textio.hpp"
 #include "tools/datafile.hpp"
@@ -19,15 +17,13 @@ namespace {
 
 std::string report;  // of the last run
 
-// READIN on a data file (a mesh written by the tool when `m` is given), then
-// SOLVE, or with a `solver` the run of --capacitance (the matrix left in
-// telma::CAP); returns the exit status.
-int run(const Mesh* m, const std::string& file = "mesh.in", telma::MSOLVE solver = nullptr) {
+// READIN on the data file the tool writes for `m`, then SOLVE, or with a `solver` the run of
+// --capacitance (the matrix left in telma::CAP); returns the exit status.
+int run(const Mesh& m, telma::MSOLVE solver = nullptr) {
     std::ostringstream os, rs;
-    if (m) writeDataFile(os, *m);
-    else os << std::ifstream(std::string(EXAMPLES_DIR) + "/" + file).rdbuf();
+    writeDataFile(os, m);
     std::istringstream in(os.str());
-    textio::Reader rd(in, file);
+    textio::Reader rd(in, "mesh.in");
     textio::OutUnit rep(rs);
     telma::READIN(rd, rep);
     telma::IER = 0;
@@ -35,9 +31,6 @@ int run(const Mesh* m, const std::string& file = "mesh.in", telma::MSOLVE solver
     report = rs.str();
     return status;
 }
-
-// Capacitance in units of 4 pi eps0 of the electrode that is flux group 1.
-double capacitance() { return telma::FLUX[1] / (4 * std::numbers::pi); }
 
 Mesh sphere(int level, double r = 1.0, bool split = false) {
     Mesh m = makeSphere(SphereParams{.r = r, .level = level});
@@ -48,23 +41,11 @@ Mesh sphere(int level, double r = 1.0, bool split = false) {
 
 double cap(int h, int g) { return telma::CAP[(g - 1) * telma::IGRP.size() + h - 1]; }
 
-// Spheres of radius 1 at x = -1.5 (group 1) and x = 1.5 (group 2): their
-// quarter y, z >= 0 with even planes.
-Mesh twoSpheresMesh(int level) {
-    Mesh m;
-    for (int k = 0; k < 2; ++k)
-        for (const Element& e : makeSphere(SphereParams{.c = {k ? 1.5 : -1.5, 0, 0}, .level = level, .bc = {-1 - k, 0.0}}).el)
-            m.el.push_back(e);
-    for (int axis = 1; axis <= 2; ++axis) cutSymmetry(m, axis, 1, 1);
-    return m;
-}
-
 }  // namespace
 
-// The capacitance of a sphere in units of 4 pi eps0 is its radius.  The
-// inscribed polyhedron gives a little less, the gap of second order in the
-// element size, which halves per level: each level cuts it by over 3.  The
-// eighth model carries the refinement past the full mesh's table; the
+// The capacitance of a sphere in units of 4 pi eps0 is its radius.  The inscribed polyhedron gives
+// a little less, the gap of second order in the element size, which halves per level: each level
+// cuts it by over 3.  The eighth model carries the refinement past the full mesh's table; the
 // potential outside falls off as r / distance.
 TEST(Physics, SphereCapacitanceApproachesTheRadius) {
     const double r = 1.5;
@@ -74,8 +55,8 @@ TEST(Physics, SphereCapacitanceApproachesTheRadius) {
         if (level == 4)
             for (int k = 0; k < 3; ++k) cutSymmetry(m, k, 1, 1);
         addLine(m.ip, {3, 0, 0}, {0, 0, 6}, 2);
-        ASSERT_EQ(run(&m), 0);
-        const double c = (level == 4 ? 8 : 1) * capacitance(), err = 1 - c / r;
+        ASSERT_EQ(run(m), 0);
+        const double c = (level == 4 ? 8 : 1) * telma::FLUX[1] / (4 * std::numbers::pi), err = 1 - c / r;  // in 4 pi eps0
         EXPECT_GT(err, 0) << level;
         EXPECT_LT(err, prev / 3) << level;
         prev = err;
@@ -87,31 +68,28 @@ TEST(Physics, SphereCapacitanceApproachesTheRadius) {
     }
 }
 
-// Half, quarter and eighth models with even planes stand for the sphere
-// split along the planes; an odd plane z = 0 for the full mesh with the
-// lower half at -1: the same flux through the upper half.
+// Half, quarter and eighth models with even planes stand for the sphere split along the planes; an
+// odd plane z = 0 for the full mesh with the lower half at -1: the same flux through the upper half.
 TEST(Physics, SymmetricModelsGiveTheFullModelsFlux) {
     Mesh full = sphere(2, 1.0, true);
-    ASSERT_EQ(run(&full), 0);
+    ASSERT_EQ(run(full), 0);
     const double even = telma::FLUX[1];
     for (Element& e : full.el) e.bc = centroid(e)[2] > 0 ? BC{-1, 1.0} : BC{-2, -1.0};
-    ASSERT_EQ(run(&full), 0);
+    ASSERT_EQ(run(full), 0);
     const double odd = telma::FLUX[1];
     EXPECT_NEAR(telma::FLUX[2], -odd, 1e-6 * std::fabs(odd));
     for (auto [planes, parity, want] : {std::tuple{1, 1, even}, std::tuple{2, 1, even}, std::tuple{3, 1, even}, std::tuple{1, -1, odd}}) {
         Mesh m = sphere(2, 1.0, true);
         for (int k = 0; k < planes; ++k) cutSymmetry(m, 2 - k, 1, parity);
-        ASSERT_EQ(run(&m), 0);
+        ASSERT_EQ(run(m), 0);
         EXPECT_NEAR(telma::FLUX[1] * (1 << planes) / (parity == 1 ? 1 : 2) / want, 1.0, 1e-6) << planes << ' ' << parity;
     }
 }
 
-// Two spheres three radii apart against the series in bispherical
-// coordinates (cosh(al) = d / 2a, C11 = 4 pi a sinh(al) sum over n >= 0 of
-// 1 / sinh((2n + 1) al), C12 = -4 pi a sinh(al) sum over n >= 1 of
-// 1 / sinh(2n al), 200 terms exact to rounding): the error of second order
-// in the element size falls by well over 3 a level; the matrix is symmetric
-// to well within it.
+// Two spheres three radii apart against the series in bispherical coordinates (cosh(al) = d / 2a,
+// C11 = 4 pi a sinh(al) sum over n >= 0 of 1 / sinh((2n + 1) al), C12 = -4 pi a sinh(al) sum over
+// n >= 1 of 1 / sinh(2n al), 200 terms exact to rounding): the error of second order in the element
+// size falls by well over 3 a level; the matrix is symmetric to well within it.
 TEST(Capacitance, SpheresConvergeToTheSeries) {
     const double pi = std::numbers::pi, al = std::acosh(1.5);
     double s11 = 1 / std::sinh(al), s12 = 0;
@@ -122,8 +100,12 @@ TEST(Capacitance, SpheresConvergeToTheSeries) {
     const double exact[2] = {4 * pi * std::sinh(al) * s11, -4 * pi * std::sinh(al) * s12};
     double last = 1;
     for (auto [level, bound] : {std::pair{1, 0.12}, {2, 0.035}, {3, 0.009}}) {  // bound: relative error of each entry
-        const Mesh m = twoSpheresMesh(level);
-        ASSERT_EQ(run(&m, "mesh.in", telma::ITSOLV), 0);
+        Mesh m;  // radius 1 at x = -1.5 (group 1) and x = 1.5 (group 2), their quarter y, z >= 0
+        for (int k = 0; k < 2; ++k)
+            for (const Element& e : makeSphere(SphereParams{.c = {k ? 1.5 : -1.5, 0, 0}, .level = level, .bc = {-1 - k, 0.0}}).el)
+                m.el.push_back(e);
+        for (int axis = 1; axis <= 2; ++axis) cutSymmetry(m, axis, 1, 1);
+        ASSERT_EQ(run(m, telma::ITSOLV), 0);
         const double e = std::max(std::fabs(cap(1, 1) / exact[0] - 1), std::fabs(cap(1, 2) / exact[1] - 1));
         EXPECT_LT(e, bound) << level << ": " << cap(1, 1) << " " << cap(1, 2);
         EXPECT_LT(e, last / 3) << level;
@@ -133,15 +115,11 @@ TEST(Capacitance, SpheresConvergeToTheSeries) {
     }
 }
 
-// Four bars in two layers, groups 1 and 2 along x below, 4 and 5 along y
-// above (no group 3): the whole matrix in one run, with the symmetries of
-// the arrangement and no warning.  With the
-// normals of bar 5 turned inward its own solution is that of the inside.
+// Four bars in two layers, groups 1 and 2 along x below, 4 and 5 along y above (no group 3): the
+// whole matrix in one run, with the symmetries of the arrangement and no warning.  With the normals
+// of bar 5 turned inward its own solution is that of the inside.
 TEST(Capacitance, FourCrossingBars) {
-    const struct {
-        Vec3 lo, hi;
-        int group;
-    } bars[] = {{{-1, -0.6, 0}, {1, -0.4, 0.2}, 1}, {{-1, 0.4, 0}, {1, 0.6, 0.2}, 2},
+    const struct { Vec3 lo, hi; int group; } bars[] = {{{-1, -0.6, 0}, {1, -0.4, 0.2}, 1}, {{-1, 0.4, 0}, {1, 0.6, 0.2}, 2},
                 {{-0.6, -1, 0.4}, {-0.4, 1, 0.6}, 4}, {{0.4, -1, 0.4}, {0.6, 1, 0.6}, 5}};
     for (bool inward : {false, true}) {
         Mesh m;
@@ -150,7 +128,7 @@ TEST(Capacitance, FourCrossingBars) {
             for (FaceParams& f : s.face) f.bc = {-b.group, 0.0};
             for (const Element& e : makeBox(s).el) m.el.push_back(e);
         }
-        ASSERT_EQ(run(&m, "mesh.in", telma::ITSOLV), 0);
+        ASSERT_EQ(run(m, telma::ITSOLV), 0);
         ASSERT_EQ(telma::IGRP, (std::vector<int>{1, 2, 4, 5}));
         if (inward) {
             EXPECT_NE(report.find(" *** WARNING: C(5,5) IS NOT POSITIVE\n"), std::string::npos) << report;

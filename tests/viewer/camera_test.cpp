@@ -10,9 +10,7 @@ using namespace korval;
 static constexpr float DEG = PI / 180;
 
 TEST(Camera, WorkedValues) {
-    const struct {
-        float ax, ay, az, th, ps, om, d, x, y, z, X, Y;
-    } cases[] = {
+    const struct { float ax, ay, az, th, ps, om, d, x, y, z, X, Y; } cases[] = {
         {0, 0, 0, 60 * DEG, 60 * DEG, 0, 5, 0, 0, 1, 0, 0.157459f},
         {0, 0, 0, 60 * DEG, 60 * DEG, 0, 5, 1, 0, 0, -0.155564f, -0.044908f},
         {0, 0, 0, 60 * DEG, 60 * DEG, 30 * DEG, 5, 0, 0, 1, 0.078730f, 0.136364f},
@@ -32,9 +30,7 @@ TEST(Camera, WorkedValues) {
 
 TEST(Palette, BandsThresholdsAndClamping) {
     const float t1 = 0.33333334f, t2 = 0.6666667f;
-    const struct {
-        float x, r, g, b;
-    } cases[] = {
+    const struct { float x, r, g, b; } cases[] = {
         {-3, 0, 0, 1}, {7, 1, 0, 0}, {0, 0, 0, 1}, {1, 1, 0, 0}, {0.5f, 0.5f, 1, 0}, {0.25f, 0, 0.75f, 0.25f},
         {0.9f, 1, 0.3f, 0}, {0.1f, 0, 0.3f, 0.7f}, {t1, 0, 1, 0}, {std::nextafter(t1, 1.0f), 0, 1, 0}, {t2, 1, 1, 0},
         {std::nextafter(t2, 1.0f), 1, 1, 0},

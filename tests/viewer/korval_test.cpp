@@ -5,9 +5,7 @@
 
 namespace {
 
-struct Outcome : vt::Run {
-    std::string ps;
-};
+struct Outcome : vt::Run { std::string ps; };
 
 // korval in the current directory with `args` and the answers on standard input.
 Outcome runKorval(const std::string& args, const std::string& answers) {
@@ -40,20 +38,14 @@ const std::string PROMPTS =
 
 class Korval : public ::testing::Test {
 protected:
-    ~Korval() override {
-        if (vt::fs::exists("KORV.PS")) vt::expectRendered("KORV.PS");
-    }
+    ~Korval() override { if (vt::fs::exists("KORV.PS")) vt::expectRendered("KORV.PS"); }
     vt::ScratchDir dir;
 };
 
 }  // namespace
 
 TEST_F(Korval, SwitchChoosesTheColouringValue) {
-    const struct {
-        const char* args;
-        std::string summary;
-        int faces, bar;
-    } cases[] = {
+    const struct { const char* args; std::string summary; int faces, bar; } cases[] = {
         {"", "    7    2    0\n solmin, solmax :   0.000000E+00   0.000000E+00\n", 0, 0},
         {"/x", "    7    2    0\n", 0, 0}, {"-p", "    7    2    0\n", 0, 0},
         {"/potential", "    7    2    2\n solmin, solmax :   1.000000E+00   3.000000E+00\n", 2, 101},
@@ -100,12 +92,8 @@ TEST_F(Korval, AnswersChangeTheViewAndTheScale) {
 }
 
 TEST_F(Korval, WaysARunEnds) {
-    const struct {
-        std::string data, report, args, answers;
-        int status;
-        const char* out;  // the end of standard output, or a part of standard error
-        bool picture;
-    } cases[] = {
+    // out: the end of standard output, or a part of standard error
+    const struct { std::string data, report, args, answers; int status; const char* out; bool picture; } cases[] = {
         {TRIANGLE, "", "", pass(8) + "\n\n\nfin\n", 0, " D  =    5.0000 : ERREUR NON RECUPERABLE\n", true},
         {TRIANGLE, "", "", "\n\n", 0, " AZ =     .0000 : \nFIN DES REPONSES\n", true},
         {"", "", "", "", 1, "tELMA.in", false},

@@ -23,12 +23,7 @@ std::string load(const char* name, const std::string& text, void (*step)()) {
 }  // namespace
 
 TEST_F(Loading, MeshVerticesGoToTheViewerAxes) {
-    const struct {
-        const char* name;
-        std::string text, error;
-        int npt;
-        float x2;  // viewer x of vertex 2
-    } cases[] = {
+    const struct { const char* name; std::string text, error; int npt; float x2; } cases[] = {  // x2: viewer x of vertex 2
         {"tELMA.in", "t\n2 0 0 0 0\n3 1 2 3  4 5 6  7 8 9\n4 0 0 0 1 0 0 1 1 0 0 1 0\n", "", 7, 6},
         {"TELMA.IN", "t\n1 1 -1 1 0\n3 0 0 0 1 0 0 0 1 0\n", "", 3, 0},  // symmetry flags ignored
         {"tELMA.in", "t\n1 0\n0 0 5\n3 0 0 0 1 0 0 0 1 0\n", "", 3, 0},  // the rest of the fourth value's line skipped
@@ -64,12 +59,7 @@ TEST_F(Loading, VertexBound) {
 TEST_F(Loading, ReportValues) {
     std::string titled = vt::reportFile({{5.0, 6.0}});
     titled.replace(titled.find("test mesh"), 9, " RESULTS");
-    const struct {
-        std::string text;
-        int ipot, nfa2;
-        float v1, lo, hi;
-        const char* error;
-    } cases[] = {
+    const struct { std::string text; int ipot, nfa2; float v1, lo, hi; const char* error; } cases[] = {
         {vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 1, 3, 1, -1, 3, ""},
         {vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 0, 3, -2, -2, 4, ""},
         {vt::reportFile({{0.25, 1.0}, {0.75, 2.0}}, true), 1, 2, 0.25f, 0.25f, 0.75f, ""},

@@ -80,11 +80,7 @@ TEST_F(Picture, BackFacesAreGreyAndASecondPictureReplacesTheFirst) {
 
 // Face colours: above the scale red, below it the floor, no value outlined; a scale of zero width.
 TEST_F(Picture, ColouredFaces) {
-    const struct {
-        std::vector<float> val;
-        float lo, hi, ex;
-        std::vector<std::string> tails;
-    } cases[] = {
+    const struct { std::vector<float> val; float lo, hi, ex; std::vector<std::string> tails; } cases[] = {
         {{10, 0, 2.5f}, 0, 10, 1, {" C  1.000  .000  .000 K ", " C   .000  .000 1.000 K ", " C   .000  .750  .250 K ", " L C S"}},
         {{-5, 50}, 0, 1, 0.5f, {" C   .000  .000 1.000 K ", " C  1.000  .000  .000 K "}},
         {{2, 3, 1}, 2, 2, 1, {" C   .500 1.000  .000 K ", " C  1.000  .000  .000 K ", " C   .000  .000 1.000 K "}},

@@ -44,10 +44,7 @@ inline std::string readFile(const fs::path& p) {
 
 // `command` in the working directory with `input` on standard input: exit
 // status, standard output and standard error.
-struct Run {
-    int status = -1;
-    std::string out, err;
-};
+struct Run { int status = -1; std::string out, err; };
 
 inline Run runProgram(const std::string& command, const std::string& input = "") {
     writeFile("stdin.txt", input);
