@@ -24,12 +24,12 @@ struct LINOP {
 bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, int& NIT,
            double& RES);
 
-// Rows of a slice, at least: HMSOLV compresses the system and the
-// right-hand sides' operator in slices of rows (8 at most), each thread
-// taking the next slice when it is free, and multiplies the system's slices
-// side by side; a right-hand sides' slice is released as soon as its rows
+// Rows of a slice, at least: HMSOLV compresses the right-hand sides'
+// operator in slices of rows (16 at most), each released as soon as its rows
 // are made, so that they never hold more than a fraction of a second
-// operator beside the system.  Smaller slices cost time.
+// operator beside the system; from two slices on, the system in two halves,
+// which GMRES multiplies side by side.  Each thread takes the next piece
+// when it is free.  Smaller slices cost time.
 constexpr int HMSLICE = 8192;
 
 // Steps 7 to 13 with the compressed operator: compresses the system of

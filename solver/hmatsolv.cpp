@@ -387,8 +387,11 @@ std::vector<double> nodes() {
     return P;
 }
 
-// Slices of the system and of the right-hand sides' operator at most.
-constexpr int SLICES = 8;
+// Slices of the right-hand sides' operator at most, and of the system: a
+// slice of the system compresses less well than the whole (its first blocks
+// are smaller), so it is cut only into as many as GMRES multiplies side by
+// side.
+constexpr int SLICES = 16, APARTS = 2;
 
 // RHS: rows K0..K0+NR-1 of the right-hand sides B(:,K) = sum over J of
 // KR(I,J) Y(J,K), K = 1..M, in the order of the elements' tree T, each row
@@ -511,13 +514,14 @@ bool HMSOLV(double EPS, int SLICE) {
     // released as soon as its rows of B are made.
     const int* ORDER = hmat_cluster_get_indices(T);
     hi.vector_reorder(Y.data(), T, N, nullptr, M);
-    const int NS = std::clamp(N / SLICE, 1, SLICES);
-    SYSTEM S{std::vector<PART>(NS), std::vector<double>(N), nullptr, nullptr, nullptr};
+    const int NS = std::clamp(N / SLICE, 1, SLICES), NA = std::min(NS, APARTS);
+    auto first = [N](int p, int n) { return static_cast<int>(static_cast<long>(N) * p / n); };
+    SYSTEM S{std::vector<PART>(NA), std::vector<double>(N), nullptr, nullptr, nullptr};
     COUNTER progress;
-    for (int p = 0; p < NS; ++p) {
+    for (int p = 0; p < NA; ++p) {
         PART& a = S.A[p];
-        a.K0 = static_cast<int>(static_cast<long>(N) * p / NS);
-        a.NR = static_cast<int>(static_cast<long>(N) * (p + 1) / NS) - a.K0;
+        a.K0 = first(p, NA);
+        a.NR = first(p + 1, NA) - a.K0;
         a.W = rowsOf(P.data(), ORDER, a.K0, a.NR);
         a.K = KERNEL{a.W.P.data(), a.W.OWN.data(), KA.WH, KA.WG, false};
         a.C = hmat_copy_cluster_tree(T);
@@ -525,13 +529,13 @@ bool HMSOLV(double EPS, int SLICE) {
     }
     std::vector<double> b(static_cast<std::size_t>(N) * M);
 #pragma omp parallel for schedule(dynamic, 1)
-    for (int t = 0; t < 2 * NS; ++t) {
-        const PART& a = S.A[t / 2];
-        if (t % 2 == 0) {
-            assemble(a.m, a.K, ACAFRAC * EPS, &progress);
+    for (int t = 0; t < NA + NS; ++t) {
+        if (t < NA) {
+            assemble(S.A[t].m, S.A[t].K, ACAFRAC * EPS, &progress);
         } else {
-            ROWS W = rowsOf(P.data(), ORDER, a.K0, a.NR);
-            RHS(KB, W, a.K0, a.NR, T, Y, M, ACAFRAC * EPS, b);
+            const int K0 = first(t - NA, NS), NR = first(t - NA + 1, NS) - K0;
+            ROWS W = rowsOf(P.data(), ORDER, K0, NR);
+            RHS(KB, W, K0, NR, T, Y, M, ACAFRAC * EPS, b);
             hmat_delete_cluster_tree(W.R);
         }
     }
