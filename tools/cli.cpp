@@ -118,6 +118,9 @@ Workflow: write the mesh as TELMA.IN (the default), solve it with
 and draw it, coloured by the potential, into KORV.PS with
   korval /p
 (korval reads the files tELMA.in and TELMA.out, whatever the letter case).
+
+Exit status: 0 done; 1 the mesh could not be made or written (a file
+missing or malformed, a limit); 2 a bad command line.
 )";
 
 namespace {
@@ -125,13 +128,13 @@ namespace {
 double toReal(const std::string& s, const std::string& what) {
     double v = 0;
     if (!textio::parseReal(s, v) || !std::isfinite(v))
-        throw MeshError(what + ": expected a number, found \"" + s + "\"");
+        throw UsageError(what + ": expected a number, found \"" + s + "\"");
     return v;
 }
 
 int toInt(const std::string& s, const std::string& what) {
     int v = 0;
-    if (!textio::parseInt(s, v)) throw MeshError(what + ": expected an integer, found \"" + s + "\"");
+    if (!textio::parseInt(s, v)) throw UsageError(what + ": expected an integer, found \"" + s + "\"");
     return v;
 }
 
@@ -148,7 +151,7 @@ std::vector<std::string> splitOn(const std::string& s, char sep) {
 
 Vec3 toVec3(const std::string& s, const std::string& what) {
     auto p = splitOn(s, ',');
-    if (p.size() != 3) throw MeshError(what + ": expected X,Y,Z, found \"" + s + "\"");
+    if (p.size() != 3) throw UsageError(what + ": expected X,Y,Z, found \"" + s + "\"");
     return {toReal(p[0], what), toReal(p[1], what), toReal(p[2], what)};
 }
 
@@ -156,7 +159,7 @@ int toAxis(const std::string& s, const std::string& what) {
     if (s == "x" || s == "X") return 0;
     if (s == "y" || s == "Y") return 1;
     if (s == "z" || s == "Z") return 2;
-    throw MeshError(what + ": expected the axis x, y or z, found \"" + s + "\"");
+    throw UsageError(what + ": expected the axis x, y or z, found \"" + s + "\"");
 }
 
 // A boundary condition as written on the command line, with the extras a
@@ -181,22 +184,22 @@ Condition toCondition(const std::string& s, const std::string& what, bool allowD
         else if (key == "group" && hasVal) {
             group = toInt(val, what + " group");
             if (group < 1 || group > telma::NBEMAX)
-                throw MeshError(what + ": the flux group must be 1 to " + std::to_string(telma::NBEMAX));
+                throw UsageError(what + ": the flux group must be 1 to " + std::to_string(telma::NBEMAX));
         } else if (key == "div" && hasVal && allowDiv) {
             auto ab = splitOn(val, 'x');
-            if (ab.size() != 2) throw MeshError(what + ": expected div=NAxNB, found \"" + item + "\"");
+            if (ab.size() != 2) throw UsageError(what + ": expected div=NAxNB, found \"" + item + "\"");
             sp.na = toInt(ab[0], what + " div");
             sp.nb = toInt(ab[1], what + " div");
-            if (sp.na < 1 || sp.nb < 1) throw MeshError(what + ": divisions must be at least 1");
+            if (sp.na < 1 || sp.nb < 1) throw UsageError(what + ": divisions must be at least 1");
         } else if (key == "flip" && !hasVal && allowFlip) {
             sp.flip = true;
         } else {
-            throw MeshError(what + ": unknown item \"" + item + "\" in the condition \"" + s + "\"");
+            throw UsageError(what + ": unknown item \"" + item + "\" in the condition \"" + s + "\"");
         }
     }
-    if (u && q) throw MeshError(what + ": give either u= or q=, not both");
-    if (!u && !q) throw MeshError(what + ": the condition \"" + s + "\" needs u=V or q=V");
-    if (q && group) throw MeshError(what + ": a flux group needs a prescribed potential (u=V)");
+    if (u && q) throw UsageError(what + ": give either u= or q=, not both");
+    if (!u && !q) throw UsageError(what + ": the condition \"" + s + "\" needs u=V or q=V");
+    if (q && group) throw UsageError(what + ": a flux group needs a prescribed potential (u=V)");
     if (u) sp.bc = BC{group ? -group : 0, *u};
     else sp.bc = BC{1, *q};
     return sp;
@@ -209,7 +212,7 @@ public:
     bool done() const { return i_ >= a_.size(); }
     const std::string& next() { return a_[i_++]; }
     const std::string& value(const std::string& opt) {
-        if (done()) throw MeshError(opt + " needs a value");
+        if (done()) throw UsageError(opt + " needs a value");
         return next();
     }
 
@@ -235,7 +238,7 @@ bool commonOption(const std::string& opt, Args& a, Common& c, std::string& outpu
     } else if (opt == "--sym") {
         std::string v = a.value(opt);
         auto eq = v.find('=');
-        if (eq == std::string::npos) throw MeshError("--sym: expected [+-]AXIS=even|odd, found \"" + v + "\"");
+        if (eq == std::string::npos) throw UsageError("--sym: expected [+-]AXIS=even|odd, found \"" + v + "\"");
         std::string ax = v.substr(0, eq), par = v.substr(eq + 1);
         int side = 1;
         if (!ax.empty() && (ax[0] == '+' || ax[0] == '-')) {
@@ -243,10 +246,10 @@ bool commonOption(const std::string& opt, Args& a, Common& c, std::string& outpu
             ax = ax.substr(1);
         }
         int axis = toAxis(ax, "--sym");
-        if (c.parity[axis] != 0) throw MeshError("--sym: the plane " + ax + " = 0 is given twice");
+        if (c.parity[axis] != 0) throw UsageError("--sym: the plane " + ax + " = 0 is given twice");
         if (par == "even") c.parity[axis] = 1;
         else if (par == "odd") c.parity[axis] = -1;
-        else throw MeshError("--sym: expected even or odd, found \"" + par + "\"");
+        else throw UsageError("--sym: expected even or odd, found \"" + par + "\"");
         c.side[axis] = side;
     } else if (opt == "--split") {
         c.split[toAxis(a.value(opt), "--split")] = true;
@@ -261,7 +264,7 @@ bool commonOption(const std::string& opt, Args& a, Common& c, std::string& outpu
         Vec3 p = toVec3(a.value(opt), "--grid");
         Vec3 q = toVec3(a.value(opt), "--grid");
         auto n = splitOn(a.value(opt), ',');
-        if (n.size() != 3) throw MeshError("--grid: expected NX,NY,NZ");
+        if (n.size() != 3) throw UsageError("--grid: expected NX,NY,NZ");
         addGrid(c.ip, p, q, {toInt(n[0], "--grid"), toInt(n[1], "--grid"), toInt(n[2], "--grid")});
     } else {
         return false;
@@ -270,14 +273,14 @@ bool commonOption(const std::string& opt, Args& a, Common& c, std::string& outpu
 }
 
 [[noreturn]] void unknown(const std::string& shape, const std::string& opt) {
-    throw MeshError("unknown option \"" + opt + "\" for " + shape);
+    throw UsageError("unknown option \"" + opt + "\" for " + shape);
 }
 
 }  // namespace
 
 Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, Notes* notes) {
     output = "TELMA.IN";
-    if (args.empty()) throw MeshError("say what to build: box, sphere or gmsh FILE");
+    if (args.empty()) throw UsageError("say what to build: box, sphere or gmsh FILE");
     Args a(args);
     std::string shape = a.next();
     Common c;
@@ -294,13 +297,13 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
                 if (d.size() == 1) s.div.fill(toInt(d[0], opt));
                 else if (d.size() == 3)
                     for (int k = 0; k < 3; ++k) s.div[k] = toInt(d[k], opt);
-                else throw MeshError("--div: expected N or NX,NY,NZ");
+                else throw UsageError("--div: expected N or NX,NY,NZ");
             } else if (opt == "--face") {
                 std::string name = a.value(opt);
                 int f = 0;
                 while (f < NFACE && name != FACENAME[f]) ++f;
                 if (f == NFACE)
-                    throw MeshError("--face: unknown face \"" + name + "\" (xmin, xmax, ymin, ymax, zmin, zmax)");
+                    throw UsageError("--face: unknown face \"" + name + "\" (xmin, xmax, ymin, ymax, zmin, zmax)");
                 Condition sp = toCondition(a.value(opt), "--face " + name, true, false);
                 s.face[f] = FaceParams{sp.bc, sp.na, sp.nb};
             } else if (opt == "--exterior") s.exterior = true;
@@ -315,21 +318,24 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
             if (commonOption(opt, a, c, output)) continue;
             if (opt == "--radius") s.r = toReal(a.value(opt), opt);
             else if (opt == "--centre" || opt == "--center") s.c = toVec3(a.value(opt), opt);
-            else if (opt == "--level") s.level = toInt(a.value(opt), opt);
+            else if (opt == "--level") {
+                s.level = toInt(a.value(opt), opt);
+                if (s.level < 0 || s.level > 8) throw UsageError("--level: the level must be 0 to 8");
+            }
             else if (opt == "--bc") s.bc = toCondition(a.value(opt), opt, false, false).bc;
             else if (opt == "--interior") s.exterior = false;
             else if (opt == "--exterior") s.exterior = true;
             else if (opt == "--fit") {
                 std::string fit = a.value(opt);
-                if (fit != "corners" && fit != "area") throw MeshError("--fit: corners or area, not \"" + fit + "\"");
+                if (fit != "corners" && fit != "area") throw UsageError("--fit: corners or area, not \"" + fit + "\"");
                 s.areaFit = fit == "area";
             } else unknown("sphere", opt);
         }
         m = makeSphere(s);
     } else if (shape == "gmsh") {
-        if (a.done()) throw MeshError("gmsh: name the mesh or geometry file");
+        if (a.done()) throw UsageError("gmsh: name the mesh or geometry file");
         std::string file = a.next();
-        if (!file.empty() && file[0] == '-') throw MeshError("gmsh: name the mesh or geometry file before the options");
+        if (!file.empty() && file[0] == '-') throw UsageError("gmsh: name the mesh or geometry file before the options");
         std::vector<GroupBC> groups;
         std::optional<GroupBC> rest;
         double scale = 1.0;
@@ -348,21 +354,21 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
                 rest = GroupBC{"", sp.bc, sp.flip};
             } else if (opt == "--scale") {
                 scale = toReal(a.value(opt), opt);
-                if (!(scale > 0)) throw MeshError("--scale: the factor must be positive");
+                if (!(scale > 0)) throw UsageError("--scale: the factor must be positive");
             } else if (opt == "--size") {
                 size.size = toReal(a.value(opt), opt);
-                if (!(*size.size > 0)) throw MeshError("--size: the element size must be positive");
+                if (!(*size.size > 0)) throw UsageError("--size: the element size must be positive");
             } else if (opt == "--size-from-file") {
                 size.fromFile = true;
             } else if (opt == "--orient") {
                 std::string v = a.value(opt);
                 if (v == "outward") orient = 1;
                 else if (v == "inward") orient = -1;
-                else throw MeshError("--orient: expected outward or inward, found \"" + v + "\"");
+                else throw UsageError("--orient: expected outward or inward, found \"" + v + "\"");
             } else if (opt == "--flip") flipAll = true;
             else unknown("gmsh", opt);
         }
-        if (size.size && size.fromFile) throw MeshError("--size and --size-from-file: give one of them");
+        if (size.size && size.fromFile) throw UsageError("--size and --size-from-file: give one of them");
         if (output != "-") textio::refuseInput(output, file);
         m = readMsh(file, groups, rest, scale, size);
         if (orient != 0) orientClosed(m, orient > 0);
@@ -370,7 +376,7 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
             for (Element& e : m.el) flip(e);
         if (notes) notes->normals = describeNormals(m, notes->warnings);
     } else {
-        throw MeshError("unknown shape \"" + shape + "\": expected box, sphere or gmsh");
+        throw UsageError("unknown shape \"" + shape + "\": expected box, sphere or gmsh");
     }
 
     for (int k = 0; k < 3; ++k)
@@ -427,6 +433,9 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                 << ", area " << totalArea(m) << notes.normals << '\n';
         }
         return 0;
+    } catch (const UsageError& e) {
+        err << "telma-mesh: " << e.what() << "\n(telma-mesh --help explains the options)\n";
+        return 2;
     } catch (const MeshError& e) {
         err << "telma-mesh: " << e.what() << "\n(telma-mesh --help explains the options)\n";
     } catch (const textio::IoError& e) {
