@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
         std::ifstream dataFile = textio::openOld(inName);
         textio::refuseInput(outName, inName);
         if (!OPTS.VTU.empty()) textio::refuseInput(OPTS.VTU, inName);
+        // A VTK file that cannot be written is said now, not after the solve.
+        if (!OPTS.VTU.empty()) textio::openUnknown(OPTS.VTU);
         std::ofstream reportFile = textio::openUnknown(outName);
         textio::OutUnit rep(reportFile);
         // On a read failure the report keeps the echo of every record read
