@@ -6,6 +6,12 @@
 
 #include "solver/hmat.hpp"
 
+// The leak checker of a sanitized build, where there is one: what the MPI
+// runtime allocates as PETSc starts it (components it loads and unloads)
+// is not this program's to free.
+extern "C" __attribute__((weak)) void __lsan_disable();
+extern "C" __attribute__((weak)) void __lsan_enable();
+
 namespace telma {
 
 namespace {
@@ -29,7 +35,9 @@ struct PETSC {
         static char* args[] = {name, skip, nosig, nullptr};
         int argc = 3;
         char** argv = args;
+        if (__lsan_disable) __lsan_disable();
         PetscInitialize(&argc, &argv, nullptr, nullptr);
+        if (__lsan_enable) __lsan_enable();
     }
     ~PETSC() { PetscFinalize(); }
 };

@@ -14,10 +14,6 @@
 #include "solver/lu.hpp"
 #include "solver/options.hpp"
 
-// The leak checker of a sanitized build reports the allocations of the
-// components that OpenMPI, started by PETSc, unloads at its end: not ours.
-extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }
-
 namespace {
 
 using namespace telma;
