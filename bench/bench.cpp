@@ -492,11 +492,6 @@ int timedRun(textio::OutUnit& rep) {
     return SOLVE(rep, {timedAssemb, INNER.DOMTST, INNER.A, INNER.LDA, timedSolve, timedPoints});
 }
 
-void noAssembly() {}
-
-// HMRUN's solve phase; its internal points are INTPTS below 16384 elements.
-bool hmatSolve(const double*, double*, double*, int, int, int, double EPS, int&) { return HMSOLV(EPS); }
-
 // max |X - REF| / max |REF|
 double relDiff(const std::vector<double>& X, const std::vector<double>& REF) {
     double d = 0.0, m = 0.0;
@@ -514,7 +509,7 @@ double relDiff(const std::vector<double>& X, const std::vector<double>& REF) {
 void benchSolvers() {
     static const SOLVER solvers[] = {{"gs", {ASSEMB, DOMTST, nullptr, 0, ITSOLV, INTPTS}, true, EPSIT},
                                      {"lu", {ASSEMB, DOMTST, nullptr, 0, LUSTEP, INTPTS}, true, EPSIT},
-                                     {"hmat", {noAssembly, nullptr, nullptr, 0, hmatSolve, INTPTS}, false, TOLHM}};
+                                     {"hmat", HMPHASES(TOLHM), false, TOLHM}};
     constexpr int NS = 3;
     const tmesh::Mesh cubeMesh = cube(27, 100);
     std::vector<double> t[NS][3], U[NS], Q[NS], F[NS];

@@ -121,8 +121,7 @@ CAPSCOPE::~CAPSCOPE() { NCOND = 0; }
 int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
     const CAPSCOPE conductors;
     BASE = SOLVER;
-    AMAT(NBE);
-    const int status = SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, CAPSLV, INTPTS});
+    const int status = DNRUN(rep, CAPSLV);
     // SOLVE has said that a failed solve leaves no valid result.
     if (status == 0) CAPMAT(XCOND.data(), LDCOND, rep);
     return status;

@@ -13,16 +13,6 @@
 
 namespace telma {
 
-// MSOLVE: a solve of the dense system for M right-hand sides at once, as
-// ITSOLV takes them; a direct solver factorises once for all of them.
-//   A    (in)      the matrix, row-major with row stride LDA
-//   B    (in/out)  M right-hand sides of LDA entries; on return the solutions
-//   X    (in/out)  the starting values, then the iterates (an iterative solver)
-//   N, M, LDA, EPS, IER  as for ITSOLV
-//   returns false when the solve failed
-using MSOLVE = bool (*)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
-                        int& IER);
-
 // ---- storage shared with the assembly, in capaci.cpp
 // NCOND conductors, numbered in increasing group order; 0 outside a
 // capacitance run, and then ASSEMB fills nothing below.

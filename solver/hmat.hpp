@@ -3,6 +3,7 @@
 // solved by restarted GMRES, for problems of any size.
 #pragma once
 
+#include "solver/kernels.hpp"
 #include "textio/textio.hpp"
 
 namespace telma {
@@ -50,6 +51,10 @@ bool HMSOLV(double EPS, int SLICE = HMSLICE);
 // elements, approximated to 100 EPS: four rows a point, its potential and
 // the difference quotients of its gradient.
 void HMINTP(double EPS);
+
+// HMPHASES: the phases of SOLVE that HMRUN runs, with the tolerance EPS and
+// slices of SLICE rows (for a driver that times them one by one).
+PHASES HMPHASES(double EPS, int SLICE = HMSLICE);
 
 // Steps 6 to 17 of the run with HMSOLV in place of the assembly and the
 // Gauss-Seidel solve, and HMINTP in place of INTPTS for large meshes with

@@ -29,9 +29,10 @@ constexpr int LEAF = 64;
 constexpr double ETA = 2.0;
 constexpr double ACAFRAC = 100.0;
 // GMRES runs first with the diagonal alone as preconditioner, which suits
-// most meshes; after FIRST iterations without reaching the tolerance it goes
-// on with the LU factorisation of a copy of the operator approximated to
-// PRETOL, which costs more to build than many iterations but tames the badly
+// most meshes.  When after FIRST iterations it has not reached the tolerance
+// and would not at its rate within FIRST more, or has not after 2 FIRST more,
+// it goes on with the LU factorisation of the operator compressed to PRETOL,
+// which costs more to build than many iterations but tames the badly
 // conditioned systems (thin plates, mixed conditions).
 constexpr int FIRST = 50;
 constexpr double PRETOL = 1.0e-1;
@@ -121,9 +122,8 @@ void release(void* d) { delete static_cast<BLOCK*>(d); }
 // columns hold double-layer terms alone, and every field point and each of
 // its images lies in the one plane of all its elements, where the closed
 // form gives zero up to rounding, a noise that no low-rank product
-// approximates.  A block that holds a free term (OWNS) is not.
-bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC, bool OWNS) {
-    if (OWNS) return false;
+// approximates.  (A block that holds a free term is not; the caller knows.)
+bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC) {
     const ELDATA& E0 = ELD[C[0] + 1];
     const double* n = E0.EN;
     const double d = n[0] * E0.XN[0] + n[1] * E0.XN[1] + n[2] * E0.XN[2];
@@ -173,7 +173,7 @@ void prepare(int row_start, int row_count, int col_start, int col_count, int* ro
         const int c = col_client2hmat[job.K->OWN[rows[r]]];
         owns = c >= col_start && c < col_start + col_count;
     }
-    const bool zero = flat(*job.K, rows, row_count, cols, col_count, owns);
+    const bool zero = !owns && flat(*job.K, rows, row_count, cols, col_count);
     info->block_type = zero ? hmat_block_null : hmat_block_full;
     info->user_data = new BLOCK{job.K, rows, cols, zero};
     info->release_user_data = release;
@@ -252,14 +252,13 @@ hmat_cluster_tree_t* tree(int n, bool elements, const double* P) {
     return t;
 }
 
-// An empty compressed operator, rows on the tree R, columns on C, its blocks
-// to be approximated to eps; its blocks are added to the total of COUNT.
-hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double eps, COUNTER* COUNT) {
+// An empty compressed operator, rows on the tree R, columns on C; its blocks
+// are added to the total of COUNT.
+hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, COUNTER* COUNT) {
     hmat_interface_t& hi = HI();
     hmat_admissibility_t* adm = hmat_create_admissibility_standard(ETA);
     hmat_matrix_t* m = hi.create_empty_hmatrix_admissibility(R, C, 0, adm);
     hmat_delete_admissibility(adm);
-    hi.set_low_rank_epsilon(m, eps);
     if (COUNT) {
         hmat_info_t info;
         hi.get_info(m, &info);
@@ -271,6 +270,7 @@ hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double 
 // The blocks of the operator m, from kernel K, approximated to eps; its
 // progress counted on COUNT, if any.
 void assemble(hmat_matrix_t* m, const KERNEL& K, double eps, COUNTER* COUNT) {
+    HI().set_low_rank_epsilon(m, eps);
     JOB job{&K, COUNT};
     hmat_assemble_context_t ctx;
     hmat_assemble_context_init(&ctx);
@@ -286,7 +286,7 @@ void assemble(hmat_matrix_t* m, const KERNEL& K, double eps, COUNTER* COUNT) {
 // A compressed operator of kernel K, rows on the tree R, columns on C.
 hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double eps,
                         COUNTER* COUNT) {
-    hmat_matrix_t* m = structure(R, C, eps, COUNT);
+    hmat_matrix_t* m = structure(R, C, COUNT);
     assemble(m, K, eps, COUNT);
     return m;
 }
@@ -308,10 +308,11 @@ void memory(const std::vector<hmat_matrix_t*>& M) {
                             {mb, pc, t});
 }
 
-// Y = M X + beta Y for NC columns, both in the hierarchical numbering.
-void gemm(hmat_matrix_t* m, const double* X, double* Y, double beta, int NC) {
-    const double one = 1.0;
-    HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(X), &beta, Y, NC);
+// Y = M X for NC columns, X in the order of M's column tree, Y in that of
+// its row tree.
+void gemm(hmat_matrix_t* m, const double* X, double* Y, int NC) {
+    const double one = 1.0, zero = 0.0;
+    HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(X), &zero, Y, NC);
 }
 
 // Rows of an operator that are field points at nodes: their coordinates, the
@@ -336,7 +337,8 @@ ROWS rowsOf(const double* PALL, const int* ORDER, int K0, int NR) {
 
 // A slice of rows of the system: the places K0..K0+NR-1 of the order of the
 // elements' tree, its rows, its kernel, its own copy of the elements' tree
-// for the columns, and its compressed operator.
+// for the columns (the slices are compressed and multiplied side by side, so
+// no two threads work on one tree), and its compressed operator.
 struct PART {
     int K0, NR;
     ROWS W;
@@ -347,12 +349,11 @@ struct PART {
 
 // The system for GMRES, in slices of rows, and its preconditioners: the
 // inverse of its diagonal, and the factorised coarse operator once it is
-// built (with its trees).
+// built.
 struct SYSTEM {
     std::vector<PART> A;
     std::vector<double> DINV;
     hmat_matrix_t* LU;
-    hmat_cluster_tree_t *LR, *LC;
 };
 
 // y = A x, the slices side by side, both vectors in the order of the
@@ -363,7 +364,7 @@ void mult(void* c, const double* x, double* y) {
 #pragma omp parallel for schedule(dynamic, 1) if (NP > 1)
     for (int p = 0; p < NP; ++p) {
         const PART& a = s.A[p];
-        gemm(a.m, x, y + a.K0, 0.0, 1);
+        gemm(a.m, x, y + a.K0, 1);
         HI().vector_restore(y + a.K0, a.W.R, a.NR, nullptr, 1);
     }
 }
@@ -408,7 +409,7 @@ void RHS(const KERNEL& KR, const ROWS& W, int K0, int NR, hmat_cluster_tree_t* T
     hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
     hmat_matrix_t* m = compress(KS, W.R, C, eps, nullptr);
     std::vector<double> b(static_cast<std::size_t>(NR) * M);
-    gemm(m, Y.data(), b.data(), 0.0, M);
+    gemm(m, Y.data(), b.data(), M);
     HI().vector_restore(b.data(), W.R, NR, nullptr, M);
     HI().destroy(m);
     hmat_delete_cluster_tree(C);
@@ -423,10 +424,11 @@ bool promising(double RES, int NIT, double EPS, int LATER) {
     return NIT > 0 && RES < 1.0 && NIT * std::log(EPS / RES) / std::log(RES) <= LATER;
 }
 
-// One system solve, A x = b in the hierarchical numbering from x = 0, to the
-// relative residual EPS: GMRES with the diagonal preconditioner, then, unless
-// it converges fast enough, with the LU factorisation of the coarse copy,
-// built on first need and kept for later right-hand sides.  Writes the
+// One system solve, A x = b in the order of the elements' tree T from x = 0,
+// to the relative residual EPS: GMRES with the diagonal preconditioner, then,
+// unless it converges fast enough, with the LU factorisation of the system's
+// kernel KA compressed to PRETOL, built on first need and kept for later
+// right-hand sides.  Writes the
 // iterations and the relative residual recomputed in full; returns whether
 // EPS was reached.
 bool SOLVE1(SYSTEM& S, const KERNEL& KA, hmat_cluster_tree_t* T, const double* b, double* x, double EPS) {
@@ -444,9 +446,7 @@ bool SOLVE1(SYSTEM& S, const KERNEL& KA, hmat_cluster_tree_t* T, const double* b
     }
     float t;
     if (!ok && !S.LU) {
-        S.LR = hmat_copy_cluster_tree(T);
-        S.LC = hmat_copy_cluster_tree(T);
-        S.LU = compress(KA, S.LR, S.LC, PRETOL, nullptr);
+        S.LU = compress(KA, T, T, PRETOL, nullptr);
         hmat_factorization_context_t fc;
         hmat_factorization_context_init(&fc);
         fc.factorization = hmat_factorization_lu;
@@ -516,7 +516,7 @@ bool HMSOLV(double EPS, int SLICE) {
     hi.vector_reorder(Y.data(), T, N, nullptr, M);
     const int NS = std::clamp(N / SLICE, 1, SLICES), NA = std::min(NS, APARTS);
     auto first = [N](int p, int n) { return static_cast<int>(static_cast<long>(N) * p / n); };
-    SYSTEM S{std::vector<PART>(NA), std::vector<double>(N), nullptr, nullptr, nullptr};
+    SYSTEM S{std::vector<PART>(NA), std::vector<double>(N), nullptr};
     COUNTER progress;
     for (int p = 0; p < NA; ++p) {
         PART& a = S.A[p];
@@ -525,7 +525,7 @@ bool HMSOLV(double EPS, int SLICE) {
         a.W = rowsOf(P.data(), ORDER, a.K0, a.NR);
         a.K = KERNEL{a.W.P.data(), a.W.OWN.data(), KA.WH, KA.WG, false};
         a.C = hmat_copy_cluster_tree(T);
-        a.m = structure(a.W.R, a.C, ACAFRAC * EPS, &progress);
+        a.m = structure(a.W.R, a.C, &progress);
     }
     std::vector<double> b(static_cast<std::size_t>(N) * M);
 #pragma omp parallel for schedule(dynamic, 1)
@@ -556,11 +556,7 @@ bool HMSOLV(double EPS, int SLICE) {
     hi.vector_restore(x.data(), T, N, nullptr, M);
     for (int I = 1; I <= N; ++I) B[I] = x[I - 1];
     XCAP.assign(x.begin() + N, x.end());
-    if (S.LU) {
-        hi.destroy(S.LU);
-        hmat_delete_cluster_tree(S.LR);
-        hmat_delete_cluster_tree(S.LC);
-    }
+    if (S.LU) hi.destroy(S.LU);
     for (PART& a : S.A) {
         hi.destroy(a.m);
         hmat_delete_cluster_tree(a.W.R);
@@ -595,7 +591,7 @@ void HMINTP(double EPS) {
     hmat_matrix_t* m = compress(K, R, C, ACAFRAC * EPS, &progress);
     memory({m});
     std::vector<double> ones(NBE, 1.0), u(M);
-    gemm(m, ones.data(), u.data(), 0.0, 1);
+    gemm(m, ones.data(), u.data(), 1);
     hi.vector_restore(u.data(), R, M, nullptr, 1);
     hi.destroy(m);
     hmat_delete_cluster_tree(R);
@@ -608,7 +604,7 @@ void HMINTP(double EPS) {
 
 namespace {
 
-double RUNEPS = TOLHM;  // the tolerance and slices of the run HMRUN makes
+double RUNEPS = TOLHM;  // the tolerance and slices of the phases HMPHASES gave
 int RUNSLICE = HMSLICE;
 
 void noAssembly() {}
@@ -630,11 +626,13 @@ void pointsPhase() {
 
 }  // namespace
 
-int HMRUN(textio::OutUnit& rep, double EPS, int SLICE) {
+PHASES HMPHASES(double EPS, int SLICE) {
     RUNEPS = EPS;
     RUNSLICE = SLICE;
-    return SOLVE(rep, {noAssembly, nullptr, nullptr, 0, solvePhase, pointsPhase});
+    return {noAssembly, nullptr, nullptr, 0, solvePhase, pointsPhase};
 }
+
+int HMRUN(textio::OutUnit& rep, double EPS, int SLICE) { return SOLVE(rep, HMPHASES(EPS, SLICE)); }
 
 int HMCAP(textio::OutUnit& rep, double EPS, int SLICE) {
     const CAPSCOPE conductors;

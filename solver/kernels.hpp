@@ -113,8 +113,7 @@ struct PHASES {
     bool (*DOMTST)(int N);  // null: no dominance test and no message
     const double* A;  // the matrix ASSEMB fills, as ITSOLV reads it
     int LDA;          // and its stride
-    bool (*ITSOLV)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
-                   int& IER);
+    MSOLVE ITSOLV;
     void (*INTPTS)();
 };
 // SOLVE with the phases P in place of the solver's own.

@@ -75,9 +75,6 @@ bool LUSTEP(const double* A, double* B, double* X, int N, int M, int LDA, double
     return true;
 }
 
-int LURUN(textio::OutUnit& rep) {
-    AMAT(NBE);
-    return SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, LUSTEP, INTPTS});
-}
+int LURUN(textio::OutUnit& rep) { return DNRUN(rep, LUSTEP); }
 
 }  // namespace telma

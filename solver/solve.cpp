@@ -30,9 +30,11 @@ void RESCHK() {
 
 }  // namespace
 
-int SOLVE(textio::OutUnit& rep) {
+int SOLVE(textio::OutUnit& rep) { return DNRUN(rep, ITSOLV); }
+
+int DNRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
     AMAT(NBE);
-    return SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, ITSOLV, INTPTS});
+    return SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, SOLVER, INTPTS});
 }
 
 int SOLVE(textio::OutUnit& rep, const PHASES& P) {

@@ -107,6 +107,17 @@ constexpr double DELTA = 1.0E-4;  // finite-difference step of INTPTS
 //   FMT  (in)  the format;  V (in) the largest value each field holds
 std::string WIDEN(std::string_view FMT, std::initializer_list<long long> V);
 
+// MSOLVE: a solve of the dense system for M right-hand sides at once, as
+// ITSOLV takes them (ITSOLV is one, LUSTEP another: a direct solver
+// factorises once for all of them).
+//   A    (in)      the matrix, row-major with row stride LDA
+//   B    (in/out)  M right-hand sides of LDA entries; on return the solutions
+//   X    (in/out)  the starting values, then the iterates (an iterative solver)
+//   N, M, LDA, EPS, IER  as for ITSOLV
+//   returns false when the solve failed
+using MSOLVE = bool (*)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
+                        int& IER);
+
 // ---- routines, in the order of a run
 
 // FILNAM: the names of the data file and the report, from the command line
@@ -127,6 +138,12 @@ void READIN(textio::Reader& in, textio::OutUnit& rep);
 //   rep      (in/out)  the report
 //   returns  the exit status of the run: 0, or 1 when the solve failed
 int SOLVE(textio::OutUnit& rep);
+
+// DNRUN: SOLVE on the dense matrix (AMAT of order NBE) with SOLVER as its
+// solve step: SOLVE itself is DNRUN with ITSOLV.  In solve.cpp.
+//   rep      (in/out)  the report;  SOLVER (in) the solve step
+//   returns  as SOLVE
+int DNRUN(textio::OutUnit& rep, MSOLVE SOLVER);
 
 // ELCHK: refuses elements the influence formulas cannot integrate: a corner
 // count other than 3 or 4, a shape fault of SHAPECHK, an element lying in an
