@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     std::vector<char*> words;
     try {
         words = PARSEOPTS(argc, argv);
-    } catch (const USAGEERR& e) {
+    } catch (const textio::UsageError& e) {
         std::cerr << "telma: " << e.what() << "\n\n" << USAGE;
         return 2;
     }

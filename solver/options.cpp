@@ -74,12 +74,12 @@ struct WORD {
 
     // Refuses a value on a flag.
     bool flag() const {
-        if (hasValue) throw USAGEERR("--" + name + " takes no value");
+        if (hasValue) throw textio::UsageError("--" + name + " takes no value");
         return true;
     }
     // The value, which must be given: FORM says how.
     const std::string& need(const char* form) const {
-        if (value.empty()) throw USAGEERR("--" + name + " needs a value: --" + name + "=" + form);
+        if (value.empty()) throw textio::UsageError("--" + name + " needs a value: --" + name + "=" + form);
         return value;
     }
     template <class T, std::size_t N>
@@ -87,17 +87,15 @@ struct WORD {
         need(form);
         for (const auto& c : table)
             if (c.word == value) return c.value;
-        throw USAGEERR("--" + name + ": expected " + form + ", found \"" + value + "\"");
+        throw textio::UsageError("--" + name + ": expected " + form + ", found \"" + value + "\"");
     }
     double positive() const {
         double x = 0;
         if (!textio::parseReal(need("NUMBER"), x) || !std::isfinite(x) || !(x > 0))
-            throw USAGEERR("--" + name + ": expected a positive number, found \"" + value + "\"");
+            throw textio::UsageError("--" + name + ": expected a positive number, found \"" + value + "\"");
         return x;
     }
 };
-
-bool isOption(std::string_view w) { return w.size() > 2 && w.substr(0, 2) == "--"; }
 
 }  // namespace
 
@@ -105,7 +103,7 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
     OPTS = OPTIONS{};
     bool tolGiven = false, unitGiven = false, epsGiven = false;
     int k = 1;
-    for (; k < argc && isOption(argv[k]); ++k) {
+    for (; k < argc && textio::isOption(argv[k]); ++k) {
         const std::string_view w = argv[k];
         const auto eq = w.find('=');
         const WORD o{std::string(w.substr(2, eq - 2)), eq == w.npos ? "" : std::string(w.substr(eq + 1)),
@@ -134,24 +132,17 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
             OPTS.EPSR = o.positive();
             epsGiven = true;
         } else {
-            throw USAGEERR("unknown option \"" + std::string(w) + "\"");
+            throw textio::UsageError("unknown option \"" + std::string(w) + "\"");
         }
     }
     if (!tolGiven && OPTS.SOLVER == METHOD::HMAT) OPTS.TOL = TOLHM;
-    if (OPTS.UNFOLD && OPTS.VTU.empty()) throw USAGEERR("--unfold needs --vtu=FILE");
+    if (OPTS.UNFOLD && OPTS.VTU.empty()) throw textio::UsageError("--unfold needs --vtu=FILE");
     if ((unitGiven || epsGiven) && !OPTS.CAPAC)
-        throw USAGEERR(std::string(unitGiven ? "--length-unit" : "--eps-r") + " needs --capacitance");
+        throw textio::UsageError(std::string(unitGiven ? "--length-unit" : "--eps-r") + " needs --capacitance");
 
     // The file names.  An option written after them would be silently taken
     // for a name or ignored: refused instead ("--" lets such a name through).
-    const bool ended = k < argc && std::string_view(argv[k]) == "--";
-    std::vector<char*> words{argv[0]};
-    for (k += ended; k < argc; ++k) {
-        if (!ended && isOption(argv[k]))
-            throw USAGEERR("options come before the file names: \"" + std::string(argv[k]) + "\"");
-        words.push_back(argv[k]);
-    }
-    return words;
+    return textio::wordsAfterOptions(argc, argv, k, "the file names");
 }
 
 }  // namespace telma

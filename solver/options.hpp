@@ -5,7 +5,6 @@
 // Without options every setting below is the classic program's.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -33,19 +32,14 @@ struct OPTIONS {
 };
 extern OPTIONS OPTS;
 
-// A command line that cannot be run: what() is the one-line message.
-struct USAGEERR : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 // The text of --help, also the body of the manual page.
 extern const char* const USAGE;
 
 // Reads the options of the command line ARGV(0..ARGC-1) into OPTS.  Returns
 // the program name followed by the file-name words, as FILNAM takes them.
 // Parsing stops at --help or --version (flag set, no words returned).
-// Throws USAGEERR on an unknown option, a missing or bad value, or an option
-// after the file names.
+// Throws textio::UsageError on an unknown option, a missing or bad value, or
+// an option after the file names.
 std::vector<char*> PARSEOPTS(int argc, char** argv);
 
 }  // namespace telma

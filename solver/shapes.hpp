@@ -17,6 +17,10 @@ constexpr int NBEMAX = 4600;  // boundary elements = nodes = unknowns
 constexpr int NIPMAX = 7000;  // internal points
 constexpr int MAXV = 4;       // corners per element
 
+// NGROUPS: the flux groups a run of N elements takes (groups 1 to NGROUPS,
+// codes down to minus it): NBEMAX, or N when N is larger.
+constexpr long long NGROUPS(long long N) { return N > NBEMAX ? N : NBEMAX; }
+
 // Relative size below which a length or a sine counts as zero; lengths are
 // measured against the largest distance from the node to a corner.
 constexpr double DEGTOL = 1.0e-10;

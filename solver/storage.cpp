@@ -81,7 +81,7 @@ double MEMAVAIL() {
 }
 
 void ALLOC(int N, int NIP) {
-    NGMAX = N > NBEMAX ? N : NBEMAX;
+    NGMAX = static_cast<int>(NGROUPS(N));
     resize(NPE, N);
     resize(XE, N);
     resize(KODE, N);

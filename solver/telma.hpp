@@ -32,8 +32,7 @@ extern std::vector<std::array<POINT, MAXV + 1>> XE;  // XE(K,M,I)
 extern std::vector<int> KODE;
 extern std::vector<double> VBC;
 extern std::vector<POINT> XIP;                       // XIP(K,I)
-// Flux groups run from 1 to NGMAX (codes down to -NGMAX): NBEMAX, or NBE
-// when the bounds are lifted and NBE is larger.
+// Flux groups run from 1 to NGMAX (codes down to -NGMAX): NGROUPS(NBE).
 extern int NGMAX;
 
 // MEMNEED: the bytes a run of N elements and NIP internal points takes in

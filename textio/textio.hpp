@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace textio {
 
@@ -24,6 +25,13 @@ namespace textio {
 // was expected.  what() reads e.g. `TELMA.IN:7: expected an integer (NPE of
 // element 3), found "4.5"`; the program adds its own name in front.
 class IoError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A command line that cannot be run: what() is the one-line message; the
+// program adds its name and its usage, and ends with status 2.
+class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
@@ -197,5 +205,16 @@ std::ofstream openUnknown(const std::string& name);
 // (the same device and inode once both names are resolved), so that opening
 // `out` for writing would truncate the input.
 void refuseInput(const std::string& out, const std::string& in);
+
+// ---------------------------------------------------------------- command lines
+
+// Whether a word is an option: "--" and at least one more character.
+bool isOption(std::string_view word);
+// The words after the options of a command line, the program's name first:
+// ARGV(0), then ARGV(K..ARGC-1) where K is the first word that is not an
+// option, a "--" there passed over (it ends the options, so that a later word
+// may begin with "--").  Throws UsageError "options come before THEM:
+// "WORD"" for an option among the words without such a "--".
+std::vector<char*> wordsAfterOptions(int argc, char** argv, int k, std::string_view them);
 
 }  // namespace textio

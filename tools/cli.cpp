@@ -125,6 +125,8 @@ missing or malformed, a limit); 2 a bad command line.
 
 namespace {
 
+using textio::UsageError;
+
 double toReal(const std::string& s, const std::string& what) {
     double v = 0;
     if (!textio::parseReal(s, v) || !std::isfinite(v))
@@ -320,7 +322,8 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
             else if (opt == "--centre" || opt == "--center") s.c = toVec3(a.value(opt), opt);
             else if (opt == "--level") {
                 s.level = toInt(a.value(opt), opt);
-                if (s.level < 0 || s.level > 8) throw UsageError("--level: the level must be 0 to 8");
+                if (s.level < 0 || s.level > MAXLEVEL)
+                    throw UsageError("--level: the level must be 0 to " + std::to_string(MAXLEVEL));
             }
             else if (opt == "--bc") s.bc = toCondition(a.value(opt), opt, false, false).bc;
             else if (opt == "--interior") s.exterior = false;
@@ -433,7 +436,7 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                 << ", area " << totalArea(m) << notes.normals << '\n';
         }
         return 0;
-    } catch (const UsageError& e) {
+    } catch (const textio::UsageError& e) {
         err << "telma-mesh: " << e.what() << "\n(telma-mesh --help explains the options)\n";
         return 2;
     } catch (const MeshError& e) {

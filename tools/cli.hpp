@@ -19,17 +19,11 @@ struct Notes {
     std::vector<std::string> warnings;
 };
 
-// A command line that asks for nothing the tool can build: an unknown shape
-// or option, a value missing or malformed.
-class UsageError : public MeshError {
-public:
-    using MeshError::MeshError;
-};
-
 // Builds the mesh that a command line (without the program name) asks for.
 // `output` receives the -o name ("TELMA.IN" when none is given, "-" for
 // standard output); `notes`, when given, what an import has to say.
-// Throws UsageError on a bad command line, MeshError on bad input.
+// Throws textio::UsageError on a bad command line (an unknown shape or
+// option, a value missing or malformed), MeshError on bad input.
 Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, Notes* notes = nullptr);
 
 // The whole program: --help, building, writing, the summary line.

@@ -226,7 +226,8 @@ Mesh makeBox(const BoxParams& s) {
 
 Mesh makeSphere(const SphereParams& s) {
     if (!(s.r > 0)) throw MeshError("sphere: the radius must be positive");
-    if (s.level < 0 || s.level > 8) throw MeshError("sphere: the level must be 0 to 8");
+    if (s.level < 0 || s.level > MAXLEVEL)
+        throw MeshError("sphere: the level must be 0 to " + std::to_string(MAXLEVEL));
     const double phi = (1.0 + std::sqrt(5.0)) / 2.0;
     const double h = 1.0 / std::sqrt(1.0 + phi * phi);
     const double a = h, b = phi * h;
@@ -565,8 +566,7 @@ bool beyondClassic(const Mesh& m) {
 
 void checkForSolver(const Mesh& m) {
     if (m.el.empty()) throw MeshError("the mesh has no elements");
-    // The solver's flux table: NBEMAX groups, or one per element beyond.
-    const long long groups = std::max<long long>(telma::NBEMAX, static_cast<long long>(m.el.size()));
+    const long long groups = telma::NGROUPS(static_cast<long long>(m.el.size()));  // the solver's flux table
     for (std::size_t i = 0; i < m.el.size(); ++i) {
         const Element& e = m.el[i];
         std::string which = "element " + std::to_string(i + 1);

@@ -74,10 +74,12 @@ std::array<int, 2> faceAxes(Face f);
 
 // ---------------------------------------------------------------- sphere
 
+constexpr int MAXLEVEL = 8;  // the finest sphere: 1,310,720 triangles
+
 struct SphereParams {
     double r = 1.0;
     Vec3 c{0, 0, 0};
-    int level = 3;          // 20 * 4^level triangles
+    int level = 3;          // 20 * 4^level triangles, 0 to MAXLEVEL
     BC bc{-1, 1.0};         // electrode at potential 1, flux group 1
     bool exterior = true;   // normals toward the centre
     bool areaFit = false;   // corners pushed out together until the mesh has the sphere's area

@@ -45,8 +45,6 @@ the end of the input; 1 when a file is missing or malformed; 2 for a bad
 command line.
 )";
 
-bool isOption(std::string_view w) { return w.size() > 2 && w.substr(0, 2) == "--"; }
-
 // A command line that cannot be run: the message and the usage, status 2.
 int refuse(std::string_view msg) {
     std::cerr << "korval: " << msg << "\n\n" << USAGE;
@@ -59,7 +57,7 @@ int main(int argc, char** argv) {
     // Options lead the command line; no switch begins with "--".  Past them
     // the words are the classic switch and the file names.
     int k = 1;
-    for (; k < argc && isOption(argv[k]); ++k) {
+    for (; k < argc && textio::isOption(argv[k]); ++k) {
         const std::string_view w = argv[k];
         if (w == "--help") {
             std::cout << USAGE;
@@ -71,13 +69,14 @@ int main(int argc, char** argv) {
         }
         return refuse("unknown option \"" + std::string(w) + "\"");
     }
-    const bool ended = k < argc && std::string_view(argv[k]) == "--";
-    k += ended;
-    for (int j = k; j < argc && !ended; ++j)
-        if (isOption(argv[j])) return refuse("options come before the switch: \"" + std::string(argv[j]) + "\"");
-    argv[k - 1] = argv[0];  // the program name before the first word left
+    std::vector<char*> words;
     try {
-        korval::KORVAL(argc - k + 1, argv + k - 1);
+        words = textio::wordsAfterOptions(argc, argv, k, "the switch");
+    } catch (const textio::UsageError& e) {
+        return refuse(e.what());
+    }
+    try {
+        korval::KORVAL(static_cast<int>(words.size()), words.data());
     } catch (const textio::Stop& s) {
         textio::finish();
         return s.status;
