@@ -428,9 +428,8 @@ bool promising(double RES, int NIT, double EPS, int LATER) {
 // to the relative residual EPS: GMRES with the diagonal preconditioner, then,
 // unless it converges fast enough, with the LU factorisation of the system's
 // kernel KA compressed to PRETOL, built on first need and kept for later
-// right-hand sides.  Writes the
-// iterations and the relative residual recomputed in full; returns whether
-// EPS was reached.
+// right-hand sides.  Writes the iterations and the relative residual
+// recomputed in full; returns whether EPS was reached.
 bool SOLVE1(SYSTEM& S, const KERNEL& KA, hmat_cluster_tree_t* T, const double* b, double* x, double EPS) {
     const int N = NBE;
     hmat_interface_t& hi = HI();
