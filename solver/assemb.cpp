@@ -1,6 +1,7 @@
 // The boundary system:
 //
 //   ASSEMB  assembles A and B row by row, the rows on several threads
+//   DNBILD  the dense operator: the matrix made, then ASSEMB
 //   DOMTST  diagonal dominance of A by columns
 #include <omp.h>
 
@@ -8,19 +9,20 @@
 #include <cmath>
 #include <vector>
 
-#include "solver/capaci.hpp"
 #include "solver/kernels.hpp"
 
 namespace telma {
 
 namespace {
 
-// Row I of A and B(I), the columns in increasing order.
-void assembleRow(int I) {
+// Row I of A and B(I), the columns in increasing order; with NRHS > 1 the
+// further right-hand sides B(I,L) from VRHS likewise.
+void assembleRow(int I, int NRHS, const double* VRHS) {
     const double X = XC[I][1], Y = XC[I][2], Z = XC[I][3];
     double* row = &A(I, 1);
     double BI = 0.0;
     double GSUM[PIECE], HSUM[PIECE];
+    std::vector<double> BL(NRHS > 1 ? static_cast<std::size_t>(NRHS) : 0, 0.0);  // B(I,L) at L - 1
     for (int J0 = 1; J0 <= NBE; J0 += PIECE) {
         const int J1 = std::min(NBE + 1, J0 + PIECE);
         for (int J = J0; J < J1; ++J) {
@@ -33,31 +35,41 @@ void assembleRow(int I) {
             if (KODE[J] <= 0) {
                 AIJ = AIJ + GSUM[J - J0];
                 BI = BI + VBC[J] * HSUM[J - J0];
-                // a capacitance run: the conductor of J at 1, all else 0
-                if (NCOND > 0 && ICOND[J] > 0)
-                    BCOND[static_cast<std::size_t>(ICOND[J] - 1) * NBE + I - 1] += HSUM[J - J0];
             } else {
                 AIJ = AIJ - HSUM[J - J0];
                 BI = BI - VBC[J] * GSUM[J - J0];
             }
             row[J - 1] = AIJ;
         }
+        for (int L = 2; L <= NRHS; ++L) {
+            const double* V = VRHS + static_cast<std::size_t>(L - 2) * NBE;  // V[J - 1]: element J
+            double S = BL[L - 1];
+            for (int J = J0; J < J1; ++J)
+                S += KODE[J] <= 0 ? V[J - 1] * HSUM[J - J0] : -V[J - 1] * GSUM[J - J0];
+            BL[L - 1] = S;
+        }
     }
     B[I] = BI;
+    for (int L = 2; L <= NRHS; ++L) B[static_cast<std::size_t>(L - 1) * NBE + I] = BL[L - 1];
 }
 
 }  // namespace
 
-void ASSEMB() {
+void ASSEMB(int NRHS, const double* VRHS) {
     // Each row is computed whole by one thread and written to its own place,
     // so A and B do not depend on the number of threads.
     PROGRESS progress("(' Calculation line #',i4,'/',i4,\\)", NBE);
 #pragma omp parallel for schedule(dynamic, 1)
     for (int I = 1; I <= NBE; ++I) {
-        assembleRow(I);
+        assembleRow(I, NRHS, VRHS);
         progress.done(I);
     }
     textio::console().write("()");
+}
+
+void DNBILD(const SOLREQ& R) {
+    AMAT(NBE);
+    ASSEMB(R.NRHS, R.VRHS);
 }
 
 bool DOMTST(int N) {

@@ -1,6 +1,7 @@
 // The capacitance matrix of the flux groups:
 //
-//   CAPRUN  the run: refusals, conductors, the solve of all right-hand sides
+//   CAPSCOPE  the refusals, the conductors and their right-hand sides
+//   CAPRUN    the run: every right-hand side solved by one solver
 //   CAPMAT  the matrix from the solutions, its blocks and its checks
 #include "solver/capaci.hpp"
 
@@ -15,7 +16,7 @@ namespace telma {
 
 int NCOND = 0;
 std::vector<int> ICOND;
-std::vector<double> BCOND;
+std::vector<double> VCOND;
 std::vector<int> IGRP;
 std::vector<double> CAP;
 
@@ -27,51 +28,15 @@ constexpr double EPS0 = 8.8541878128E-12;  // permittivity of vacuum, F/m
 // discretisation leaves.
 constexpr double CAPTOL = 1.0E-3;
 
-MSOLVE BASE = nullptr;        // the solver CAPRUN was given
-std::vector<double> XCOND;    // the conductors' solutions, columns of LDCOND
-int LDCOND = 0;
-
-[[noreturn]] void refuse(std::string_view fmt, std::initializer_list<textio::Item> items) {
-    textio::console().write(fmt, items);
-    textio::stop("*** FATAL ERROR ***", 1);
-}
-
-// The solve SOLVE calls: the data file's right-hand sides first, then one
-// per conductor, all in one call of BASE; the data file's go back to B and X.
-bool CAPSLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS, int& IER) {
-    // Column L of the caller's B and X holds N entries at L * LDA: the last
-    // ends there, not a whole stride further.
-    const std::size_t LD = static_cast<std::size_t>(LDA), NB = (M - 1) * LD + N;
-    std::vector<double> BB((M + NCOND) * LD, 0.0), XX((M + NCOND) * LD, 0.0);
-    std::copy_n(B, NB, BB.begin());
-    std::copy_n(X, NB, XX.begin());
-    for (int L = 1; L <= NCOND; ++L)
-        std::copy_n(BCOND.begin() + static_cast<std::ptrdiff_t>((L - 1) * N), N,
-                    BB.begin() + static_cast<std::ptrdiff_t>((M + L - 1) * LD));
-    const bool ok = BASE(A, BB.data(), XX.data(), N, M + NCOND, LDA, EPS, IER);
-    std::copy_n(BB.begin(), NB, B);
-    std::copy_n(XX.begin(), NB, X);
-    XCOND.assign(BB.begin() + static_cast<std::ptrdiff_t>(M * LD), BB.end());
-    LDCOND = LDA;
-    return ok;
-}
-
-// Both units get each line of the blocks.
-void both(textio::OutUnit& rep, std::string_view fmt, std::span<const textio::Item> items) {
-    rep.write(fmt, items);
-    textio::console().write(fmt, items);
-}
-void both(textio::OutUnit& rep, std::string_view fmt) { both(rep, fmt, {}); }
-
 // One block: its heading, then per conductor its group and its row times S.
 void block(textio::OutUnit& rep, std::string_view head, double S) {
-    both(rep, head);
+    BOTH(rep, head);
     const std::string fmt = "(I5," + std::to_string(NCOND) + "(2X,1P,E14.5))";
     std::vector<textio::Item> row;
     for (int H = 1; H <= NCOND; ++H) {
         row.assign(1, IGRP[H - 1]);
         for (int G = 1; G <= NCOND; ++G) row.emplace_back(S * CAP[(G - 1) * NCOND + H - 1]);
-        both(rep, fmt, row);
+        BOTH(rep, fmt, row);
     }
 }
 
@@ -85,18 +50,18 @@ CAPSCOPE::CAPSCOPE() {
     static constexpr const char* AXIS[3] = {"X", "Y", "Z"};
     for (int K = 0; K < 3; ++K)
         if (IREF[K] == -1 && IPAR[K] == -1)
-            refuse("(' ODD SYMMETRY PLANE ',A,' = 0: EACH CONDUCTOR WOULD FACE ITS OWN IMAGE AT',"
+            REFUSE("(' ODD SYMMETRY PLANE ',A,' = 0: EACH CONDUCTOR WOULD FACE ITS OWN IMAGE AT',"
                    "' THE OPPOSITE POTENTIAL, WHICH IS NO CAPACITANCE PROBLEM; MESH BOTH SIDES')",
                    {AXIS[K]});
     int KMAX = 0;
     for (int I = 1; I <= NBE; ++I) {
         if (KODE[I] >= 1 && VBC[I] != 0.0)
-            refuse("(' ELEMENT',I5,' HAS THE NORMAL DERIVATIVE',1PE12.5,': A CAPACITANCE NEEDS',"
+            REFUSE("(' ELEMENT',I5,' HAS THE NORMAL DERIVATIVE',1PE12.5,': A CAPACITANCE NEEDS',"
                    "' EVERY PRESCRIBED DERIVATIVE 0')",
                    {I, VBC[I]});
         if (KODE[I] < 0) KMAX = std::max(KMAX, -KODE[I]);
     }
-    if (KMAX == 0) refuse("(' NO FLUX GROUP (NEGATIVE CODE): THERE IS NO CONDUCTOR')", {});
+    if (KMAX == 0) REFUSE("(' NO FLUX GROUP (NEGATIVE CODE): THERE IS NO CONDUCTOR')", {});
 
     // Conductors in increasing group order; slot K of COND is group K's.
     std::vector<int> COND(static_cast<std::size_t>(KMAX) + 1, 0);
@@ -111,19 +76,25 @@ CAPSCOPE::CAPSCOPE() {
     ICOND.assign(static_cast<std::size_t>(NBE) + 1, 0);
     for (int I = 1; I <= NBE; ++I)
         if (KODE[I] < 0) ICOND[I] = COND[-KODE[I]];
-    BCOND.assign(static_cast<std::size_t>(NBE) * IGRP.size(), 0.0);
     NCOND = static_cast<int>(IGRP.size());
+    VCOND.assign(static_cast<std::size_t>(NBE) * NCOND, 0.0);
+    for (int J = 1; J <= NBE; ++J)
+        if (ICOND[J] > 0) VCOND[static_cast<std::size_t>(ICOND[J] - 1) * NBE + J - 1] = 1.0;
 }
 
-// Later runs assemble no conductor columns.
-CAPSCOPE::~CAPSCOPE() { NCOND = 0; }
+CAPSCOPE::~CAPSCOPE() {
+    NCOND = 0;
+    VCOND.clear();
+}
 
-int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
+int CAPRUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& R) {
     const CAPSCOPE conductors;
-    BASE = SOLVER;
-    const int status = DNRUN(rep, CAPSLV);
-    // SOLVE has said that a failed solve leaves no valid result.
-    if (status == 0) CAPMAT(XCOND.data(), LDCOND, rep);
+    SOLREQ RC = R;
+    RC.NRHS = 1 + NCOND;
+    RC.VRHS = VCOND.data();
+    const int status = RUN(rep, S, RC);
+    // RUN has said that a failed solve leaves no valid result.
+    if (status == 0) CAPMAT(&B[static_cast<std::size_t>(NBE) + 1], NBE, rep);
     return status;
 }
 
@@ -149,9 +120,9 @@ void CAPMAT(const double* X, int LDX, textio::OutUnit& rep) {
         for (int G = 1; G < H; ++G) ASYM = std::max(ASYM, std::fabs(C(H, G) - C(G, H)));
     ASYM = CMAX > 0.0 ? ASYM / CMAX : 0.0;
     const textio::Item asym[] = {ASYM};
-    both(rep, "(/' ASYMMETRY MAX|C(H,G)-C(G,H)|/MAX|C| :',1PE10.3)", asym);
+    BOTH(rep, "(/' ASYMMETRY MAX|C(H,G)-C(G,H)|/MAX|C| :',1PE10.3)", asym);
     bool bad = ASYM > CAPTOL;
-    if (bad) both(rep, "(' *** WARNING: THE MATRIX IS NOT SYMMETRIC')");
+    if (bad) BOTH(rep, "(' *** WARNING: THE MATRIX IS NOT SYMMETRIC')");
     // The signs are judged against the largest entry of the row: a small
     // conductor beside a large one has a small row.
     for (int H = 1; H <= NCOND; ++H) {
@@ -163,21 +134,21 @@ void CAPMAT(const double* X, int LDX, textio::OutUnit& rep) {
             const std::string g = std::to_string(IGRP[G - 1]);
             const textio::Item hg[] = {h, g};
             if (G == H && !(C(H, G) > CAPTOL * RMAX)) {
-                both(rep, "(' *** WARNING: C(',A,',',A,') IS NOT POSITIVE')", hg);
+                BOTH(rep, "(' *** WARNING: C(',A,',',A,') IS NOT POSITIVE')", hg);
                 bad = true;
             } else if (G != H && C(H, G) > CAPTOL * RMAX) {
-                both(rep, "(' *** WARNING: C(',A,',',A,') IS POSITIVE')", hg);
+                BOTH(rep, "(' *** WARNING: C(',A,',',A,') IS POSITIVE')", hg);
                 bad = true;
             }
         }
         if (S < -CAPTOL * RMAX) {
             const textio::Item hi[] = {h};
-            both(rep, "(' *** WARNING: THE ROW SUM OF GROUP ',A,' IS NEGATIVE')", hi);
+            BOTH(rep, "(' *** WARNING: THE ROW SUM OF GROUP ',A,' IS NEGATIVE')", hi);
             bad = true;
         }
     }
     if (bad)
-        both(rep, "(' *** THE MESH IS TOO COARSE, OR A CONDUCTOR IS NOT CLOSED OR FACES THE WRONG',"
+        BOTH(rep, "(' *** THE MESH IS TOO COARSE, OR A CONDUCTOR IS NOT CLOSED OR FACES THE WRONG',"
                   "' SIDE')");
     rep.write("(' ',79('*'))");
 }

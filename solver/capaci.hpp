@@ -1,10 +1,11 @@
 // The capacitance matrix of the flux groups in one run (telma --capacitance).
 //
-// Every flux group is a conductor.  The system is assembled once; besides
-// the data file's own right-hand side it gets one per conductor: that
-// conductor at potential 1, every other potential element at 0, every
-// prescribed normal derivative 0.  All of them are solved together, and the
-// flux out of conductor H in the solution of conductor G is C(H,G).
+// Every flux group is a conductor.  The system is made once; besides the
+// data file's own right-hand side it gets one per conductor: that conductor
+// at potential 1, every other potential element at 0, every prescribed
+// normal derivative 0 (VCOND, the further right-hand sides of the request).
+// All of them are solved together, and the flux out of conductor H in the
+// solution of conductor G is C(H,G).
 #pragma once
 
 #include <vector>
@@ -13,16 +14,15 @@
 
 namespace telma {
 
-// ---- storage shared with the assembly, in capaci.cpp
+// ---- storage of a capacitance run, in capaci.cpp
 // NCOND conductors, numbered in increasing group order; 0 outside a
-// capacitance run, and then ASSEMB fills nothing below.
+// capacitance run.
 extern int NCOND;
 // ICOND(J), J = 1..NBE: the conductor of element J, 0 for none.
 extern std::vector<int> ICOND;
-// BCOND(I,L) at BCOND[(L - 1) * NBE + I - 1]: the right-hand side of row I
-// with conductor L at potential 1 and all else 0, that is the sum of HSUM(I,J)
-// over its elements J.  ASSEMB adds into it when NCOND > 0.
-extern std::vector<double> BCOND;
+// VCOND(J,L) at VCOND[(L - 1) * NBE + J - 1]: the prescribed value of element
+// J with conductor L at potential 1 and all else 0, as SOLREQ::VRHS takes it.
+extern std::vector<double> VCOND;
 
 // ---- results of CAPMAT
 // IGRP(L): the group number of conductor L.
@@ -32,8 +32,8 @@ extern std::vector<int> IGRP;
 extern std::vector<double> CAP;
 
 // CAPSCOPE: while it lives, a capacitance run: its constructor checks the
-// elements and sets NCOND, ICOND, IGRP and a zero BCOND; its destructor sets
-// NCOND back to 0.  Refuses (console message, stop with status 1) what
+// elements and sets NCOND, ICOND, IGRP and VCOND; its destructor sets NCOND
+// back to 0.  Refuses (console message, stop with status 1) what
 // ELCHK refuses, and a problem without flux groups, with an odd symmetry
 // plane or with a non-zero prescribed normal derivative.  In capaci.cpp.
 struct CAPSCOPE {
@@ -43,14 +43,14 @@ struct CAPSCOPE {
     CAPSCOPE& operator=(const CAPSCOPE&) = delete;
 };
 
-// CAPRUN: the whole run of --capacitance with a dense solver, from element
-// geometry to the CAPACITANCE blocks: in a CAPSCOPE, SOLVE with the
-// conductors' right-hand sides beside the data file's, then CAPMAT unless
+// CAPRUN: the whole run of --capacitance, from element geometry to the
+// CAPACITANCE blocks: in a CAPSCOPE, RUN with the conductors' right-hand
+// sides after the data file's, then CAPMAT from B's further columns unless
 // the solve failed.  In capaci.cpp.
 //   rep      (in/out)  the report
-//   SOLVER   (in)      the solve of many right-hand sides
+//   S, R     (in)      the solver and the request, as RUN takes them
 //   returns  the exit status of the run: 0, or 1 when the solve failed
-int CAPRUN(textio::OutUnit& rep, MSOLVE SOLVER);
+int CAPRUN(textio::OutUnit& rep, const SOLVER& S = GSSOLVER, const SOLREQ& R = {});
 
 // CAPMAT: CAP from the solved conductor columns, then the CAPACITANCE block
 // in units of the permittivity times the length unit, the CAPACITANCE (F)

@@ -8,15 +8,10 @@
 
 namespace telma {
 
-namespace {
-
-// The CURRENTS block goes to the report and to the console alike.
-void both(textio::OutUnit& rep, std::string_view fmt, std::initializer_list<textio::Item> items = {}) {
-    rep.write(fmt, items);
-    textio::console().write(fmt, items);
+void BOTH(textio::OutUnit& rep, std::string_view FMT, std::span<const textio::Item> ITEMS) {
+    rep.write(FMT, ITEMS);
+    textio::console().write(FMT, ITEMS);
 }
-
-}  // namespace
 
 void CURRNT(textio::OutUnit& rep) {
     for (int K = 1; K <= NGMAX; ++K) FLUX[K] = 0.0;
@@ -29,17 +24,33 @@ void CURRNT(textio::OutUnit& rep) {
         }
     }
     if (NGRP == 0) return;
-    both(rep, "(/' CURRENTS'/)");
+    // The CURRENTS block goes to the report and to the console alike.
+    BOTH(rep, "(/' CURRENTS'/)");
     const std::string line = WIDEN("(' FLUX',I3,' :',1Pe12.5)", {NGRP});
-    for (int K = 1; K <= NGRP; ++K) both(rep, line, {K, FLUX[K]});
+    for (int K = 1; K <= NGRP; ++K) BOTH(rep, line, {K, FLUX[K]});
     rep.write("(' ',79('*'))");
 }
 
-void CNVREP(textio::OutUnit& rep) {
-    if (STAT.CONVGD) return;
-    rep.write("(/' *** WARNING: THE SOLUTION DID NOT CONVERGE',/,' AFTER',i4,1X,A,"
-              "' THE RMS CHANGE WAS',1Pe10.3,' (TOLERANCE',1Pe10.3,')',/,' ',79('*'))",
-              {STAT.NSTEP, STAT.STEPS, STAT.CHANGE, STAT.EPS});
+void CNVREP(textio::OutUnit& rep, const SOLSTAT& ST) {
+    if (ST.CONVGD) return;
+    switch (ST.KIND) {
+        case STEPS::SWEEPS:
+            rep.write("(/' *** WARNING: THE SOLUTION DID NOT CONVERGE',/,' AFTER',i4,1X,A,"
+                      "' THE RMS CHANGE WAS',1Pe10.3,' (TOLERANCE',1Pe10.3,')',/,' ',79('*'))",
+                      {ST.NSTEP, "SWEEPS", ST.REACHED, ST.EPS});
+            break;
+        case STEPS::ITERATIONS:
+            rep.write("(/' *** WARNING: THE SOLUTION DID NOT CONVERGE',/,' AFTER',i4,1X,A,"
+                      "' ITERATIONS THE RELATIVE RESIDUAL WAS',1Pe10.3,' (TOLERANCE',1Pe10.3,')',/,"
+                      "' ',79('*'))",
+                      {ST.NSTEP, ST.METHOD, ST.REACHED, ST.EPS});
+            break;
+        case STEPS::FACTORISATION:
+            rep.write("(/' *** WARNING: THE SYSTEM WAS NOT SOLVED',/,' THE ',A,' FACTORISATION MET A ZERO',"
+                      "' PIVOT AT STEP',I8,': THE MATRIX IS SINGULAR',/,' ',79('*'))",
+                      {ST.METHOD, ST.NSTEP});
+            break;
+    }
 }
 
 }  // namespace telma

@@ -3,6 +3,7 @@
 //   ELCHK    refuses elements the influence formulas cannot integrate
 //   SIDECHK  refuses a mesh on both sides of a symmetry plane
 //   GEOM     nodes, areas and the per-element frames of INFLU (ELD)
+//   REFUSE   the console line and stop of a refused element or problem
 #include <algorithm>
 #include <cmath>
 
@@ -28,13 +29,12 @@ void centroid(int I, double xc[3]) { telma::centroid(NPE[I], cornersOf(I), xc); 
 
 void frame(int J, const double xc[3], ELDATA& E) { telma::frame(NPE[J], cornersOf(J), xc, E); }
 
-// Each message names the element first.
-[[noreturn]] void refuse(std::string_view fmt, std::initializer_list<textio::Item> items) {
-    textio::console().write(WIDEN(fmt, {NBE}), items);
+}  // namespace
+
+void REFUSE(std::string_view FMT, std::initializer_list<textio::Item> ITEMS) {
+    textio::console().write(WIDEN(FMT, {NBE}), ITEMS);
     textio::stop("*** FATAL ERROR ***", 1);
 }
-
-}  // namespace
 
 void ELCHK() {
     const int IREF[3] = {IREFX, IREFY, IREFZ};
@@ -43,21 +43,21 @@ void ELCHK() {
     for (int I = 1; I <= NBE; ++I) {
         const int NP = NPE[I];
         if (NP < 3 || NP > MAXV)
-            refuse("(' ELEMENT',I5,' HAS',I5,' EXTREME POINTS (3 OR 4 EXPECTED)')", {I, NP});
+            REFUSE("(' ELEMENT',I5,' HAS',I5,' EXTREME POINTS (3 OR 4 EXPECTED)')", {I, NP});
         if (KODE[I] < -NGMAX)
-            refuse("(' ELEMENT',I5,' HAS CODE',I7,': FLUX GROUP BEYOND',I5)",
+            REFUSE("(' ELEMENT',I5,' HAS CODE',I7,': FLUX GROUP BEYOND',I5)",
                    {I, KODE[I], NGMAX});
         const CORNERS X = cornersOf(I);
         const SHAPEFAULT f = SHAPECHK(NP, X);
         if (f.kind == SHAPE::IN_LINE)
-            refuse("(' ELEMENT',I5,' IS DEGENERATE: ITS FIRST THREE CORNERS LIE IN ONE LINE')",
+            REFUSE("(' ELEMENT',I5,' IS DEGENERATE: ITS FIRST THREE CORNERS LIE IN ONE LINE')",
                    {I});
         if (f.kind == SHAPE::TOO_SMALL)
-            refuse("(' ELEMENT',I5,' IS TOO SMALL: ITS SIZE IS BELOW 1E-50')", {I});
+            REFUSE("(' ELEMENT',I5,' IS TOO SMALL: ITS SIZE IS BELOW 1E-50')", {I});
         if (f.kind == SHAPE::CROSSED)
-            refuse("(' ELEMENT',I5,' CROSSES ITSELF: TWO OF ITS EDGES INTERSECT')", {I});
+            REFUSE("(' ELEMENT',I5,' CROSSES ITSELF: TWO OF ITS EDGES INTERSECT')", {I});
         if (f.kind != SHAPE::OK)
-            refuse("(' ELEMENT',I5,' IS DEGENERATE: EDGE',I2,' HAS ZERO LENGTH')", {I, f.edge});
+            REFUSE("(' ELEMENT',I5,' IS DEGENERATE: EDGE',I2,' HAS ZERO LENGTH')", {I, f.edge});
         // In an odd plane the element meets its own mirror image with weight
         // -1: its potential is zero by symmetry and its row would vanish.
         double xc[3];
@@ -69,7 +69,7 @@ void ELCHK() {
             for (int M = 0; M < NP; ++M)
                 if (!(std::fabs(X[M][K]) <= DEGTOL * size)) inPlane = false;
             if (inPlane)
-                refuse("(' ELEMENT',I5,' LIES IN THE ODD SYMMETRY PLANE ',A,' = 0:',"
+                REFUSE("(' ELEMENT',I5,' LIES IN THE ODD SYMMETRY PLANE ',A,' = 0:',"
                        "' ITS POTENTIAL IS ZERO BY SYMMETRY; DO NOT MESH IT')",
                        {I, AXIS[K]});
         }
@@ -96,9 +96,9 @@ void SIDECHK() {
                     side = s;
                     first = I;
                 } else if (s != side && first == I) {
-                    refuse("(' ELEMENT',I5,' CROSSES THE SYMMETRY PLANE ',A,' = 0')", {I, AXIS[K]});
+                    REFUSE("(' ELEMENT',I5,' CROSSES THE SYMMETRY PLANE ',A,' = 0')", {I, AXIS[K]});
                 } else if (s != side) {
-                    refuse("(' ELEMENTS',I5,' AND',I5,' LIE ON BOTH SIDES OF THE SYMMETRY PLANE ',A,' = 0')",
+                    REFUSE("(' ELEMENTS',I5,' AND',I5,' LIE ON BOTH SIDES OF THE SYMMETRY PLANE ',A,' = 0')",
                            {first, I, AXIS[K]});
                 }
             }

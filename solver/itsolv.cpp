@@ -1,5 +1,6 @@
 // Gauss-Seidel solution of the dense boundary system:
 //
+//   GSSOLVER the classic solver: the dense system assembled, then ITSOLV
 //   ITSOLV   the sweeps until the RMS change is below the tolerance
 //   ITERATE  the loop of sweeps, its lines and failure messages
 //   GSSWEEP  one sweep, on one thread or shared by two
@@ -303,8 +304,9 @@ void PACER::took(double SECONDS) {
 }
 
 bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, int N, int M,
-             int LDA, double EPS, int& IER) {
-    STAT = {};
+             int LDA, double EPS, int& IER, SOLSTAT& ST) {
+    ST = {};
+    ST.EPS = EPS;
     // An empty system has nothing to sweep (and no RMS to form).
     if (N <= 0 || M <= 0) return true;
     textio::OutUnit& con = textio::console();
@@ -328,7 +330,9 @@ bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, i
         }
     }
     if (!ok) IER = -NITER;
-    STAT = {ok, NITER, ERR, EPS, "SWEEPS"};
+    ST.CONVGD = ok;
+    ST.NSTEP = NITER;
+    ST.REACHED = ERR;
     for (int L = 0; L < M; ++L)
         for (int I = 0; I < N; ++I)
             B[static_cast<std::size_t>(L) * LDA + I] = X[static_cast<std::size_t>(L) * LDA + I];
@@ -337,6 +341,12 @@ bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, i
 
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
             int& IER) {
+    SOLSTAT ST;
+    return ITSOLV(A, B, X, N, M, LDA, EPS, IER, ST);
+}
+
+bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
+            int& IER, SOLSTAT& ST) {
     // Small systems are not worth a second thread, and the two threads of a
     // sweep wait for each other, so they need two processors; PACER keeps to
     // one while other work on the processors makes two the slower.
@@ -374,7 +384,18 @@ bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double
         }
         return ERR;
     };
-    return ITERATE(sweep, B, X, N, M, LDA, EPS, IER);
+    return ITERATE(sweep, B, X, N, M, LDA, EPS, IER, ST);
 }
+
+const SOLVER GSSOLVER = {
+    "gs", EPSIT, true, true,
+    DNBILD,
+    DOMTST,
+    [](const SOLREQ& R) {
+        SOLSTAT ST;
+        ITSOLV(&A(1, 1), &B[1], &XIT[1], NBE, R.NRHS, NDIM, R.EPS, IER, ST);
+        return ST;
+    },
+    [](const SOLREQ&) { INTPTS(); }};
 
 }  // namespace telma

@@ -1,7 +1,6 @@
 // The fast kernels under the routines of telma.hpp: per-element frames, the
 // influence coefficients of a run of elements, the two-thread sweep, the
-// progress lines of threaded loops, and the phases of SOLVE that the plain
-// reference replaces.
+// and the progress lines of threaded loops.
 //
 //   ELD       storage   per-element frames, filled by GEOM      geom.cpp
 //   INFSYMS   routine   INFSYM for a run of elements             influ.cpp
@@ -10,7 +9,6 @@
 //   PACER     class     the thread count of each sweep           itsolv.cpp
 //   ITERATE   routine   the sweeps of ITSOLV                     itsolv.cpp
 //   PROGRESS  class     progress lines of threaded loops         progress.cpp
-//   PHASES    struct    the phases of SOLVE(rep, P)            solve.cpp
 #pragma once
 
 #include <array>
@@ -45,14 +43,14 @@ int images(double X, double Y, double Z, double PX[8], double PY[8], double PZ[8
 constexpr int PIECE = 128;
 
 // ITERATE: the sweeps of ITSOLV until the RMS change is at most EPS.  Writes
-// the sweep lines and the failure messages, sets IER and copies X into B as
-// ITSOLV does.
+// the sweep lines and the failure messages, sets IER and ST and copies X
+// into B as ITSOLV does.
 //   SWEEP  (in)  makes one sweep over the M right-hand sides of N unknowns in
 //                X and returns the sum of the squared changes
-//   B, X, N, M, LDA, EPS, IER  as for ITSOLV
+//   B, X, N, M, LDA, EPS, IER, ST  as for ITSOLV
 //   returns false on failure
 bool ITERATE(const std::function<double()>& SWEEP, double* B, const double* X, int N, int M,
-             int LDA, double EPS, int& IER);
+             int LDA, double EPS, int& IER, SOLSTAT& ST);
 
 // GSSWEEP: one Gauss-Seidel sweep of A x = B, rows in increasing order.  With
 // THREADS = 2 two threads share the sweep without changing the order of any
@@ -105,19 +103,5 @@ private:
     int N_, next_ = 1;
     std::vector<unsigned char> done_;
 };
-
-// The phases of SOLVE that the plain reference and the compressed solve
-// give in their own versions.
-struct PHASES {
-    void (*ASSEMB)();
-    bool (*DOMTST)(int N);  // null: no dominance test and no message
-    const double* A;  // the matrix ASSEMB fills, as ITSOLV reads it
-    int LDA;          // and its stride
-    MSOLVE ITSOLV;
-    void (*INTPTS)();
-};
-// SOLVE with the phases P in place of the solver's own.
-//   rep  (in/out)  the report;  P (in) the phases;  returns as SOLVE
-int SOLVE(textio::OutUnit& rep, const PHASES& P);
 
 }  // namespace telma

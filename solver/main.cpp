@@ -3,11 +3,13 @@
 #include <fstream>
 #include <iostream>
 #include <new>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "solver/capaci.hpp"
-#include "solver/hmat.hpp"
-#include "solver/lu.hpp"
+#include "solver/hmat/hmat.hpp"
+#include "solver/lu/lu.hpp"
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
 #include "solver/vtuout.hpp"
@@ -16,14 +18,9 @@ namespace {
 
 using namespace telma;
 
-// The run of each --solver choice, in the order of METHOD, without and with
-// --capacitance: the one place a solver is wired in.
-using RUNFN = int (*)(textio::OutUnit& rep);
-constexpr std::array<RUNFN, 3> SOLVERS = {[](textio::OutUnit& rep) { return SOLVE(rep); }, LURUN,
-                                          [](textio::OutUnit& rep) { return HMRUN(rep, OPTS.TOL); }};
-constexpr std::array<RUNFN, 3> CAPSOLVERS = {[](textio::OutUnit& rep) { return CAPRUN(rep, ITSOLV); },
-                                             [](textio::OutUnit& rep) { return CAPRUN(rep, LUSTEP); },
-                                             [](textio::OutUnit& rep) { return HMCAP(rep, OPTS.TOL); }};
+// The solver of each --solver choice, in the order of METHOD: the one place
+// a solver is wired in.
+const std::array<const SOLVER*, 3> SOLVERS = {&GSSOLVER, &LUSOLVER, &HMSOLVER};
 
 }  // namespace
 
@@ -44,7 +41,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     int status = 0;
+    const SOLVER& S = *SOLVERS[static_cast<std::size_t>(OPTS.SOLVER)];
+    // PETSc, for the solvers that run on it, lives as long as the run.
+    std::optional<PETSCRUN> petsc;
     try {
+        if (&S == &HMSOLVER) petsc.emplace();
         textio::console().write("(' TELMA')");
         std::string inName, outName;
         FILNAM(static_cast<int>(words.size()), words.data(), inName, outName);
@@ -58,10 +59,10 @@ int main(int argc, char** argv) {
         // On a read failure the report keeps the echo of every record read
         // before it: the stream is flushed as it is destroyed.
         textio::Reader in(dataFile, inName);
-        READIN(in, rep);
+        READIN(in, rep, S);
         dataFile.close();
-        const auto s = static_cast<std::size_t>(OPTS.SOLVER);
-        status = (OPTS.CAPAC ? CAPSOLVERS : SOLVERS)[s](rep);
+        const SOLREQ R{.EPS = OPTS.TOL};
+        status = OPTS.CAPAC ? CAPRUN(rep, S, R) : RUN(rep, S, R);
         if (!OPTS.VTU.empty()) VTUOUT(OPTS.VTU, OPTS.UNFOLD);
         rep.endRecord();
         reportFile.flush();
@@ -75,6 +76,11 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         textio::finish();
         std::cerr << "telma: not enough memory for the tables of the problem\n";
+        return 1;
+    } catch (const std::exception& e) {
+        // a library the solve runs on failed (PETSc), in its own words
+        textio::finish();
+        std::cerr << "telma: " << e.what() << '\n';
         return 1;
     }
     textio::finish();

@@ -101,7 +101,7 @@ struct WORD {
 
 std::vector<char*> PARSEOPTS(int argc, char** argv) {
     OPTS = OPTIONS{};
-    bool tolGiven = false, unitGiven = false, epsGiven = false;
+    bool unitGiven = false, epsGiven = false;
     int k = 1;
     for (; k < argc && textio::isOption(argv[k]); ++k) {
         const std::string_view w = argv[k];
@@ -118,7 +118,6 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
             OPTS.SOLVER = o.pick(METHODS, "gs, lu or hmat");
         } else if (o.name == "tol") {
             OPTS.TOL = o.positive();
-            tolGiven = true;
         } else if (o.name == "vtu") {
             OPTS.VTU = o.need("FILE");
         } else if (o.name == "unfold") {
@@ -135,7 +134,6 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
             throw textio::UsageError("unknown option \"" + std::string(w) + "\"");
         }
     }
-    if (!tolGiven && OPTS.SOLVER == METHOD::HMAT) OPTS.TOL = TOLHM;
     if (OPTS.UNFOLD && OPTS.VTU.empty()) throw textio::UsageError("--unfold needs --vtu=FILE");
     if ((unitGiven || epsGiven) && !OPTS.CAPAC)
         throw textio::UsageError(std::string(unitGiven ? "--length-unit" : "--eps-r") + " needs --capacitance");

@@ -14,14 +14,9 @@ namespace telma {
 
 enum class METHOD { GS, LU, HMAT };  // --solver=gs|lu|hmat
 
-// The tolerance of the hierarchical solver when --tol is not given: the
-// relative residual of its GMRES.  Gauss-Seidel takes EPSIT; LU solves
-// directly and takes none.
-constexpr double TOLHM = 1.0E-10;
-
 struct OPTIONS {
     METHOD SOLVER = METHOD::GS;
-    double TOL = EPSIT;        // --tol, else the default of the solver
+    double TOL = 0.0;          // --tol; 0: the solver's own (SOLVER::TOL)
     std::string VTU;           // --vtu file; empty: none
     bool UNFOLD = false;       // --unfold: mirror the VTU over the symmetry planes
     bool CAPAC = false;        // --capacitance

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "solver/options.hpp"
 #include "solver/telma.hpp"
 
 namespace telma {
@@ -29,10 +28,9 @@ void symmetry(textio::OutUnit& rep, int isym, int& iref, int& ipar, const char* 
 std::string of(const char* what, int i) { return std::string(what) + std::to_string(i); }
 
 // Refuses counts whose tables, and dense matrix for the solvers that hold
-// one, would not fit in the memory the system can give now, before any of
-// it is taken.  The reader stands on the control record.
-void MEMCHK(const textio::Reader& in) {
-    const bool dense = OPTS.SOLVER != METHOD::HMAT;
+// one (DENSE), would not fit in the memory the system can give now, before
+// any of it is taken.  The reader stands on the control record.
+void MEMCHK(const textio::Reader& in, bool dense) {
     const double need = MEMNEED(NBE, NIP, dense), avail = MEMAVAIL();
     if (need <= avail) return;
     auto mb = [](double b) { return std::to_string(static_cast<long long>(std::ceil(b / (1 << 20)))) + " MB"; };
@@ -56,7 +54,7 @@ void bounded(textio::Reader& in, double v, const std::string& what) {
 
 }  // namespace
 
-void READIN(textio::Reader& in, textio::OutUnit& rep) {
+void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S) {
     auto& con = textio::console();
 
     rep.write("(' ',79('*'))");
@@ -78,7 +76,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
 
     // The classic bounds hold for the classic solve; the others take any
     // count the memory allows.
-    const bool lifted = OPTS.SOLVER != METHOD::GS;
+    const bool lifted = !S.BOUNDED;
     if (NBE > NBEMAX && !lifted) {
         con.write("(' TOO MANY ELEMENTS :',I4,'/',I4,' (maximum)')", {NBE, NBEMAX});
         textio::stop("*** FATAL ERROR ***", 1);
@@ -91,7 +89,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep) {
     // the reader still stands on the control record.
     if (NBE <= 0) in.fail("expected 1 or more boundary elements (NBE), found " + std::to_string(NBE));
     if (NIP < 0) in.fail("expected 0 or more internal points (NIP), found " + std::to_string(NIP));
-    MEMCHK(in);
+    MEMCHK(in, S.DENSE);
     ALLOC(NBE, NIP);
 
     symmetry(rep, ISYMX, IREFX, IPARX, "('  X-EVEN SYMMETRY')", "('  X-ODD SYMMETRY')");

@@ -190,9 +190,9 @@ double SWEEP(const double* A, const double* B, double* X, int N, int M, int LDA)
     return ERR;
 }
 
-bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
-            int& IER) {
-    return telma::ITERATE([&] { return SWEEP(A, B, X, N, M, LDA); }, B, X, N, M, LDA, EPS, IER);
+bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS, int& IER,
+            SOLSTAT& ST) {
+    return telma::ITERATE([&] { return SWEEP(A, B, X, N, M, LDA); }, B, X, N, M, LDA, EPS, IER, ST);
 }
 
 void POTINT(double X, double Y, double Z, double& UP) {
@@ -217,6 +217,26 @@ void INTPTS() {
     }
 }
 
-int SOLVE(textio::OutUnit& rep) { return telma::SOLVE(rep, {ASSEMB, DOMTST, Acm, NBEMAX, ITSOLV, INTPTS}); }
+const SOLVER GSSOLVER = {"reference", EPSIT, true, true,
+                         [](const SOLREQ&) { ASSEMB(); },
+                         DOMTST,
+                         [](const SOLREQ& R) {
+                             SOLSTAT ST;
+                             reference::ITSOLV(Acm, &B[1], &XIT[1], NBE, 1, NBEMAX, R.EPS, IER, ST);
+                             return ST;
+                         },
+                         [](const SOLREQ&) { INTPTS(); }};
+
+int RUN(textio::OutUnit& rep) { return telma::RUN(rep, GSSOLVER); }
+
+double RELDIF(const std::vector<double>& X, const std::vector<double>& REF) {
+    if (X.size() != REF.size()) return HUGE_VAL;
+    double m = 0.0, d = 0.0;
+    for (std::size_t I = 0; I < REF.size(); ++I) {
+        m = std::fmax(m, std::fabs(REF[I]));
+        d = std::fmax(d, std::fabs(X[I] - REF[I]));
+    }
+    return m > 0.0 ? d / m : d;
+}
 
 }  // namespace telma::reference

@@ -8,6 +8,8 @@
 // computes, with the arguments described there.
 #pragma once
 
+#include <vector>
+
 #include "solver/telma.hpp"
 
 namespace telma::reference {
@@ -27,11 +29,21 @@ bool DOMTST(int N);
 //   returns the sum of the squared changes
 double SWEEP(const double* A, const double* B, double* X, int N, int M, int LDA);
 // Gauss-Seidel on the column-major matrix, through the solver's own loop of
-// sweeps (its lines, messages and IER).
-bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS, int& IER);
+// sweeps (its lines, messages, IER and status).
+bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS, int& IER,
+            SOLSTAT& ST);
 void POTINT(double X, double Y, double Z, double& UP);
 void INTPTS();
-// Steps 6 to 17 of the solver's SOLVE with the plain phases above.
-int SOLVE(textio::OutUnit& rep);
+// GSSOLVER with the plain phases above: ASSEMB, DOMTST, ITSOLV on the
+// column-major matrix, INTPTS.
+extern const SOLVER GSSOLVER;
+// The solver's RUN with GSSOLVER.
+int RUN(textio::OutUnit& rep);
+
+// RELDIF: the largest difference of two tables relative to the largest
+// magnitude of the first (the difference itself where that is 0); infinite
+// for tables of different sizes.  How the tests and the benchmark compare
+// solvers that cannot give the same bits.
+double RELDIF(const std::vector<double>& X, const std::vector<double>& REF);
 
 }  // namespace telma::reference

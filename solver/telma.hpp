@@ -11,6 +11,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,17 +77,6 @@ extern std::vector<double> B;
 extern std::vector<double> XIT;
 extern int IER;
 
-// ---- how the solve ended, set by whichever solver ran (reset by SOLVE and
-// CLEAR): CNVREP writes it into the report when the solution did not converge
-struct SOLSTAT {
-    bool CONVGD = true;            // the tolerance was reached
-    int NSTEP = 0;                 // sweeps (or iterations) made
-    double CHANGE = 0.0;           // the last RMS change
-    double EPS = 0.0;              // the tolerance
-    const char* STEPS = "SWEEPS";  // what one step of the solver is called
-};
-extern SOLSTAT STAT;
-
 // ---- internal points and fluxes
 extern std::vector<double> UIP;
 extern std::array<std::vector<double>, 4> GRADV;  // GRADV(I,K)
@@ -106,16 +96,68 @@ constexpr double DELTA = 1.0E-4;  // finite-difference step of INTPTS
 //   FMT  (in)  the format;  V (in) the largest value each field holds
 std::string WIDEN(std::string_view FMT, std::initializer_list<long long> V);
 
-// MSOLVE: a solve of the dense system for M right-hand sides at once, as
-// ITSOLV takes them (ITSOLV is one, LUSTEP another: a direct solver
-// factorises once for all of them).
-//   A    (in)      the matrix, row-major with row stride LDA
-//   B    (in/out)  M right-hand sides of LDA entries; on return the solutions
-//   X    (in/out)  the starting values, then the iterates (an iterative solver)
-//   N, M, LDA, EPS, IER  as for ITSOLV
-//   returns false when the solve failed
-using MSOLVE = bool (*)(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
-                        int& IER);
+// ---- the solvers of the boundary system
+//
+// A solver is a SOLVER: the routines RUN calls for the three phases that
+// differ between solvers (the operator, the solve, the internal points),
+// filled by each family: GSSOLVER (Gauss-Seidel sweeps, itsolv.cpp), LUSOLVER
+// (solver/lu), HMSOLVER (solver/hmat).  Each phase gets the request SOLREQ
+// and nothing else: the problem itself is the storage above.  The
+// right-hand sides are B's NRHS columns, B(I,L) at B[(L - 1) * NBE + I]; the
+// solve leaves the solutions there, and says how it ended in a SOLSTAT.
+
+// The processes of a distributed solve, as the Fortran handle of their MPI
+// communicator (MPI_Comm_c2f); WORLD: every process of the run.
+constexpr int WORLD = -1;
+
+// Rows of a slice of a compressed operator, at least (SOLREQ::SLICE).
+constexpr int HMSLICE = 8192;
+
+// SOLREQ: what one run asks of its solver.
+struct SOLREQ {
+    double EPS = 0.0;       // the tolerance; 0: the solver's own (SOLVER::TOL)
+    int NRHS = 1;           // right-hand sides: the data file's, then NRHS - 1 more
+    // The prescribed values of the right-hand sides after the first (which
+    // takes VBC): element J of right-hand side L at VRHS[(L - 2) * NBE + J - 1].
+    const double* VRHS = nullptr;
+    int SLICE = HMSLICE;    // a compressed operator's slices: rows at least
+    int COMM = WORLD;       // the processes that share the solve
+};
+
+// How a solve counts its steps, and so how its report names them.
+enum class STEPS { SWEEPS, ITERATIONS, FACTORISATION };
+
+// SOLSTAT: how the solve ended, as the solver reports it.
+struct SOLSTAT {
+    const char* METHOD = "GAUSS-SEIDEL";  // what CNVREP names it: "GMRES", "LU" ...
+    STEPS KIND = STEPS::SWEEPS;
+    bool CONVGD = true;    // the tolerance was reached (a direct solve: it factorised)
+    bool RESULT = true;    // B holds an approximation worth reporting (not after a zero pivot)
+    int NSTEP = 0;         // sweeps or iterations; a direct solve: the step of a zero pivot
+    double REACHED = 0.0;  // the last RMS change or relative residual (-1: not computed)
+    double EPS = 0.0;      // the tolerance asked for
+};
+
+// SOLVER: one way of solving the boundary system.
+struct SOLVER {
+    const char* NAME;   // as --solver names it
+    double TOL;         // tolerance when the request gives none (0: takes none)
+    bool BOUNDED;       // the classic bounds of NBEMAX elements and NIPMAX points hold
+    bool DENSE;         // holds the dense matrix (READIN counts it in the memory a run needs)
+    // BUILD: the operator of the system and B's NRHS right-hand sides, with
+    // their console lines; the stopwatch runs from its start.
+    void (*BUILD)(const SOLREQ& R);
+    // DOMTST: the diagonal dominance of the operator BUILD made, for RUN's
+    // message (N the order); null: no test and no message.
+    bool (*DOMTST)(int N);
+    // SOLVE: B's NRHS columns solved in place from the iterates XIT (all 0),
+    // with its console lines; R.EPS is the tolerance in force.
+    SOLSTAT (*SOLVE)(const SOLREQ& R);
+    // POINTS: UIP and GRADV from the solution (after RUN's exchange step).
+    void (*POINTS)(const SOLREQ& R);
+};
+
+extern const SOLVER GSSOLVER;  // the classic solve: ASSEMB, DOMTST, ITSOLV, INTPTS
 
 // ---- routines, in the order of a run
 
@@ -127,22 +169,28 @@ using MSOLVE = bool (*)(const double* A, double* B, double* X, int N, int M, int
 void FILNAM(int argc, char** argv, std::string& inName, std::string& outName);
 
 // READIN: reads the problem data file into the storage above and echoes it
-// to the report.  In readin.cpp.
+// to the report.  The bounds and the memory a run of S needs are checked as
+// soon as the counts are read.  In readin.cpp.
 //   in   (in/out)  the data file
 //   rep  (in/out)  the report
-void READIN(textio::Reader& in, textio::OutUnit& rep);
+//   S    (in)      the solver of the run
+void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S = GSSOLVER);
 
-// SOLVE: steps 6 to 17 of the run, from ELCHK and GEOM to the CURRENTS block.
-// In solve.cpp.
+// RUN: the run after the data are read, from ELCHK and GEOM to the CURRENTS
+// block: geometry, the operator and its dominance message, the solve and its
+// elapsed time, the exchange step, the internal points, the RESULTS and
+// CURRENTS blocks, and CNVREP.  A solve that leaves no result (a zero pivot)
+// ends the report with CNVREP's block after the echo and stops the run with
+// status 1.  In run.cpp.
 //   rep      (in/out)  the report
+//   S        (in)      the solver;  R (in) the request, R.EPS 0 for S.TOL
 //   returns  the exit status of the run: 0, or 1 when the solve failed
-int SOLVE(textio::OutUnit& rep);
+int RUN(textio::OutUnit& rep, const SOLVER& S = GSSOLVER, const SOLREQ& R = {});
 
-// DNRUN: SOLVE on the dense matrix (AMAT of order NBE) with SOLVER as its
-// solve step: SOLVE itself is DNRUN with ITSOLV.  In solve.cpp.
-//   rep      (in/out)  the report;  SOLVER (in) the solve step
-//   returns  as SOLVE
-int DNRUN(textio::OutUnit& rep, MSOLVE SOLVER);
+// REFUSE: the console line FMT with ITEMS (its first I field widened to the
+// element count), then a stop with status 1: for an element or a problem the
+// run cannot take.  In geom.cpp.
+[[noreturn]] void REFUSE(std::string_view FMT, std::initializer_list<textio::Item> ITEMS);
 
 // ELCHK: refuses elements the influence formulas cannot integrate: a corner
 // count other than 3 or 4, a shape fault of SHAPECHK, an element lying in an
@@ -184,8 +232,17 @@ void INFLU(double XP, double YP, double ZP, int J, double& G, double& H);
 void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS);
 
 // ASSEMB: A and B of the boundary system, row I being the equation at node
-// I, with a progress line every tenth row.  In assemb.cpp.
-void ASSEMB();
+// I, with a progress line every tenth row; with NRHS > 1 also the further
+// right-hand sides, B(I,L) from the prescribed values VRHS as B(I) is from
+// VBC.  In assemb.cpp.
+//   NRHS, VRHS  (in)  as SOLREQ has them
+void ASSEMB(int NRHS = 1, const double* VRHS = nullptr);
+
+// DNBILD: the operator of the dense solvers (their SOLVER::BUILD): the
+// matrix of order NBE (AMAT), then ASSEMB of R's right-hand sides.  In
+// assemb.cpp.
+//   R  (in)  the request
+void DNBILD(const SOLREQ& R);
 
 // DOMTST: whether the leading N x N block of A is diagonally dominant by
 // columns.  In assemb.cpp.
@@ -193,7 +250,7 @@ void ASSEMB();
 bool DOMTST(int N);
 
 // ITSOLV: Gauss-Seidel sweeps on A x = B until the RMS change is at most EPS,
-// with a line per sweep on the console; sets STAT.  In itsolv.cpp.
+// with a line per sweep on the console.  In itsolv.cpp.
 //   A    (in)      the matrix, row-major with row stride LDA
 //   B    (in/out)  M right-hand sides of LDA entries; on return the solution
 //   X    (in/out)  the starting values, then the iterates
@@ -202,8 +259,11 @@ bool DOMTST(int N);
 //   EPS  (in)      the tolerance
 //   IER  (out)     minus the sweep count when the sweeps failed or took more
 //                  than N sweeps
+//   ST   (out)     how the sweeps ended (the overload without it drops it)
 //   returns false when the sweeps stopped without reaching EPS (change not
 //   finite, or MAXIT sweeps)
+bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
+            int& IER, SOLSTAT& ST);
 bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double EPS,
             int& IER);
 
@@ -225,11 +285,20 @@ void OUTRES(textio::OutUnit& rep);
 //   rep  (in/out)  the report
 void CURRNT(textio::OutUnit& rep);
 
-// CNVREP: when the solve did not converge (STAT.CONVGD false), the last block
-// of the report, after CURRENTS, saying so with the step count and the last
-// change: a report outlives its console.  Writes nothing otherwise.  In
+// CNVREP: when the solve did not converge (ST.CONVGD false), the last block
+// of the report saying so in the solver's own terms: the sweeps and the last
+// RMS change, the iterations and the relative residual reached, or the zero
+// pivot of a factorisation; a report outlives its console.  Writes nothing
+// otherwise.  In currnt.cpp.
+//   rep  (in/out)  the report;  ST (in) how the solve ended
+void CNVREP(textio::OutUnit& rep, const SOLSTAT& ST);
+
+// BOTH: one line to the report and the same line to the console.  In
 // currnt.cpp.
-//   rep  (in/out)  the report
-void CNVREP(textio::OutUnit& rep);
+//   rep  (in/out)  the report;  FMT, ITEMS (in) the line
+void BOTH(textio::OutUnit& rep, std::string_view FMT, std::span<const textio::Item> ITEMS);
+inline void BOTH(textio::OutUnit& rep, std::string_view FMT, std::initializer_list<textio::Item> ITEMS = {}) {
+    BOTH(rep, FMT, std::span<const textio::Item>(ITEMS.begin(), ITEMS.size()));
+}
 
 }  // namespace telma

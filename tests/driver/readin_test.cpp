@@ -4,13 +4,13 @@
 #include <sstream>
 #include <vector>
 
-#include "solver/options.hpp"
+#include "solver/lu/lu.hpp"
 
 namespace {
 
 struct Echo { std::string report, error, console; };  // error: the IoError text, or "stop" for a Stop
 
-Echo readin(const std::string& data) {
+Echo readin(const std::string& data, const telma::SOLVER& solver = telma::GSSOLVER) {
     std::istringstream in(data);
     std::ostringstream out;
     textio::Reader r(in, "TELMA.IN");
@@ -18,7 +18,7 @@ Echo readin(const std::string& data) {
     Echo run;
     testing::internal::CaptureStdout();
     try {
-        telma::READIN(r, rep);
+        telma::READIN(r, rep, solver);
     } catch (const textio::IoError& e) {
         run.error = e.what();
     } catch (const textio::Stop& s) {
@@ -98,10 +98,9 @@ TEST(Readin, RefusalsNameFileLineAndWhatWasExpected) {
 // The largest classic problem; beyond it the other solvers take any count
 // the memory holds, and widen only the report fields that would overflow.
 TEST(Readin, LargestProblemsWithinTheBoundsAndTheMemory) {
-    using telma::METHOD;
-    const struct { METHOD solver; int nbe, nip; std::vector<std::string> lines; } cases[] = {
-        {METHOD::GS, 4600, 7000, {"  NUMBER OF BOUNDARY ELEMENTS =4600\n", "\n 4600         ***           1.00000E+00\n"}},
-        {METHOD::LU, 10000, 7001,
+    const struct { const telma::SOLVER& solver; int nbe, nip; std::vector<std::string> lines; } cases[] = {
+        {telma::GSSOLVER, 4600, 7000, {"  NUMBER OF BOUNDARY ELEMENTS =4600\n", "\n 4600         ***           1.00000E+00\n"}},
+        {telma::LUSOLVER, 10000, 7001,
          {"  NUMBER OF BOUNDARY ELEMENTS =10000\n", "  NUMBER OF INTERNAL POINTS WHERE THE FUNCTION IS CALCULATED =7001\n",
           "\n  9999     0.00000E+00", "\n 10000     0.00000E+00", "\n  9999           0           1.00000E+00\n",
           "\n 10000         -10000           1.00000E+00\n"}},
@@ -112,19 +111,18 @@ TEST(Readin, LargestProblemsWithinTheBoundsAndTheMemory) {
         for (int i = 1; i < c.nbe; ++i) data += "0 1.0\n";
         data += std::to_string(-c.nbe) + " 1.0\n";
         for (int i = 0; i < c.nip; ++i) data += "0.25 0.25 0.5\n";
-        telma::OPTS.SOLVER = c.solver;
-        const Echo run = readin(data);
+        const Echo run = readin(data, c.solver);
         EXPECT_EQ(run.error, "");
         EXPECT_EQ(telma::XIP[c.nip][3], 0.5);
         for (const std::string& line : c.lines) EXPECT_NE(run.report.find(line), std::string::npos) << line;
     }
     // Counts whose tables would not fit are refused before any is taken; the
     // compressed solve holds no dense matrix.
-    for (auto [solver, what] : {std::pair{METHOD::LU, "the dense matrix and the tables of"}, {METHOD::HMAT, "the tables of"}}) {
-        telma::OPTS.SOLVER = solver;
-        const std::string error = readin("Huge\n2000000000 0 0 0 0\n").error;
+    telma::SOLVER lean = telma::LUSOLVER;
+    lean.DENSE = false;
+    for (auto [solver, what] : {std::pair{&telma::LUSOLVER, "the dense matrix and the tables of"}, {&lean, "the tables of"}}) {
+        const std::string error = readin("Huge\n2000000000 0 0 0 0\n", *solver).error;
         EXPECT_EQ(error.rfind(std::string("TELMA.IN:2: ") + what + " 2000000000 elements need ", 0), 0u) << error;
         EXPECT_NE(error.find(" MB of memory, "), std::string::npos) << error;
     }
-    telma::OPTS = {};
 }

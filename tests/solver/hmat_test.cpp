@@ -6,22 +6,35 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <new>
+#include <optional>
 #include <regex>
 
 #include "support.hpp"
 #include "solver/capaci.hpp"
-#include "solver/hmat.hpp"
-#include "solver/lu.hpp"
+#include "solver/hmat/hmlib.hpp"
+#include "solver/lu/lu.hpp"
 #include "solver/options.hpp"
 
 namespace {
 
 using namespace telma;
 
+// PETSc for the whole test program, as main starts it for telma.
+class Petsc : public ::testing::Environment {
+public:
+    void SetUp() override { run.emplace(); }
+    void TearDown() override { run.reset(); }
+
+private:
+    std::optional<PETSCRUN> run;
+};
+const ::testing::Environment* const PETSC = ::testing::AddGlobalTestEnvironment(new Petsc);
+
 // The compressed solve, `before` (e.g. reading an example) first.
 fx::RunResult hmatRun(const std::function<void(textio::OutUnit&)>& before = {}, double eps = TOLHM,
                       int slice = HMSLICE) {
-    return fx::runSolve(before, [=](textio::OutUnit& rep) { return HMRUN(rep, eps, slice); });
+    return fx::runSolve(before, [=](textio::OutUnit& rep) { return RUN(rep, HMSOLVER, {.EPS = eps, .SLICE = slice}); });
 }
 
 // The results within 1e-6 of the largest of each kind; for LU also the same report but for the
@@ -33,7 +46,7 @@ TEST(Hmat, LuAndCompressedSolvesAgreeWithGaussSeidelOnTheExamples) {
         SCOPED_TRACE(name);
         const fx::RunResult gs = fx::runSolve(fx::example(name));
         const auto was = fx::values();
-        const fx::RunResult lu = fx::runSolve(fx::example(name), LURUN);
+        const fx::RunResult lu = fx::runSolve(fx::example(name), [](textio::OutUnit& rep) { return RUN(rep, LUSOLVER); });
         ASSERT_EQ(lu.status, 0) << lu.console;
         EXPECT_NE(lu.console.find("\n LU factorisation, time :"), std::string::npos) << lu.console;
         const auto at = lu.console.find(" Relative residual ||B - A x|| / ||B|| :");
@@ -46,7 +59,7 @@ TEST(Hmat, LuAndCompressedSolvesAgreeWithGaussSeidelOnTheExamples) {
         EXPECT_NE(r.console.find(" Relative residual ||B - A x||/||B|| :"), std::string::npos);
         const auto hm = fx::values();
         for (int k = 0; k < 5; ++k)
-            EXPECT_TRUE(fx::relDiff(was[k], is[k]) <= 1e-6 && fx::relDiff(was[k], hm[k]) < 1e-6) << "U Q FLUX UIP GRADV: " << k;
+            EXPECT_TRUE(reference::RELDIF(is[k], was[k]) <= 1e-6 && reference::RELDIF(hm[k], was[k]) < 1e-6) << "U Q FLUX UIP GRADV: " << k;
     }
 }
 
@@ -84,7 +97,7 @@ TEST(Hmat, SymmetricModelsAgreeWithTheirFullModels) {
         const auto half = fx::values();
         std::vector<double> Uf, Qf;
         for (int I = 1; I <= NBE; ++I) Uf.push_back(full.at(key(I)).first), Qf.push_back(full.at(key(I)).second);
-        EXPECT_LT(std::max(fx::relDiff(Uf, half[0]), fx::relDiff(Qf, half[1])), 1e-6) << SX << " " << SY;
+        EXPECT_LT(std::max(reference::RELDIF(half[0], Uf), reference::RELDIF(half[1], Qf)), 1e-6) << SX << " " << SY;
     }
 }
 
@@ -114,8 +127,8 @@ TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
         HMINTP(TOLHM);
         const auto hm = fx::values();
         EXPECT_NE(con.text().find(" Compressed matrix :"), std::string::npos);
-        EXPECT_LT(fx::relDiff(direct[3], hm[3]), 1e-8) << c.C[0];
-        EXPECT_LT(fx::relDiff(direct[4], hm[4]), 1e-6) << c.C[0];
+        EXPECT_LT(reference::RELDIF(hm[3], direct[3]), 1e-8) << c.C[0];
+        EXPECT_LT(reference::RELDIF(hm[4], direct[4]), 1e-6) << c.C[0];
     }
 }
 
@@ -125,20 +138,47 @@ TEST(Hmat, CapacitanceMatrixAgreesWithTheDenseSolve) {
     std::vector<double> cap[2];
     for (int k = 0; k < 2; ++k) {
         const fx::RunResult r = fx::runSolve(fx::example("spheres.in"), [k](textio::OutUnit& rep) {
-            return k ? HMCAP(rep, TOLHM, 256) : CAPRUN(rep, ITSOLV);
+            return k ? CAPRUN(rep, HMSOLVER, {.SLICE = 256}) : CAPRUN(rep);
         });
         ASSERT_EQ(r.status, 0) << r.console;
         cap[k] = CAP;
     }
     EXPECT_EQ(cap[1].size(), 4u);
-    EXPECT_LT(fx::relDiff(cap[0], cap[1]), 1e-6);
+    EXPECT_LT(reference::RELDIF(cap[1], cap[0]), 1e-6);
 }
 
+// The report's warning in GMRES's terms: the iterations and the residual of
+// the console's last lines, the tolerance asked for.
 TEST(Hmat, ToleranceNotReachedEndsTheRunWithStatusOne) {
-    const fx::RunResult r = hmatRun(fx::example("cube.in"), 1e-20);
+    const fx::RunResult r = hmatRun(fx::example("sphere.in"), 1e-18);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.console.find(" *** GMRES DID NOT REACH THE TOLERANCE 1.000E-20 ***"), std::string::npos) << r.console;
+    EXPECT_NE(r.console.find(" *** GMRES DID NOT REACH THE TOLERANCE 1.000E-18 ***"), std::string::npos) << r.console;
     EXPECT_NE(r.console.find(" *** THE SYSTEM WAS NOT SOLVED"), std::string::npos);
+    std::smatch its, res;
+    ASSERT_TRUE(std::regex_search(r.console, its, std::regex(" GMRES iterations : +([0-9]+),")));
+    ASSERT_TRUE(std::regex_search(r.console, res, std::regex(" Relative residual \\|\\|B - A x\\|\\|/\\|\\|B\\|\\| :(.{10})\n")));
+    const std::string want = textio::format("(/' *** WARNING: THE SOLUTION DID NOT CONVERGE',/,' AFTER',i4,' GMRES',"
+                                            "' ITERATIONS THE RELATIVE RESIDUAL WAS',A,' (TOLERANCE 1.000E-18)',/,' ',79('*'))",
+                                            {std::stoi(its[1]), res[1].str()});
+    ASSERT_GT(r.report.size(), want.size());
+    EXPECT_EQ(r.report.substr(r.report.size() - want.size()), want);
+}
+
+// A PETSc failure and an exception of the operator's product come back to
+// the caller, in PETSc's words or as thrown.
+TEST(Hmat, PetscFailuresReachTheCaller) {
+    double b[2] = {1, 2}, x[2] = {};
+    int nit = 0;
+    double res = 0;
+    auto thrower = [](void*, const double*, double*) { throw std::bad_alloc(); };
+    const hm::LINOP bad{-1, thrower, nullptr, nullptr}, failing{2, thrower, nullptr, nullptr};
+    try {
+        hm::GMRES(bad, b, x, 1e-8, 10, WORLD, nit, res);
+        ADD_FAILURE() << "a negative order was taken";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("PETSc failed in VecCreateSeqWithArray: ", 0), 0u) << e.what();
+    }
+    EXPECT_THROW(hm::GMRES(failing, b, x, 1e-8, 10, WORLD, nit, res), std::bad_alloc);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "solver/lu.hpp"
+#include "solver/lu/lu.hpp"
 #include "support.hpp"
 
 using namespace telma;

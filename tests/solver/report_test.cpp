@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "support.hpp"
+#include "solver/lu/lu.hpp"
 
 namespace {
 
@@ -96,6 +97,18 @@ TEST(Report, OneSquareAndFailures) {
     EXPECT_EQ(got[16], " *** WARNING: THE SOLUTION DID NOT CONVERGE");
     EXPECT_TRUE(std::regex_match(got[17], std::regex(R"( AFTER 999 SWEEPS THE RMS CHANGE WAS [ 0-9]\.[0-9]{3}E[-+][0-9]{2} \(TOLERANCE 1\.000E-08\))")))
         << got[17];
+    // Every element twice: two equal columns, the LU's zero pivot said in
+    // the report too, which holds no results.
+    fx::cube();
+    for (int I = 1; I <= 6; ++I) NPE[I + 6] = NPE[I], XE[I + 6] = XE[I], KODE[I + 6] = KODE[I], VBC[I + 6] = VBC[I];
+    NBE = 12;
+    r = fx::runSolve({}, [](textio::OutUnit& rep) { return RUN(rep, LUSOLVER); });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(std::regex_search(r.console, std::regex(R"( The matrix is singular : zero pivot at step +[0-9]+\n\*\*\* FATAL ERROR \*\*\*\n$)")))
+        << r.console;
+    EXPECT_TRUE(std::regex_match(r.report, std::regex(R"(\n \*\*\* WARNING: THE SYSTEM WAS NOT SOLVED\n THE LU FACTORISATION MET A ZERO PIVOT )"
+                                                      R"(AT STEP +[0-9]+: THE MATRIX IS SINGULAR\n \*{79}\n)")))
+        << r.report;
     // An element refused: no report at all.
     fx::cube();
     fx::setSymmetry(-1, 0, 0);
@@ -104,13 +117,15 @@ TEST(Report, OneSquareAndFailures) {
     EXPECT_NE(r.console.find("ELEMENT    5 LIES IN THE ODD SYMMETRY PLANE X = 0"), std::string::npos);
     // A result that is not a number (spoilt after the internal points): no
     // report at all, the node or the point named.
-    using Spoil = std::pair<void (*)(), const char*>;
-    for (auto [spoil, text] : {Spoil{[] { INTPTS(); VBC[2] = HUGE_VAL; }, " NODE    2: "},
-                               Spoil{[] { INTPTS(); GRADV[3][1] = NAN; }, " INTERNAL POINT    1: "}}) {
+    using Spoil = std::pair<void (*)(const SOLREQ&), const char*>;
+    for (auto [spoil, text] : {Spoil{[](const SOLREQ&) { INTPTS(); VBC[2] = HUGE_VAL; }, " NODE    2: "},
+                               Spoil{[](const SOLREQ&) { INTPTS(); GRADV[3][1] = NAN; }, " INTERNAL POINT    1: "}}) {
         fx::cube();
         NIP = 1;
         XIP[1][1] = XIP[1][2] = XIP[1][3] = 0.5;
-        r = fx::runSolve([&](textio::OutUnit& rep) { throw textio::Stop{SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, ITSOLV, spoil})}; });
+        SOLVER spoilt = GSSOLVER;
+        spoilt.POINTS = spoil;
+        r = fx::runSolve([&](textio::OutUnit& rep) { throw textio::Stop{RUN(rep, spoilt)}; });
         EXPECT_EQ(std::pair(r.status, r.report), std::pair(1, std::string()));
         EXPECT_TRUE(r.console.ends_with(std::string(text) + "THE RESULT IS NOT A FINITE NUMBER\n*** FATAL ERROR ***\n")) << r.console;
     }

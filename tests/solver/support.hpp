@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "solver/kernels.hpp"
+#include "solver/reference.hpp"
 
 namespace fx {
 
@@ -100,15 +101,6 @@ inline std::array<std::vector<double>, 5> values() {
     return v;
 }
 
-// Largest difference of two tables relative to the largest magnitude of the
-// first; infinite for tables of different sizes.
-inline double relDiff(const std::vector<double>& a, const std::vector<double>& b) {
-    if (a.size() != b.size()) return HUGE_VAL;
-    double m = 0.0, d = 0.0;
-    for (std::size_t I = 0; I < a.size(); ++I) m = std::fmax(m, std::fabs(a[I])), d = std::fmax(d, std::fabs(a[I] - b[I]));
-    return m > 0.0 ? d / m : d;
-}
-
 // CLEAR, then READIN on the example `name`: to run before the solution steps.
 inline std::function<void(textio::OutUnit&)> example(const std::string& name) {
     return [name](textio::OutUnit& rep) {
@@ -119,12 +111,12 @@ inline std::function<void(textio::OutUnit&)> example(const std::string& name) {
     };
 }
 
-// The solution steps (`solve`, SOLVE or LURUN) on the problem in storage, `before` (e.g. READIN)
+// The solution steps (`solve`, RUN with a solver) on the problem in storage, `before` (e.g. READIN)
 // first on the same report and console: exit status, console and report text.
 struct RunResult { int status = -1; std::string console, report; };
 
 inline RunResult runSolve(const std::function<void(textio::OutUnit&)>& before = {},
-                          const std::function<int(textio::OutUnit&)>& solve = [](textio::OutUnit& rep) { return telma::SOLVE(rep); }) {
+                          const std::function<int(textio::OutUnit&)>& solve = [](textio::OutUnit& rep) { return telma::RUN(rep); }) {
     RunResult r;
     std::ostringstream rep;
     {

@@ -17,9 +17,9 @@ namespace {
 
 std::string report;  // of the last run
 
-// READIN on the data file the tool writes for `m`, then SOLVE, or with a `solver` the run of
+// READIN on the data file the tool writes for `m`, then RUN, or with `capacitance` the run of
 // --capacitance (the matrix left in telma::CAP); returns the exit status.
-int run(const Mesh& m, telma::MSOLVE solver = nullptr) {
+int run(const Mesh& m, bool capacitance = false) {
     std::ostringstream os, rs;
     writeDataFile(os, m);
     std::istringstream in(os.str());
@@ -27,7 +27,7 @@ int run(const Mesh& m, telma::MSOLVE solver = nullptr) {
     textio::OutUnit rep(rs);
     telma::READIN(rd, rep);
     telma::IER = 0;
-    const int status = solver ? telma::CAPRUN(rep, solver) : telma::SOLVE(rep);
+    const int status = capacitance ? telma::CAPRUN(rep) : telma::RUN(rep);
     report = rs.str();
     return status;
 }
@@ -105,7 +105,7 @@ TEST(Capacitance, SpheresConvergeToTheSeries) {
             for (const Element& e : makeSphere(SphereParams{.c = {k ? 1.5 : -1.5, 0, 0}, .level = level, .bc = {-1 - k, 0.0}}).el)
                 m.el.push_back(e);
         for (int axis = 1; axis <= 2; ++axis) cutSymmetry(m, axis, 1, 1);
-        ASSERT_EQ(run(m, telma::ITSOLV), 0);
+        ASSERT_EQ(run(m, true), 0);
         const double e = std::max(std::fabs(cap(1, 1) / exact[0] - 1), std::fabs(cap(1, 2) / exact[1] - 1));
         EXPECT_LT(e, bound) << level << ": " << cap(1, 1) << " " << cap(1, 2);
         EXPECT_LT(e, last / 3) << level;
@@ -128,7 +128,7 @@ TEST(Capacitance, FourCrossingBars) {
             for (FaceParams& f : s.face) f.bc = {-b.group, 0.0};
             for (const Element& e : makeBox(s).el) m.el.push_back(e);
         }
-        ASSERT_EQ(run(m, telma::ITSOLV), 0);
+        ASSERT_EQ(run(m, true), 0);
         ASSERT_EQ(telma::IGRP, (std::vector<int>{1, 2, 4, 5}));
         if (inward) {
             EXPECT_NE(report.find(" *** WARNING: C(5,5) IS NOT POSITIVE\n"), std::string::npos) << report;

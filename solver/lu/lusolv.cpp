@@ -1,14 +1,14 @@
 // The direct solve (see lu.hpp):
 //
-//   LUSOLV  LU factorisation and solve of the dense system
-//   LURUN   the run with it
+//   LUSOLV    LU factorisation and solve of the dense system
+//   LUSOLVER  the solver made of it
 #include <cmath>
 #include <cstddef>
 #include <vector>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/kernels.hpp"
-#include "solver/lu.hpp"
+#include "solver/lu/lu.hpp"
 
 extern "C" {
 void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
@@ -30,35 +30,43 @@ bool LUSOLV(int N, int M, double* A, int LDA, double* B, int LDB, int& INFO) {
     return true;
 }
 
-bool LUSTEP(const double* A, double* B, double* X, int N, int M, int LDA, double /*EPS*/, int& IER) {
+namespace {
+
+// The solve of LUSOLVER: B's NRHS columns, stride NDIM.
+SOLSTAT LUSTEP(const SOLREQ& R) {
     textio::OutUnit& con = textio::console();
-    double* AF = const_cast<double*>(A);
+    const int N = NBE, M = R.NRHS, LDA = NDIM;
+    double* AF = &A(1, 1);
+    SOLSTAT ST{"LU", STEPS::FACTORISATION};
+    ST.EPS = R.EPS;
+    ST.REACHED = -1.0;
     const std::size_t NN = static_cast<std::size_t>(N) * LDA;
     // The copy of the matrix that the residual needs, taken only when it
     // fits in half the free memory, so that the run never depends on swap.
     std::vector<double> A0;
     if (2.0 * NN * sizeof(double) < MEMAVAIL()) A0.assign(AF, AF + NN);
     const std::size_t NB = static_cast<std::size_t>(M - 1) * LDA + N;
-    const std::vector<double> B0(B, B + NB);
+    const std::vector<double> B0(&B[1], &B[1] + NB);
     qvlib::SWSTRT();
     int INFO = 0;
-    if (!LUSOLV(N, M, AF, LDA, B, LDA, INFO)) {
+    if (!LUSOLV(N, M, AF, LDA, &B[1], LDA, INFO)) {
         con.write("(' The matrix is singular : zero pivot at step',I8)", {INFO});
-        textio::stop("*** FATAL ERROR ***", 1);
+        ST.CONVGD = ST.RESULT = false;
+        ST.NSTEP = INFO;
+        return ST;
     }
     float t;
     qvlib::SWTIME(t);
     con.write("(' LU factorisation, time :',f8.3)", {t});
-    for (std::size_t k = 0; k < NB; ++k) X[k] = B[k];
     IER = 0;
     if (A0.empty()) {
         con.write("(' Relative residual not computed: no memory for a copy of the matrix')");
-        return true;
+        return ST;
     }
     // ||B - A x|| / ||B|| of each right-hand side, the largest of them.
     double worst = 0.0;
     for (int L = 0; L < M; ++L) {
-        const double* x = X + static_cast<std::size_t>(L) * LDA;
+        const double* x = &B[1] + static_cast<std::size_t>(L) * LDA;
         const double* b = B0.data() + static_cast<std::size_t>(L) * LDA;
         double rr = 0.0, bb = 0.0;
 #pragma omp parallel for reduction(+ : rr, bb)
@@ -72,9 +80,12 @@ bool LUSTEP(const double* A, double* B, double* X, int N, int M, int LDA, double
         worst = std::fmax(worst, bb > 0.0 ? std::sqrt(rr / bb) : std::sqrt(rr));
     }
     con.write("(' Relative residual ||B - A x|| / ||B|| :',1PE10.3)", {worst});
-    return true;
+    ST.REACHED = worst;
+    return ST;
 }
 
-int LURUN(textio::OutUnit& rep) { return DNRUN(rep, LUSTEP); }
+}  // namespace
+
+const SOLVER LUSOLVER = {"lu", 0.0, false, true, DNBILD, DOMTST, LUSTEP, [](const SOLREQ&) { INTPTS(); }};
 
 }  // namespace telma

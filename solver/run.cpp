@@ -1,12 +1,10 @@
-// Steps 6 to 17 of the run: geometry, assembly, solve, results.
-//
-//   SOLVE  with the solver's phases, or with others (the plain reference's)
+// The run after the data are read (RUN): geometry, the operator, the solve,
+// the internal points and the report, the same sequence for every solver.
 #include <cmath>
 #include <utility>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/kernels.hpp"
-#include "solver/options.hpp"
 
 namespace telma {
 
@@ -30,41 +28,42 @@ void RESCHK() {
 
 }  // namespace
 
-int SOLVE(textio::OutUnit& rep) { return DNRUN(rep, ITSOLV); }
-
-int DNRUN(textio::OutUnit& rep, MSOLVE SOLVER) {
-    AMAT(NBE);
-    return SOLVE(rep, {ASSEMB, DOMTST, &A(1, 1), NDIM, SOLVER, INTPTS});
-}
-
-int SOLVE(textio::OutUnit& rep, const PHASES& P) {
+int RUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& REQ) {
     textio::OutUnit& con = textio::console();
+    SOLREQ R = REQ;
+    if (!(R.EPS > 0.0)) R.EPS = S.TOL;
     ELCHK();
     GEOM();
+    // B and the iterates hold every right-hand side, NBE entries each.
+    const std::size_t NB = static_cast<std::size_t>(R.NRHS) * NBE + 1;
+    if (B.size() < NB) B.resize(NB);
+    XIT.assign(std::max(NB, XIT.size()), 0.0);
     qvlib::SWSTRT();
-    P.ASSEMB();
-    if (P.DOMTST) {
-        if (P.DOMTST(NBE))
+    S.BUILD(R);
+    if (S.DOMTST) {
+        if (S.DOMTST(NBE))
             con.write("(' The matrix is diagonally dominant')");
         else
             con.write("(' The matrix is NOT diagonally dominant')");
     }
     qvlib::SWSTRT();
-    for (int I = 1; I <= NBE; ++I) XIT[I] = 0.0;
-    STAT = {};
-    const bool solved = P.ITSOLV(P.A, &B[1], &XIT[1], NBE, 1, P.LDA, OPTS.TOL, IER);
-    if (!solved) STAT.CONVGD = false;  // whatever the solver said of itself
+    const SOLSTAT ST = S.SOLVE(R);
     if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
+    if (!ST.RESULT) {
+        // Nothing to report but why.
+        CNVREP(rep, ST);
+        textio::stop("*** FATAL ERROR ***", 1);
+    }
     qvlib::SWSHOW();
     // Afterwards VBC holds the potential and B the normal derivative.
     for (int I = 1; I <= NBE; ++I)
         if (KODE[I] >= 1) std::swap(B[I], VBC[I]);
-    P.INTPTS();
+    S.POINTS(R);
     RESCHK();
     OUTRES(rep);
     CURRNT(rep);
-    CNVREP(rep);
-    if (!solved) {
+    CNVREP(rep, ST);
+    if (!ST.CONVGD) {
         con.write("(' *** THE SYSTEM WAS NOT SOLVED: THE RESULTS ARE NOT VALID ***')");
         return 1;
     }

@@ -1,0 +1,158 @@
+// The hierarchical-matrix library: its setup, the compression of an
+// operator from its kernel, and products (see hmlib.hpp).
+#include <omp.h>
+
+#include <algorithm>
+
+#include "QVLIB/STPWATCH/stpwatch.hpp"
+#include "solver/hmat/hmlib.hpp"
+
+extern "C" int openblas_get_num_threads(void);
+extern "C" void openblas_set_num_threads(int);
+
+namespace telma::hm {
+
+ONEBLAS::ONEBLAS() : before(openblas_get_num_threads()) { openblas_set_num_threads(1); }
+ONEBLAS::~ONEBLAS() { openblas_set_num_threads(before); }
+
+hmat_interface_t& HI() {
+    static hmat_interface_t hi = [] {
+        hmat_interface_t h;
+        hmat_settings_t s;
+        hmat_get_parameters(&s);
+        s.maxLeafSize = LEAF;
+        s.compressionMinLeafSize = 0;
+        hmat_set_parameters(&s);
+        hmat_init_default_interface(&h, HMAT_DOUBLE_PRECISION);
+        h.init();
+        return h;
+    }();
+    return hi;
+}
+
+namespace {
+
+// One compression: its kernel, and its counter (null: no lines).
+struct JOB {
+    const KERNEL* K;
+    COUNTER* C;
+};
+
+// One block: its rows and columns in the caller's numbering; ZERO: all its
+// entries are zero.
+struct BLOCK {
+    const KERNEL* K;
+    const int *rows, *cols;
+    bool ZERO;
+};
+
+void release(void* d) { delete static_cast<BLOCK*>(d); }
+
+void prepare(int row_start, int row_count, int col_start, int col_count, int* row_hmat2client, int*,
+             int* col_hmat2client, int* col_client2hmat, void* context, hmat_block_info_t* info) {
+    if (info->needed_memory == 0) {
+        info->needed_memory = sizeof(BLOCK);
+        return;
+    }
+    JOB& job = *static_cast<JOB*>(context);
+    if (COUNTER* c = job.C) {
+        const long d = ++c->done;
+        if (c->total > 0 && (d - 1) * 10 / c->total != d * 10 / c->total) {
+            const std::lock_guard<std::mutex> one(c->io);
+            float t;
+            qvlib::SWTIME(t);
+            textio::console().write("(' Compression block #',i8,'/',i8,', time :',f8.3)",
+                                    {static_cast<int>(d), static_cast<int>(c->total), t});
+        }
+    }
+    const int* rows = row_hmat2client + row_start;
+    const int* cols = col_hmat2client + col_start;
+    bool owns = false;  // whether a row's own element is among the columns
+    for (int r = 0; job.K->OWN && r < row_count && !owns; ++r) {
+        const int c = col_client2hmat[job.K->OWN[rows[r]]];
+        owns = c >= col_start && c < col_start + col_count;
+    }
+    const bool zero = !owns && flat(*job.K, rows, row_count, cols, col_count);
+    info->block_type = zero ? hmat_block_null : hmat_block_full;
+    info->user_data = new BLOCK{job.K, rows, cols, zero};
+    info->release_user_data = release;
+    info->is_guaranteed_null_row = nullptr;
+    info->is_guaranteed_null_col = nullptr;
+    info->number_of_strata = 1;
+}
+
+// Entries of a block, whole or one row or column of it, column by column;
+// shared among the threads when there are enough of them and the caller
+// holds none (a team started inside a team would only add its cost).
+void compute(void* data, int r0, int nr, int c0, int nc, void* out) {
+    const BLOCK& b = *static_cast<BLOCK*>(data);
+    double* v = static_cast<double*>(out);
+    const long n = static_cast<long>(nr) * nc;
+    if (b.ZERO) {
+        std::fill(v, v + n, 0.0);
+        return;
+    }
+#pragma omp parallel for schedule(static) if (n >= 256 && !omp_in_parallel())
+    for (long k = 0; k < n; ++k) {
+        const int r = static_cast<int>(k % nr), c = static_cast<int>(k / nr);
+        v[k] = entry(*b.K, b.rows[r0 + r], b.cols[c0 + c]);
+    }
+}
+
+}  // namespace
+
+hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, COUNTER* COUNT) {
+    hmat_interface_t& hi = HI();
+    hmat_admissibility_t* adm = hmat_create_admissibility_standard(ETA);
+    hmat_matrix_t* m = hi.create_empty_hmatrix_admissibility(R, C, 0, adm);
+    hmat_delete_admissibility(adm);
+    if (COUNT) {
+        hmat_info_t info;
+        hi.get_info(m, &info);
+        COUNT->total += static_cast<long>(info.full_count + info.rk_count);
+    }
+    return m;
+}
+
+void assemble(hmat_matrix_t* m, const KERNEL& K, double eps, COUNTER* COUNT) {
+    HI().set_low_rank_epsilon(m, eps);
+    JOB job{&K, COUNT};
+    hmat_assemble_context_t ctx;
+    hmat_assemble_context_init(&ctx);
+    ctx.user_context = &job;
+    ctx.prepare = prepare;
+    ctx.block_compute = compute;
+    ctx.compression = hmat_create_compression_aca_plus(eps);
+    ctx.progress = nullptr;
+    HI().assemble_generic(m, &ctx);
+    hmat_delete_compression(ctx.compression);
+}
+
+hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double eps,
+                        COUNTER* COUNT) {
+    hmat_matrix_t* m = structure(R, C, COUNT);
+    assemble(m, K, eps, COUNT);
+    return m;
+}
+
+void memory(const std::vector<hmat_matrix_t*>& M) {
+    double compressed = 0.0, dense = 0.0;
+    for (hmat_matrix_t* m : M) {
+        hmat_info_t info;
+        HI().get_info(m, &info);
+        compressed += static_cast<double>(info.compressed_size);
+        dense += static_cast<double>(info.uncompressed_size);
+    }
+    const double mb = compressed * sizeof(double) / 1048576.0, pc = 100.0 * compressed / dense;
+    float t;
+    qvlib::SWTIME(t);
+    textio::console().write("(' Compressed matrix :',f10.1,' MB,',f7.2,' % of dense, time :',f8.3)",
+                            {mb, pc, t});
+}
+
+void gemm(hmat_matrix_t* m, const double* X, double* Y, int NC) {
+    const double one = 1.0, zero = 0.0;
+    HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(X), &zero, Y, NC);
+}
+
+}  // namespace telma::hm

@@ -1,0 +1,50 @@
+// The matrix entry of a compressed operator, and the test of a block that is
+// zero (see hmlib.hpp).
+#include <algorithm>
+#include <cmath>
+
+#include "solver/hmat/hmlib.hpp"
+
+namespace telma::hm {
+
+double entry(const KERNEL& K, int i, int j) {
+    const double wh = K.WH[j], wg = K.WG[j];
+    if (wh == 0.0 && wg == 0.0) return 0.0;
+    const double X = K.P[3 * i], Y = K.P[3 * i + 1], Z = K.P[3 * i + 2];
+    double GS = 0.0, HS = K.OWN && K.OWN[i] == j ? -0.5 : 0.0;
+    INFSYM(X, Y, Z, j + 1, GS, HS);
+    const double v = wh * HS + wg * GS;
+    const int D = K.FD ? i % 4 : 0;
+    if (D == 0) return v;
+    double G1 = 0.0, H1 = 0.0;
+    INFSYM(D == 1 ? X + DELTA : X, D == 2 ? Y + DELTA : Y, D == 3 ? Z + DELTA : Z, j + 1, G1, H1);
+    return (wh * H1 + wg * G1 - v) / DELTA;
+}
+
+bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC) {
+    const ELDATA& E0 = ELD[C[0] + 1];
+    const double* n = E0.EN;
+    const double d = n[0] * E0.XN[0] + n[1] * E0.XN[1] + n[2] * E0.XN[2];
+    double tol = 0.0;  // a tenth of a millionth of a millionth of its longest edge
+    for (int M = 0; M < E0.NV; ++M) tol = std::max(tol, 1.0e-10 * E0.EL[M]);
+    for (int c = 0; c < NC; ++c) {
+        const ELDATA& E = ELD[C[c] + 1];
+        if (K.WG[C[c]] != 0.0) return false;
+        const double dot = n[0] * E.EN[0] + n[1] * E.EN[1] + n[2] * E.EN[2];
+        const double off = n[0] * E.XN[0] + n[1] * E.XN[1] + n[2] * E.XN[2] - d;
+        if (std::fabs(std::fabs(dot) - 1.0) > 1.0e-12 || std::fabs(off) > tol) return false;
+    }
+    for (int r = 0; r < NR; ++r) {
+        const double* p = &K.P[3 * R[r]];
+        const int D = K.FD ? R[r] % 4 : 0;  // a difference row moves its point
+        double X[8], Y[8], Z[8];
+        int W[8];
+        const int NI = images(D == 1 ? p[0] + DELTA : p[0], D == 2 ? p[1] + DELTA : p[1],
+                              D == 3 ? p[2] + DELTA : p[2], X, Y, Z, W);
+        for (int k = 0; k < NI; ++k)
+            if (std::fabs(n[0] * X[k] + n[1] * Y[k] + n[2] * Z[k] - d) > tol) return false;
+    }
+    return true;
+}
+
+}  // namespace telma::hm

@@ -1,0 +1,229 @@
+// The internals of the compressed solve, shared by the files of solver/hmat
+// and by nothing else; one section per file.
+#pragma once
+
+#include <hmat/hmat.h>
+#include <mpi.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "solver/hmat/hmat.hpp"
+#include "solver/kernels.hpp"
+
+namespace telma::hm {
+
+// ---------------------------------------------------------------- entry.cpp
+//
+// The matrix of one compressed operator: row i belongs to the field point
+// P(:,i), column j to element j + 1, and the entry is WH(j) HS + WG(j) GS,
+// with GS and HS the image-summed coefficients of the element for the point,
+// HS starting at -1/2 where the point is the element's own node (OWN(i) = j;
+// a null OWN: no row has one).  With FD set the rows come in fours: the
+// entry at the point, then its forward differences along x, y and z with
+// the step DELTA, each a smooth function of the point, so that the gradient
+// is as accurate as the potential.
+struct KERNEL {
+    const double* P;
+    const int* OWN;
+    const double *WH, *WG;
+    bool FD;
+};
+
+// entry: the entry (i, j) of K, both 0-based.
+double entry(const KERNEL& K, int i, int j);
+
+// flat: whether the block of rows R(0..NR-1) and columns C(0..NC-1) of K is
+// zero: its columns hold double-layer terms alone, and every field point and
+// each of its images lies in the one plane of all its elements, where the
+// closed form gives zero up to rounding, a noise that no low-rank product
+// approximates.  (A block that holds a free term is not; the caller knows.)
+bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC);
+
+// ---------------------------------------------------------------- tree.cpp
+//
+// tree: the cluster tree of N points (ELEMENTS false: P holds 3 N
+// coordinates) or of the elements 1..N (P unused).  Each dof is given the
+// points it covers, folded onto one side of every symmetry plane, so that a
+// block is admissible only when every image of its column cluster is far
+// from its row cluster.
+hmat_cluster_tree_t* tree(int N, bool ELEMENTS, const double* P);
+
+// Rows of an operator that are field points at nodes: their coordinates, the
+// node each is (its own element), and a tree of their own (released by the
+// destructor).
+struct ROWS {
+    std::vector<double> P;
+    std::vector<int> OWN;
+    hmat_cluster_tree_t* R = nullptr;
+    ROWS() = default;
+    ROWS(const ROWS&) = delete;
+    ROWS& operator=(const ROWS&) = delete;
+    ~ROWS();
+};
+
+// nodes: the nodes XC as field points, 3 coordinates each.
+std::vector<double> nodes();
+
+// rowsOf: W as the nodes at the places K0..K0+NR-1 of ORDER, PALL the
+// coordinates of all nodes.
+void rowsOf(const double* PALL, const int* ORDER, int K0, int NR, ROWS& W);
+
+// ---------------------------------------------------------------- compress.cpp
+//
+// Largest cluster of a leaf, and the admissibility parameter: a block is
+// approximated when the smaller of its two clusters is at most ETA times as
+// wide as their distance.  The blocks are approximated to ACAFRAC times the
+// tolerance of the solve's relative residual: with the default tolerance the
+// error of the compressed operator, not GMRES, limits the solution.
+constexpr int LEAF = 64;
+constexpr double ETA = 2.0;
+constexpr double ACAFRAC = 100.0;
+
+// The BLAS on one thread while it lives.  The compressed operator's
+// products are many and small, and OpenBLAS's own threads, woken for each,
+// spend more time yielding than computing; they would also contend with the
+// compression's threads.
+struct ONEBLAS {
+    ONEBLAS();
+    ~ONEBLAS();
+    int before;
+};
+
+// HI: the library's interface, set up on first use.
+hmat_interface_t& HI();
+
+// The progress lines of compressions that share them: one as each tenth of
+// all their blocks is begun, whichever thread begins it.
+struct COUNTER {
+    std::atomic<long> done{0};
+    long total = 0;
+    std::mutex io;
+};
+
+// structure: an empty compressed operator, rows on the tree R, columns on
+// C; its blocks are added to the total of COUNT (null: none).
+hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, COUNTER* COUNT);
+
+// assemble: the blocks of M from the kernel K, approximated to EPS, its
+// progress counted on COUNT (null: no lines).
+void assemble(hmat_matrix_t* M, const KERNEL& K, double EPS, COUNTER* COUNT);
+
+// compress: structure, then assemble.
+hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double EPS,
+                        COUNTER* COUNT);
+
+// memory: the console line of the memory of the operators M against their
+// dense matrices.
+void memory(const std::vector<hmat_matrix_t*>& M);
+
+// gemm: Y = M X for NC columns, X in the order of M's column tree, Y in that
+// of its row tree.
+void gemm(hmat_matrix_t* M, const double* X, double* Y, int NC);
+
+// ---------------------------------------------------------------- system.cpp
+//
+// A slice of rows of the system: the places K0..K0+NR-1 of the order of the
+// elements' tree, its rows, its kernel, its own copy of the elements' tree
+// for the columns (the slices are compressed and multiplied side by side, so
+// no two threads work on one tree), and its compressed operator.
+struct PART {
+    int K0 = 0, NR = 0;
+    ROWS W;
+    KERNEL K{};
+    hmat_cluster_tree_t* C = nullptr;
+    hmat_matrix_t* m = nullptr;
+};
+
+// The compressed system of one run, in the order of the elements' tree T:
+// the nodes and the weights of its kernel KA, its slices of rows, its
+// right-hand sides BT (NBE x NRHS), the inverse of its diagonal, and the
+// factorised coarse operator once it is built.  Its destructor releases
+// what the library holds.
+struct SYSTEM {
+    std::vector<double> P, WHA, WGA;
+    std::vector<int> OWN;
+    KERNEL KA{};
+    hmat_cluster_tree_t* T = nullptr;
+    std::vector<PART> A;
+    int NRHS = 1;
+    std::vector<double> BT;
+    std::vector<double> DINV;
+    hmat_matrix_t* LU = nullptr;
+    SYSTEM() = default;
+    SYSTEM(const SYSTEM&) = delete;
+    SYSTEM& operator=(const SYSTEM&) = delete;
+    ~SYSTEM();
+};
+
+// HMSYS: the system HMBILD made, until the solve takes it.
+extern std::unique_ptr<SYSTEM> HMSYS;
+
+// HMBILD: HMSYS compressed from the storage and the request R (HMSOLVER's
+// BUILD).
+void HMBILD(const SOLREQ& R);
+
+// mult: y = A x for GMRES, the slices side by side, both vectors in the
+// order of the elements' tree; C the SYSTEM.
+void mult(void* C, const double* x, double* y);
+
+// ---------------------------------------------------------------- precond.cpp
+//
+// SOLVE1: A x = b of S from x = 0, to the relative residual EPS: GMRES with
+// the diagonal preconditioner, then, unless it converges fast enough, with
+// the LU factorisation of S's kernel compressed coarsely, built on first
+// need and kept for later right-hand sides.  Writes the iterations and the
+// relative residual recomputed in full.
+//   S     (in/out)  the system (its LU once built)
+//   b     (in)      the right-hand side, x (out) the solution
+//   EPS   (in)      the tolerance;  COMM (in) the processes of the solve
+//   NIT   (out)     the iterations;  REL (out) the relative residual
+//                   recomputed
+//   returns whether EPS was reached
+bool SOLVE1(SYSTEM& S, const double* b, double* x, double EPS, int COMM, int& NIT, double& REL);
+
+// ---------------------------------------------------------------- points.cpp
+//
+// HMPNTS: the internal points of HMSOLVER: HMINTP for 16384 elements and
+// 1000 points or more, where it pays, INTPTS below.
+void HMPNTS(const SOLREQ& R);
+
+// ---------------------------------------------------------------- run.cpp
+//
+// HMSTEP: HMSOLVER's SOLVE: each of HMSYS's right-hand sides by SOLVE1, in
+// order until one fails, the solutions into B; HMSYS is released.
+SOLSTAT HMSTEP(const SOLREQ& R);
+
+// ---------------------------------------------------------------- gmres.cpp
+//
+// A linear operator of order N for GMRES: y = A x, and optionally the
+// preconditioner y = M^-1 x.  CTX is passed back to both, which may throw:
+// GMRES then rethrows the exception once PETSc has stopped.
+struct LINOP {
+    int N;
+    void (*MULT)(void* CTX, const double* X, double* Y);
+    void (*PREC)(void* CTX, const double* X, double* Y);  // null: none
+    void* CTX;
+};
+
+// GMRES: restarted GMRES, right-preconditioned, on A x = B from the start
+// X, until the relative residual ||B - A x|| / ||B|| is at most EPS or MAXIT
+// iterations.  Writes a console line every iteration, numbered on from NIT.
+// On return X is the iterate, NIT has the iterations of this call added and
+// RES is the relative residual; returns false when EPS was not reached.
+// Throws std::runtime_error with PETSc's words when a PETSc call fails, and
+// when COMM holds more than one process (the operator is not distributed).
+bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, int COMM, int& NIT,
+           double& RES);
+
+// PCOMM: the MPI communicator of the handle COMM (WORLD: PETSc's world).
+// Throws std::runtime_error when it holds more than one process.
+MPI_Comm PCOMM(int COMM);
+
+// PCHECK: throws std::runtime_error naming the PETSc routine WHAT and the
+// error CODE, unless CODE is 0.
+void PCHECK(int CODE, const char* WHAT);
+
+}  // namespace telma::hm

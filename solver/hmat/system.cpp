@@ -1,0 +1,146 @@
+// The compressed system and its right-hand sides (see hmlib.hpp): the
+// operator of the unknowns in slices of rows, the right-hand sides from the
+// operator of the known values, sliced likewise and released slice by slice.
+#include <algorithm>
+#include <numeric>
+
+#include "solver/hmat/hmlib.hpp"
+
+namespace telma::hm {
+
+std::unique_ptr<SYSTEM> HMSYS;
+
+SYSTEM::~SYSTEM() {
+    hmat_interface_t& hi = HI();
+    if (LU) hi.destroy(LU);
+    for (PART& a : A) {
+        if (a.m) hi.destroy(a.m);
+        if (a.C) hmat_delete_cluster_tree(a.C);
+    }
+    if (T) hmat_delete_cluster_tree(T);
+}
+
+namespace {
+
+// Slices of the right-hand sides' operator at most, and of the system: a
+// slice of the system compresses less well than the whole (its first blocks
+// are smaller), so it is cut only into as many as GMRES multiplies side by
+// side.
+constexpr int SLICES = 16, APARTS = 2;
+
+// RHS: rows K0..K0+NR-1 of the right-hand sides B(:,K) = sum over J of
+// KR(I,J) Y(J,K), K = 1..M, in the order of the elements' tree T, each row
+// approximated to eps; the compressed operator is released before return.
+//   KR      (in)      the operator's weights (its points and own elements
+//                     are taken from W)
+//   W       (in)      the rows
+//   T       (in)      the tree of the elements (a copy is used)
+//   Y       (in)      N x M multipliers, in the order of T
+//   B       (in/out)  N x M; rows K0..K0+NR-1 are set
+void RHS(const KERNEL& KR, const ROWS& W, int K0, int NR, hmat_cluster_tree_t* T, const std::vector<double>& Y,
+         int M, double eps, std::vector<double>& B) {
+    const KERNEL KS{W.P.data(), W.OWN.data(), KR.WH, KR.WG, false};
+    hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
+    hmat_matrix_t* m = compress(KS, W.R, C, eps, nullptr);
+    std::vector<double> b(static_cast<std::size_t>(NR) * M);
+    gemm(m, Y.data(), b.data(), M);
+    HI().vector_restore(b.data(), W.R, NR, nullptr, M);
+    HI().destroy(m);
+    hmat_delete_cluster_tree(C);
+    const std::size_t N = Y.size() / M;
+    for (std::size_t K = 0; K < static_cast<std::size_t>(M); ++K)
+        std::copy_n(&b[K * NR], NR, &B[K * N + K0]);
+}
+
+}  // namespace
+
+void HMBILD(const SOLREQ& R) {
+    HMSYS.reset();
+    PCOMM(R.COMM);  // a distributed request is refused before the work
+    const int N = NBE, M = R.NRHS;
+    auto sys = std::make_unique<SYSTEM>();
+    SYSTEM& S = *sys;
+    S.NRHS = M;
+    const ONEBLAS one;
+    hmat_interface_t& hi = HI();
+    S.P = nodes();
+    S.OWN.resize(N);
+    std::iota(S.OWN.begin(), S.OWN.end(), 0);
+    S.T = tree(N, true, nullptr);
+    // The system's columns are the unknowns' coefficients; those of the
+    // right-hand sides the known values', times the values: the data file's,
+    // then those of the request's further right-hand sides.  A column whose
+    // values are all 0 is left out (an insulating wall).
+    std::vector<double> WHB(N), WGB(N), Y(static_cast<std::size_t>(N) * M, 0.0);
+    S.WHA.resize(N);
+    S.WGA.resize(N);
+    for (int J = 1; J <= N; ++J) {
+        const bool u = KODE[J] <= 0;  // potential prescribed
+        Y[J - 1] = u ? VBC[J] : -VBC[J];
+        for (int L = 2; L <= M; ++L) {
+            const double v = R.VRHS[static_cast<std::size_t>(L - 2) * N + J - 1];
+            Y[static_cast<std::size_t>(L - 1) * N + J - 1] = u ? v : -v;
+        }
+        bool used = false;
+        for (int K = 0; K < M; ++K) used = used || Y[static_cast<std::size_t>(K) * N + J - 1] != 0.0;
+        S.WHA[J - 1] = u ? 0.0 : -1.0;
+        S.WGA[J - 1] = u ? 1.0 : 0.0;
+        WHB[J - 1] = u && used ? 1.0 : 0.0;
+        WGB[J - 1] = !u && used ? 1.0 : 0.0;
+    }
+    S.KA = KERNEL{S.P.data(), S.OWN.data(), S.WHA.data(), S.WGA.data(), false};
+    const KERNEL KB{S.P.data(), S.OWN.data(), WHB.data(), WGB.data(), false};
+    // The system's slices and the right-hand sides', all in the order of T,
+    // compressed in turn by the threads; each right-hand side slice is
+    // released as soon as its rows of B are made.
+    const int* ORDER = hmat_cluster_get_indices(S.T);
+    hi.vector_reorder(Y.data(), S.T, N, nullptr, M);
+    const int NS = std::clamp(N / std::max(R.SLICE, 1), 1, SLICES), NA = std::min(NS, APARTS);
+    auto first = [N](int p, int n) { return static_cast<int>(static_cast<long>(N) * p / n); };
+    S.A = std::vector<PART>(NA);
+    COUNTER progress;
+    for (int p = 0; p < NA; ++p) {
+        PART& a = S.A[p];
+        a.K0 = first(p, NA);
+        a.NR = first(p + 1, NA) - a.K0;
+        rowsOf(S.P.data(), ORDER, a.K0, a.NR, a.W);
+        a.K = KERNEL{a.W.P.data(), a.W.OWN.data(), S.WHA.data(), S.WGA.data(), false};
+        a.C = hmat_copy_cluster_tree(S.T);
+        a.m = structure(a.W.R, a.C, &progress);
+    }
+    const double eps = ACAFRAC * R.EPS;
+    S.BT.assign(static_cast<std::size_t>(N) * M, 0.0);
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int t = 0; t < NA + NS; ++t) {
+        if (t < NA) {
+            assemble(S.A[t].m, S.A[t].K, eps, &progress);
+        } else {
+            const int K0 = first(t - NA, NS), NR = first(t - NA + 1, NS) - K0;
+            ROWS W;
+            rowsOf(S.P.data(), ORDER, K0, NR, W);
+            RHS(KB, W, K0, NR, S.T, Y, M, eps, S.BT);
+        }
+    }
+    std::vector<hmat_matrix_t*> parts;
+    for (const PART& a : S.A) parts.push_back(a.m);
+    memory(parts);
+    S.DINV.resize(N);
+    for (int k = 0; k < N; ++k) {
+        const double d = entry(S.KA, ORDER[k], ORDER[k]);
+        S.DINV[k] = d != 0.0 ? 1.0 / d : 1.0;
+    }
+    HMSYS = std::move(sys);
+}
+
+void mult(void* c, const double* x, double* y) {
+    SYSTEM& s = *static_cast<SYSTEM*>(c);
+    const int NP = static_cast<int>(s.A.size());
+#pragma omp parallel for schedule(dynamic, 1) if (NP > 1)
+    for (int p = 0; p < NP; ++p) {
+        const PART& a = s.A[p];
+        gemm(a.m, x, y + a.K0, 1);
+        HI().vector_restore(y + a.K0, a.W.R, a.NR, nullptr, 1);
+    }
+}
+
+}  // namespace telma::hm
