@@ -434,7 +434,7 @@ int wholeRun(int (*solve)(textio::OutUnit&), std::string& con, std::string& rep)
 
 void benchWholeRun() {
     static constexpr int nip = 100;
-    header("Whole run of the cube problem: steps 6 to 17 (4374 elements, 100 points)");
+    header("Whole run of the cube problem after the reading (4374 elements, 100 points)");
     std::string cn, rn, cr, rr;
     int sn = -1, sr = -1;
     const tmesh::Mesh cubeMesh = cube(27, nip);

@@ -111,19 +111,7 @@ void GEOM() {
         double xc[3];
         centroid(I, xc);
         for (int K = 1; K <= 3; ++K) XC[I][K] = xc[K - 1];
-        AREA[I] = 0.0;
-        for (int M = 1; M <= NP; ++M) {
-            const int M2 = M == NP ? 1 : M + 1;
-            double D1[3], D2[3];
-            for (int K = 0; K < 3; ++K) {
-                D1[K] = XE[I][M][K + 1] - XC[I][K + 1];
-                D2[K] = XE[I][M2][K + 1] - XC[I][K + 1];
-            }
-            const double WX = D1[1] * D2[2] - D2[1] * D1[2];
-            const double WY = D2[0] * D1[2] - D1[0] * D2[2];
-            const double WZ = D1[0] * D2[1] - D2[0] * D1[1];
-            AREA[I] += 0.5 * std::sqrt(WZ * WZ + WY * WY + WX * WX);
-        }
+        AREA[I] = area(NP, cornersOf(I), xc);
         frame(I, xc, ELD[I]);
     }
 }

@@ -33,8 +33,26 @@ void centroid(int NP, const CORNERS& X, double xc[3]) {
     }
 }
 
-// Steps 1, 2, 4, 5 and 7 of INFLU and the corner-only parts of step 8.1:
-// everything that depends on the element alone.
+double area(int NP, const CORNERS& X, const double xc[3]) {
+    double S = 0.0;
+    for (int M = 0; M < NP; ++M) {
+        const int M2 = M == NP - 1 ? 0 : M + 1;
+        double D1[3], D2[3];
+        for (int K = 0; K < 3; ++K) {
+            D1[K] = X[M][K] - xc[K];
+            D2[K] = X[M2][K] - xc[K];
+        }
+        const double WX = D1[1] * D2[2] - D2[1] * D1[2];
+        const double WY = D2[0] * D1[2] - D1[0] * D2[2];
+        const double WZ = D1[0] * D2[1] - D2[0] * D1[1];
+        S += 0.5 * std::sqrt(WZ * WZ + WY * WY + WX * WX);
+    }
+    return S;
+}
+
+// Everything of INFLU's work that depends on the element alone: the corners
+// about the node, the normal and the in-plane axes, the corners in the
+// plane, and each edge's length and direction.
 void frame(int NV, const CORNERS& X, const double xc[3], ELDATA& E) {
     double V[MAXV][3];
     for (int M = 0; M < NV; ++M)

@@ -3,6 +3,7 @@
 //
 //   SHAPECHK  the first fault that keeps an element from being integrated
 //   centroid  an element's node
+//   area      an element's area
 //   sizeOf    the scale of DEGTOL for an element
 //   frame     an element's plane frame, as INFLU uses it
 //
@@ -51,7 +52,7 @@ struct SHAPEFAULT {
 SHAPEFAULT SHAPECHK(int NP, const CORNERS& X);
 
 // The plane frame of one element: what INFLU derives from the corners alone,
-// formed with exactly the operations INFLU's steps 1 to 7 and 8.1 use.
+// formed with exactly the operations INFLU would use for them.
 struct ELDATA {
     double XN[3];          // the node XC(:,J)
     double T1[3], T2[3];   // in-plane axes
@@ -69,6 +70,9 @@ struct ELDATA {
 // centroid: the node of an element, the plain average of its corners.
 //   NP  (in)  corner count;  X (in) the corners;  xc (out) the node
 void centroid(int NP, const CORNERS& X, double xc[3]);
+// area: the area of an element, the fan of triangles from its node xc.
+//   NP, X, xc  (in)  as for centroid;  returns the area
+double area(int NP, const CORNERS& X, const double xc[3]);
 // sizeOf: the largest distance from the node xc to a corner, the scale of
 // DEGTOL.
 //   NP, X, xc  (in)  as for centroid;  returns the distance

@@ -5,8 +5,8 @@
 //
 // All problem data and work tables live here, sized by ALLOC from the counts of
 // the data file, once per run.  Tables are 1-based: slot 0 is never used.  A
-// table written XE(K,M,I) in the design notes is XE[I][M][K] here, so that its
-// memory order (first index fastest) is the same.
+// table written XE(K,M,I) in the comments (first index fastest, as the data
+// file lists them) is XE[I][M][K] here, so that its memory order is the same.
 #pragma once
 
 #include <array>

@@ -530,18 +530,14 @@ std::string describeNormals(const Mesh& m, std::vector<std::string>& warnings) {
 
 // ---------------------------------------------------------------- measures
 
+// The solver's own node and area, so that the tool measures what it solves.
 Vec3 centroid(const Element& e) {
-    Vec3 c{0, 0, 0};
-    for (int j = 0; j < e.npe; ++j) c = add(c, e.x[j]);
-    return scale(c, 1.0 / e.npe);
+    Vec3 c;
+    telma::centroid(e.npe, e.x, c.data());
+    return c;
 }
 
-double area(const Element& e) {
-    Vec3 c = centroid(e);
-    double s = 0;
-    for (int j = 0; j < e.npe; ++j) s += 0.5 * norm(cross(sub(e.x[j], c), sub(e.x[(j + 1) % e.npe], c)));
-    return s;
-}
+double area(const Element& e) { return telma::area(e.npe, e.x, centroid(e).data()); }
 
 Vec3 unitNormal(const Element& e) {
     Vec3 n = cross(sub(e.x[1], e.x[0]), sub(e.x[2], e.x[1]));

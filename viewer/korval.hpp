@@ -1,8 +1,8 @@
 // The viewer's run-wide state and routines.
 //
 // Tables are 1-based: slot 0 is never used.  A table written XYZ(K,J) in the
-// design notes is XYZ[J][K] here, so that its memory order (first index
-// fastest) is the same.  Reals are single precision throughout, so that a
+// comments (first index fastest) is XYZ[J][K] here, so that its memory order
+// is the same.  Reals are single precision throughout, so that a
 // picture carries the numbers that a 4-byte program computes.
 //
 // The viewer's axes: a file point (x, y, z) is stored as (z, x, y).
