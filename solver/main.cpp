@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
         dataFile.close();
         const SOLREQ R{.EPS = OPTS.TOL};
         status = OPTS.CAPAC ? CAPRUN(rep, S, R) : RUN(rep, S, R);
+        if (petsc) petsc->end();
         if (!OPTS.VTU.empty()) VTUOUT(OPTS.VTU, OPTS.UNFOLD);
         rep.endRecord();
         reportFile.flush();

@@ -38,9 +38,19 @@ PETSCRUN::PETSCRUN() {
     hm::PCHECK(PetscPushErrorHandler(PetscReturnErrorHandler, nullptr), "PetscPushErrorHandler");
 }
 
+void PETSCRUN::end() {
+    if (ended) return;
+    ended = true;
+    hm::PCHECK(PetscPopErrorHandler(), "PetscPopErrorHandler");
+    hm::PCHECK(PetscFinalize(), "PetscFinalize");
+}
+
 PETSCRUN::~PETSCRUN() {
-    PetscPopErrorHandler();
-    PetscFinalize();
+    // After a failure elsewhere, or a failure of end itself: nothing more to say.
+    if (!ended) {
+        ended = true;
+        PetscFinalize();
+    }
 }
 
 namespace hm {
@@ -118,12 +128,19 @@ PetscErrorCode monitor(KSP, PetscInt it, PetscReal rnorm, void* c) {
     return 0;
 }
 
-// PETSc's objects of one solve, destroyed however it ends (a null one is
-// skipped by its destroyer).
+// PETSc's objects of one solve: destroyed by destroy(), every failure said,
+// or, when the solve is left by an exception, by the destructor (a null one
+// is skipped by its destroyer).
 struct OBJECTS {
     Vec b = nullptr, x = nullptr;
     Mat M = nullptr;
     KSP ksp = nullptr;
+    void destroy() {
+        PCHECK(KSPDestroy(&ksp), "KSPDestroy");
+        PCHECK(MatDestroy(&M), "MatDestroy");
+        PCHECK(VecDestroy(&x), "VecDestroy");
+        PCHECK(VecDestroy(&b), "VecDestroy");
+    }
     ~OBJECTS() {
         KSPDestroy(&ksp);
         MatDestroy(&M);
@@ -177,6 +194,7 @@ bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, in
     PCHECK(KSPGetIterationNumber(ksp, &its), "KSPGetIterationNumber");
     PetscReal rn;
     PCHECK(KSPGetResidualNorm(ksp, &rn), "KSPGetResidualNorm");
+    o.destroy();
     NIT += static_cast<int>(its);
     RES = bnorm > 0.0 ? rn / bnorm : rn;
     return reason > 0;

@@ -46,13 +46,16 @@ void HMINTP(double EPS);
 
 // PETSCRUN: PETSc (and the MPI runtime under it) for the program while it
 // lives: started without options files or signal handlers, every error of
-// it returned to the caller rather than printed; finished by the
-// destructor.  One per program, made by main before the run (and by the
-// drivers of tests and benchmarks).  Throws std::runtime_error, with
-// PETSc's words, when PETSc cannot start.
+// it returned to the caller rather than printed; finished by end(), or by
+// the destructor when the program is left by a failure.  One per program,
+// made by main before the run (and by the drivers of tests and
+// benchmarks).  The constructor and end() throw std::runtime_error, with
+// PETSc's words, when PETSc cannot start or finish.
 struct PETSCRUN {
     PETSCRUN();
+    void end();
     ~PETSCRUN();
+    bool ended = false;
     PETSCRUN(const PETSCRUN&) = delete;
     PETSCRUN& operator=(const PETSCRUN&) = delete;
 };

@@ -2,6 +2,8 @@
 // status, and korval drawing what telma solved.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "viewer/support.hpp"
 
 namespace fs = std::filesystem;
@@ -133,6 +135,11 @@ TEST_F(Telma, OptionsSetTheSolve) {
     const std::string hmRep = vt::readFile("hm.rep"), plainRep = vt::readFile("plain.rep");
     EXPECT_EQ(hmRep.substr(0, hmRep.find("  INTERNAL")), plainRep.substr(0, plainRep.find("  INTERNAL")));
     EXPECT_NE(hm.out.find(" Relative residual ||B - A x||/||B|| :"), std::string::npos) << hm.out;
+    // a tolerance it cannot reach: status 1, and the report says so in GMRES's terms
+    const vt::Run tight = vt::runProgram("ASAN_OPTIONS=detect_leaks=0 '" TELMA_EXE "' --solver=hmat --tol=1e-20 cube.in t.rep");
+    EXPECT_EQ(tight.status, 1) << tight.out;
+    EXPECT_TRUE(std::regex_search(vt::readFile("t.rep"), std::regex(" GMRES ITERATIONS THE RELATIVE RESIDUAL WAS [ 0-9]\\.[0-9]{3}E-[0-9]{2} "
+                                                                    "\\(TOLERANCE 1\\.000E-20\\)\n")));
 }
 
 TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {

@@ -24,7 +24,7 @@ using namespace telma;
 class Petsc : public ::testing::Environment {
 public:
     void SetUp() override { run.emplace(); }
-    void TearDown() override { run.reset(); }
+    void TearDown() override { run->end(); }
 
 private:
     std::optional<PETSCRUN> run;
