@@ -2,7 +2,7 @@
 //
 //   CAPSCOPE  the refusals, the conductors and their right-hand sides
 //   CAPRUN    the run: every right-hand side solved by one solver
-//   CAPMAT  the matrix from the solutions, its blocks and its checks
+//   CAPMAT    the matrix from the solutions, its blocks and its checks
 #include "solver/capaci.hpp"
 
 #include <algorithm>

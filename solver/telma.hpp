@@ -73,8 +73,10 @@ extern int NDIM;
 // storage.cpp.
 //   N  (in)  the order, also the row stride of the storage
 void AMAT(int N);
+// The right-hand sides, then the solutions: B(I,L) at B[(L - 1) * NBE + I]
+// for the NRHS of a run (RUN sizes B and XIT for them); B(I) = B(I,1).
 extern std::vector<double> B;
-extern std::vector<double> XIT;
+extern std::vector<double> XIT;  // the iterates, laid out as B
 extern int IER;
 
 // ---- internal points and fluxes

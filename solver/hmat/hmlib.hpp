@@ -1,5 +1,5 @@
 // The internals of the compressed solve, shared by the files of solver/hmat
-// and by nothing else; one section per file.
+// (and their tests) only; one section per file.
 #pragma once
 
 #include <hmat/hmat.h>
