@@ -416,8 +416,8 @@ std::string masked(const std::string& console) {
 // The classic run after the data are read.
 int classicRun(textio::OutUnit& rep) { return RUN(rep); }
 
-// The run after the data are read (SOLVE) on the problem in storage:
-// console, report and status.
+// The run after the data are read (SOLVE, e.g. classicRun) on the problem
+// in storage: console, report and status.
 int wholeRun(int (*solve)(textio::OutUnit&), std::string& con, std::string& rep) {
     std::ostringstream out;
     int st;
@@ -459,27 +459,23 @@ double TPH[3];          // the times of its last operator, solve, internal point
 
 // RUNNING with each phase timed into TPH.
 int timedRun(textio::OutUnit& rep) {
-    static const SOLVER timed = {"timed", 0.0, true, true,
-                                 [](const SOLREQ& R) {
-                                     const auto a = Clock::now();
-                                     RUNNING->BUILD(R);
-                                     TPH[0] = seconds(a, Clock::now());
-                                 },
-                                 [](int N) { return RUNNING->DOMTST && RUNNING->DOMTST(N); },
-                                 [](const SOLREQ& R) {
-                                     const auto a = Clock::now();
-                                     const SOLSTAT st = RUNNING->SOLVE(R);
-                                     TPH[1] = seconds(a, Clock::now());
-                                     return st;
-                                 },
-                                 [](const SOLREQ& R) {
-                                     const auto a = Clock::now();
-                                     RUNNING->POINTS(R);
-                                     TPH[2] = seconds(a, Clock::now());
-                                 }};
-    SOLVER S = timed;
-    S.TOL = RUNNING->TOL;
-    if (!RUNNING->DOMTST) S.DOMTST = nullptr;
+    SOLVER S = *RUNNING;
+    S.BUILD = [](const SOLREQ& R) {
+        const auto a = Clock::now();
+        RUNNING->BUILD(R);
+        TPH[0] = seconds(a, Clock::now());
+    };
+    S.SOLVE = [](const SOLREQ& R) {
+        const auto a = Clock::now();
+        const SOLSTAT st = RUNNING->SOLVE(R);
+        TPH[1] = seconds(a, Clock::now());
+        return st;
+    };
+    S.POINTS = [](const SOLREQ& R) {
+        const auto a = Clock::now();
+        RUNNING->POINTS(R);
+        TPH[2] = seconds(a, Clock::now());
+    };
     return RUN(rep, S);
 }
 

@@ -388,7 +388,7 @@ bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double
 }
 
 const SOLVER GSSOLVER = {
-    "gs", EPSIT, true, true,
+    "gs", EPSIT, true, true, false,
     DNBILD,
     DOMTST,
     [](const SOLREQ& R) {

@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     // PETSc, for the solvers that run on it, lives as long as the run.
     std::optional<PETSCRUN> petsc;
     try {
-        if (&S == &HMSOLVER) petsc.emplace();
+        if (S.PETSC) petsc.emplace();
         textio::console().write("(' TELMA')");
         std::string inName, outName;
         FILNAM(static_cast<int>(words.size()), words.data(), inName, outName);

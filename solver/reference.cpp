@@ -217,7 +217,7 @@ void INTPTS() {
     }
 }
 
-const SOLVER GSSOLVER = {"reference", EPSIT, true, true,
+const SOLVER GSSOLVER = {"reference", EPSIT, true, true, false,
                          [](const SOLREQ&) { ASSEMB(); },
                          DOMTST,
                          [](const SOLREQ& R) {

@@ -47,6 +47,7 @@ int RUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& REQ) {
             con.write("(' The matrix is NOT diagonally dominant')");
     }
     qvlib::SWSTRT();
+    IER = 0;
     const SOLSTAT ST = S.SOLVE(R);
     if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
     if (!ST.RESULT) {

@@ -40,7 +40,6 @@ std::vector<double> AREA;
 std::vector<double> B;
 std::vector<double> XIT;
 int IER = 0;
-SOLSTAT STAT;
 
 std::vector<double> UIP;
 std::array<std::vector<double>, 4> GRADV;
@@ -105,7 +104,6 @@ void CLEAR() {
     IREFX = IREFY = IREFZ = 1;
     IPARX = IPARY = IPARZ = 0;
     IER = 0;
-    STAT = {};
     NGRP = 0;
     ALLOC(NBEMAX, NIPMAX);
     if (NDIM != NBEMAX) AMAT(NBEMAX);

@@ -146,6 +146,7 @@ struct SOLVER {
     double TOL;         // tolerance when the request gives none (0: takes none)
     bool BOUNDED;       // the classic bounds of NBEMAX elements and NIPMAX points hold
     bool DENSE;         // holds the dense matrix (READIN counts it in the memory a run needs)
+    bool PETSC;         // runs on PETSc, which the program starts for it
     // BUILD: the operator of the system and B's NRHS right-hand sides, with
     // their console lines; the stopwatch runs from its start.
     void (*BUILD)(const SOLREQ& R);

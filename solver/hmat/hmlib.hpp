@@ -148,7 +148,6 @@ struct SYSTEM {
     KERNEL KA{};
     hmat_cluster_tree_t* T = nullptr;
     std::vector<PART> A;
-    int NRHS = 1;
     std::vector<double> BT;
     std::vector<double> DINV;
     hmat_matrix_t* LU = nullptr;

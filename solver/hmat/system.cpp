@@ -60,7 +60,6 @@ void HMBILD(const SOLREQ& R) {
     const int N = NBE, M = R.NRHS;
     auto sys = std::make_unique<SYSTEM>();
     SYSTEM& S = *sys;
-    S.NRHS = M;
     const ONEBLAS one;
     hmat_interface_t& hi = HI();
     S.P = nodes();
@@ -76,13 +75,12 @@ void HMBILD(const SOLREQ& R) {
     S.WGA.resize(N);
     for (int J = 1; J <= N; ++J) {
         const bool u = KODE[J] <= 0;  // potential prescribed
-        Y[J - 1] = u ? VBC[J] : -VBC[J];
-        for (int L = 2; L <= M; ++L) {
-            const double v = R.VRHS[static_cast<std::size_t>(L - 2) * N + J - 1];
-            Y[static_cast<std::size_t>(L - 1) * N + J - 1] = u ? v : -v;
-        }
         bool used = false;
-        for (int K = 0; K < M; ++K) used = used || Y[static_cast<std::size_t>(K) * N + J - 1] != 0.0;
+        for (int L = 1; L <= M; ++L) {
+            const double v = L == 1 ? VBC[J] : R.VRHS[static_cast<std::size_t>(L - 2) * N + J - 1];
+            Y[static_cast<std::size_t>(L - 1) * N + J - 1] = u ? v : -v;
+            used = used || v != 0.0;
+        }
         S.WHA[J - 1] = u ? 0.0 : -1.0;
         S.WGA[J - 1] = u ? 1.0 : 0.0;
         WHB[J - 1] = u && used ? 1.0 : 0.0;

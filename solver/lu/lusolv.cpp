@@ -58,7 +58,6 @@ SOLSTAT LUSTEP(const SOLREQ& R) {
     float t;
     qvlib::SWTIME(t);
     con.write("(' LU factorisation, time :',f8.3)", {t});
-    IER = 0;
     if (A0.empty()) {
         con.write("(' Relative residual not computed: no memory for a copy of the matrix')");
         return ST;
@@ -86,6 +85,6 @@ SOLSTAT LUSTEP(const SOLREQ& R) {
 
 }  // namespace
 
-const SOLVER LUSOLVER = {"lu", 0.0, false, true, DNBILD, DOMTST, LUSTEP, [](const SOLREQ&) { INTPTS(); }};
+const SOLVER LUSOLVER = {"lu", 0.0, false, true, false, DNBILD, DOMTST, LUSTEP, [](const SOLREQ&) { INTPTS(); }};
 
 }  // namespace telma

@@ -26,7 +26,6 @@ int run(const Mesh& m, bool capacitance = false) {
     textio::Reader rd(in, "mesh.in");
     textio::OutUnit rep(rs);
     telma::READIN(rd, rep);
-    telma::IER = 0;
     const int status = capacitance ? telma::CAPRUN(rep) : telma::RUN(rep);
     report = rs.str();
     return status;
