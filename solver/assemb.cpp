@@ -1,7 +1,7 @@
 // The boundary system:
 //
 //   ASSEMB  assembles A and B row by row, the rows on several threads
-//   DNBILD  the dense operator: the matrix made, then ASSEMB
+//   DNBILD  the dense operator: the matrix made, then ASSEMB (MDASSM with media)
 //   DOMTST  diagonal dominance of A by columns
 #include <omp.h>
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "solver/kernels.hpp"
+#include "solver/media.hpp"
 
 namespace telma {
 
@@ -69,7 +70,12 @@ void ASSEMB(int NRHS, const double* VRHS) {
 
 void DNBILD(const SOLREQ& R) {
     AMAT(NBE);
-    ASSEMB(R.NRHS, R.VRHS);
+    if (MEDIA) {
+        MDPREP();
+        MDASSM(R.NRHS, R.VRHS);
+    }
+    else
+        ASSEMB(R.NRHS, R.VRHS);
 }
 
 bool DOMTST(int N) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "solver/kernels.hpp"
+#include "solver/media.hpp"
 #include "solver/options.hpp"
 
 namespace telma {
@@ -106,11 +107,12 @@ void CAPMAT(const double* X, int LDX, textio::OutUnit& rep) {
         const double* Q = X + static_cast<std::size_t>(G - 1) * LDX;
         double* C = &CAP[static_cast<std::size_t>(G - 1) * NCOND];
         for (int I = 1; I <= NBE; ++I)
-            if (ICOND[I] > 0) C[ICOND[I] - 1] += Q[I - 1] * AREA[I];
+            if (ICOND[I] > 0) C[ICOND[I] - 1] += (MEDIA ? EPSB[I] : 1.0) * Q[I - 1] * AREA[I];
         for (int H = 0; H < NCOND; ++H) C[H] *= IMAGES;
     }
     block(rep, "(/' CAPACITANCE'/)", 1.0);
-    block(rep, "(/' CAPACITANCE (F)'/)", EPS0 * OPTS.EPSR * OPTS.LUNIT);
+    // With media the permittivities are in CAP already.
+    block(rep, "(/' CAPACITANCE (F)'/)", EPS0 * (MEDIA ? 1.0 : OPTS.EPSR) * OPTS.LUNIT);
 
     // The checks: symmetry, and the signs of a Maxwell matrix.
     auto C = [](int H, int G) { return CAP[static_cast<std::size_t>(G - 1) * NCOND + H - 1]; };

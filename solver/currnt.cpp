@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "solver/telma.hpp"
+#include "solver/media.hpp"
 
 namespace telma {
 
@@ -19,7 +19,11 @@ void CURRNT(textio::OutUnit& rep) {
     for (int I = 1; I <= NBE; ++I) {
         if (KODE[I] < 0) {
             const int K = -KODE[I];
-            FLUX[K] += B[I] * AREA[I];
+            // with media, the flux of EPS grad U: the free charge
+            if (MEDIA)
+                FLUX[K] += EPSB[I] * B[I] * AREA[I];
+            else
+                FLUX[K] += B[I] * AREA[I];
             if (K > NGRP) NGRP = K;
         }
     }

@@ -4,6 +4,8 @@
 //   INFLU    the coefficients G and H of one element at one field point
 //   INFSYM   their sum over the symmetry images
 //   INFSYMS  INFSYM for a run of elements, the calls overlapped
+//   INFGRD   INFLU with the gradient of G at the field point
+//   GRDSYM   G and a directional derivative of G over the symmetry images
 #include <cfloat>
 #include <cmath>
 
@@ -204,7 +206,64 @@ struct Stage {
     if (S.own) H = 0.0;
 }
 
+// The in-plane gradient of the integral of 1/r over the element, by the
+// divergence theorem in its plane: minus the sum over the edges of the
+// outward edge normal (cy, -cx) times the edge's integral of 1/r, which is
+// the log term FL.  FL is needed here even where INFLU drops it (on the line
+// of an edge, where R0 FL vanishes but FL does not); only on the edge itself
+// is it infinite, and that edge is left out.
+void planeGradient(const Stage& S, double& GX, double& GY) {
+    const ELDATA& E = *S.E;
+    const EdgeLanes& V = S.V;
+    double SX = 0.0, SY = 0.0;
+    for (int M = 0; M < E.NV; ++M) {
+        const double L = E.EL[M];
+        double q = V.Q[M];
+        if (!(V.DEN[M] > 0.0)) {
+            const double d = logDenominator(V.R1[M], V.R2[M], V.S1[M], V.S2[M], V.R0[M] * V.R0[M] + S.Z2);
+            if (!(d > 0.0)) continue;
+            q = (V.RS[M] + L) / d;
+        }
+        const double FL = std::log(q);
+        SX = SX + E.CY[M] * FL;
+        SY = SY + E.CX[M] * FL;
+    }
+    GX = -CF * SX;
+    GY = CF * SY;
+}
+
 }  // namespace
+
+void INFGRD(double XP, double YP, double ZP, int J, double& G, double& H, double DG[3]) {
+    Stage S;
+    geometry(XP, YP, ZP, J, S);
+    edgeSums(S, G, H);
+    double GX, GY;
+    planeGradient(S, GX, GY);
+    // Along the normal, the derivative of the single layer is minus the
+    // double layer (and 0 at the element's own node, as H is there).
+    const double GZ = -H;
+    const ELDATA& E = *S.E;
+    for (int K = 0; K < 3; ++K) DG[K] = GX * E.T1[K] + GY * E.T2[K] + GZ * E.EN[K];
+}
+
+void GRDSYM(double X, double Y, double Z, int J, const double D[3], double& GS, double& HS, double& DS) {
+    for (int KX = IREFX; KX <= 1; KX += 2) {
+        const int WX = KX == -1 ? IPARX : 1;
+        for (int KY = IREFY; KY <= 1; KY += 2) {
+            const int WY = KY == -1 ? IPARY : 1;
+            for (int KZ = IREFZ; KZ <= 1; KZ += 2) {
+                const int W = WX * WY * (KZ == -1 ? IPARZ : 1);
+                double G, H, DG[3];
+                INFGRD(KX * X, KY * Y, KZ * Z, J, G, H, DG);
+                // the image's gradient, mirrored back to the field point
+                GS += W * G;
+                HS += W * H;
+                DS += W * (D[0] * KX * DG[0] + D[1] * KY * DG[1] + D[2] * KZ * DG[2]);
+            }
+        }
+    }
+}
 
 // The image points of (X, Y, Z) and their weights, in INFSYM's order:
 // x outermost, the mirrored term before the direct one.  Returns their number.

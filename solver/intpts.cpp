@@ -6,6 +6,7 @@
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/kernels.hpp"
+#include "solver/media.hpp"
 
 namespace telma {
 
@@ -16,7 +17,10 @@ void POTINT(double X, double Y, double Z, double& UP) {
         const int J1 = std::min(NBE + 1, J0 + PIECE);
         for (int J = J0; J < J1; ++J) GSUM[J - J0] = HSUM[J - J0] = 0.0;
         INFSYMS(X, Y, Z, J0, J1, GSUM, HSUM);
-        for (int J = J0; J < J1; ++J) up = up + VBC[J] * HSUM[J - J0] - B[J] * GSUM[J - J0];
+        if (MEDIA)  // the potential of the charges
+            for (int J = J0; J < J1; ++J) up = up - SIGMA[J] * GSUM[J - J0];
+        else
+            for (int J = J0; J < J1; ++J) up = up + VBC[J] * HSUM[J - J0] - B[J] * GSUM[J - J0];
     }
     UP = up;
 }

@@ -10,6 +10,7 @@
 #include "solver/capaci.hpp"
 #include "solver/hmat/hmat.hpp"
 #include "solver/lu/lu.hpp"
+#include "solver/media.hpp"
 #include "solver/options.hpp"
 #include "solver/telma.hpp"
 #include "solver/vtuout.hpp"
@@ -52,6 +53,10 @@ int main(int argc, char** argv) {
         std::ifstream dataFile = textio::openOld(inName);
         textio::refuseInput(outName, inName);
         if (!OPTS.VTU.empty()) textio::refuseInput(OPTS.VTU, inName);
+        if (!OPTS.MEDIA.empty()) {
+            textio::refuseInput(outName, OPTS.MEDIA);
+            if (!OPTS.VTU.empty()) textio::refuseInput(OPTS.VTU, OPTS.MEDIA);
+        }
         // A VTK file that cannot be written is said now, not after the solve.
         if (!OPTS.VTU.empty()) textio::openUnknown(OPTS.VTU);
         std::ofstream reportFile = textio::openUnknown(outName);
@@ -61,6 +66,11 @@ int main(int argc, char** argv) {
         textio::Reader in(dataFile, inName);
         READIN(in, rep, S);
         dataFile.close();
+        if (!OPTS.MEDIA.empty()) {
+            std::ifstream media = textio::openOld(OPTS.MEDIA);
+            MEDRD(media, OPTS.MEDIA, OPTS.EPSR);
+            MEDREP(rep);
+        }
         const SOLREQ R{.EPS = OPTS.TOL};
         status = OPTS.CAPAC ? CAPRUN(rep, S, R) : RUN(rep, S, R);
         if (petsc) petsc->end();

@@ -46,7 +46,19 @@ with -).  Each option is written --name or --name=value.
                        with --capacitance: the unit of the data file's
                        lengths (default m)
   --eps-r=E            with --capacitance: the relative permittivity of the
-                       medium, a positive number (default 1)
+                       medium, a positive number (default 1); with --media:
+                       that of the codes the media file does not list
+  --media=FILE         conductors and interfaces in several media, solved
+                       for the charge on every element.  FILE has one line
+                       per element code (# starts a comment):
+                         K EPS        a code K <= 0: the conductors of code K
+                                      lie in a medium of permittivity EPS
+                         K EPSN EPSB  a code K >= 1: the elements of code K
+                                      are interfaces between a medium EPSN on
+                                      their normal's side and EPSB on the
+                                      other; their value must be 0
+                       With it FLUX and the capacitance carry the
+                       permittivities (the free charge)
   --help               show this help and end
   --version            show the name and version and end
 
@@ -127,6 +139,8 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
         } else if (o.name == "length-unit") {
             OPTS.LUNIT = o.pick(UNITS, "m, cm, mm or um");
             unitGiven = true;
+        } else if (o.name == "media") {
+            OPTS.MEDIA = o.need("FILE");
         } else if (o.name == "eps-r") {
             OPTS.EPSR = o.positive();
             epsGiven = true;
@@ -135,8 +149,9 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
         }
     }
     if (OPTS.UNFOLD && OPTS.VTU.empty()) throw textio::UsageError("--unfold needs --vtu=FILE");
-    if ((unitGiven || epsGiven) && !OPTS.CAPAC)
-        throw textio::UsageError(std::string(unitGiven ? "--length-unit" : "--eps-r") + " needs --capacitance");
+    if (unitGiven && !OPTS.CAPAC) throw textio::UsageError("--length-unit needs --capacitance");
+    if (epsGiven && !OPTS.CAPAC && OPTS.MEDIA.empty())
+        throw textio::UsageError("--eps-r needs --capacitance or --media");
 
     // The file names.  An option written after them would be silently taken
     // for a name or ignored: refused instead ("--" lets such a name through).

@@ -21,7 +21,8 @@ struct OPTIONS {
     bool UNFOLD = false;       // --unfold: mirror the VTU over the symmetry planes
     bool CAPAC = false;        // --capacitance
     double LUNIT = 1.0;        // metres per length unit of the data file
-    double EPSR = 1.0;         // relative permittivity of the medium
+    double EPSR = 1.0;         // relative permittivity of the medium (with media: of the codes not listed)
+    std::string MEDIA;         // --media file; empty: one homogeneous medium
     bool HELP = false;         // --help given
     bool VERSION = false;      // --version given
 };

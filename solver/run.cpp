@@ -5,6 +5,7 @@
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/kernels.hpp"
+#include "solver/media.hpp"
 
 namespace telma {
 
@@ -57,8 +58,11 @@ int RUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& REQ) {
     }
     qvlib::SWSHOW();
     // Afterwards VBC holds the potential and B the normal derivative.
-    for (int I = 1; I <= NBE; ++I)
-        if (KODE[I] >= 1) std::swap(B[I], VBC[I]);
+    if (MEDIA)
+        MDPOST();
+    else
+        for (int I = 1; I <= NBE; ++I)
+            if (KODE[I] >= 1) std::swap(B[I], VBC[I]);
     S.POINTS(R);
     RESCHK();
     OUTRES(rep);

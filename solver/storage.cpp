@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "solver/kernels.hpp"
+#include "solver/media.hpp"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -81,6 +82,7 @@ double MEMAVAIL() {
 
 void ALLOC(int N, int NIP) {
     NGMAX = static_cast<int>(NGROUPS(N));
+    MEDIA = false;  // until MEDRD reads the media of this problem
     resize(NPE, N);
     resize(XE, N);
     resize(KODE, N);

@@ -234,6 +234,22 @@ void INFLU(double XP, double YP, double ZP, int J, double& G, double& H);
 //   GS, HS   (in/out)  the sums the image terms are added to
 void INFSYM(double X, double Y, double Z, int J, double& GS, double& HS);
 
+// INFGRD: INFLU's G and H of element J at P, and the gradient of G with
+// respect to P, in closed form: in the element's plane from the edges' log
+// terms, along its normal -H.  In influ.cpp.
+//   XP, YP, ZP  (in)   the field point;  J (in) the element
+//   G, H        (out)  as INFLU gives them
+//   DG          (out)  dG/dX, dG/dY, dG/dZ; finite unless P is on an edge
+void INFGRD(double XP, double YP, double ZP, int J, double& G, double& H, double DG[3]);
+
+// GRDSYM: adds the image-summed G and H of element J at (X, Y, Z), as INFSYM
+// does, and the derivative of G along the direction D at that point, each
+// image's gradient mirrored back.  In influ.cpp.
+//   X, Y, Z     (in)      the field point;  J (in) the element
+//   D           (in)      the direction (a unit normal)
+//   GS, HS, DS  (in/out)  the sums the image terms are added to
+void GRDSYM(double X, double Y, double Z, int J, const double D[3], double& GS, double& HS, double& DS);
+
 // ASSEMB: A and B of the boundary system, row I being the equation at node
 // I, with a progress line every tenth row; with NRHS > 1 also the further
 // right-hand sides, B(I,L) from the prescribed values VRHS as B(I) is from

@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "solver/telma.hpp"
+#include "solver/media.hpp"
 
 namespace telma {
 
@@ -122,7 +122,8 @@ void VTUOUT(const std::string& FILE, bool UNFOLD) {
 
     GRID G;
     std::vector<double> U, Q, AR;
-    std::vector<int> CODE, GROUP, ELEM;
+    std::vector<int> CODE, GROUP, ELEM, FACE;
+    std::vector<double> EPS, EPSF;
     for (const IMAGE& im : IMS)
         for (int I = 1; I <= NBE; ++I) {
             std::vector<long long> C;
@@ -136,6 +137,11 @@ void VTUOUT(const std::string& FILE, bool UNFOLD) {
             CODE.push_back(KODE[I]);
             GROUP.push_back(KODE[I] < 0 ? -KODE[I] : 0);
             ELEM.push_back(I);
+            if (MEDIA) {
+                EPS.push_back(EPSB[I]);
+                EPSF.push_back(EPSN[I]);
+                FACE.push_back(EPSN[I] > 0.0 ? 1 : 0);
+            }
         }
     write(FILE, G, [&](std::ostream& os) {
         os << "      <CellData Scalars=\"potential\">\n";
@@ -145,6 +151,13 @@ void VTUOUT(const std::string& FILE, bool UNFOLD) {
         array(os, "Int32", "code", 1, CODE);
         array(os, "Int32", "flux_group", 1, GROUP);
         array(os, "Int32", "element", 1, ELEM);
+        if (MEDIA) {
+            // the medium behind the element (a conductor's own), the one in
+            // front of an interface, and which elements are interfaces
+            array(os, "Float64", "eps", 1, EPS);
+            array(os, "Float64", "eps_front", 1, EPSF);
+            array(os, "Int32", "interface", 1, FACE);
+        }
         os << "      </CellData>\n";
     });
 

@@ -7,7 +7,25 @@
 
 namespace telma::hm {
 
+namespace {
+
+// The entry of the charge formulation.
+double mediaEntry(const KERNEL& K, int i, int j) {
+    const int e = K.OWN[i];
+    const double rg = K.RG[e], rd = K.RD[e];
+    const double X = K.P[3 * i], Y = K.P[3 * i + 1], Z = K.P[3 * i + 2];
+    double GS = 0.0, HS = 0.0, DS = 0.0;
+    if (rd == 0.0)
+        INFSYM(X, Y, Z, j + 1, GS, HS);
+    else
+        GRDSYM(X, Y, Z, j + 1, ELD[e + 1].EN, GS, HS, DS);
+    return rg * GS + (rd == 0.0 ? 0.0 : rd * DS) + (e == j ? K.RJ[e] : 0.0);
+}
+
+}  // namespace
+
 double entry(const KERNEL& K, int i, int j) {
+    if (K.RD) return mediaEntry(K, i, j);
     const double wh = K.WH[j], wg = K.WG[j];
     if (wh == 0.0 && wg == 0.0) return 0.0;
     const double X = K.P[3 * i], Y = K.P[3 * i + 1], Z = K.P[3 * i + 2];
@@ -29,12 +47,24 @@ bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC) {
     for (int M = 0; M < E0.NV; ++M) tol = std::max(tol, 1.0e-10 * E0.EL[M]);
     for (int c = 0; c < NC; ++c) {
         const ELDATA& E = ELD[C[c] + 1];
-        if (K.WG[C[c]] != 0.0) return false;
+        if (!K.RD && K.WG[C[c]] != 0.0) return false;
         const double dot = n[0] * E.EN[0] + n[1] * E.EN[1] + n[2] * E.EN[2];
         const double off = n[0] * E.XN[0] + n[1] * E.XN[1] + n[2] * E.XN[2] - d;
         if (std::fabs(std::fabs(dot) - 1.0) > 1.0e-12 || std::fabs(off) > tol) return false;
     }
     for (int r = 0; r < NR; ++r) {
+        if (K.RD) {
+            // a normal derivative along the plane's normal only, its direction
+            // mirrored as each image's gradient is
+            const int e = K.OWN[R[r]];
+            if (K.RG[e] != 0.0) return false;
+            const double* m = ELD[e + 1].EN;
+            for (int KX = IREFX; KX <= 1; KX += 2)
+                for (int KY = IREFY; KY <= 1; KY += 2)
+                    for (int KZ = IREFZ; KZ <= 1; KZ += 2)
+                        if (std::fabs(std::fabs(KX * n[0] * m[0] + KY * n[1] * m[1] + KZ * n[2] * m[2]) - 1.0) > 1.0e-12)
+                            return false;
+        }
         const double* p = &K.P[3 * R[r]];
         const int D = K.FD ? R[r] % 4 : 0;  // a difference row moves its point
         double X[8], Y[8], Z[8];

@@ -25,21 +25,29 @@ namespace telma::hm {
 // entry at the point, then its forward differences along x, y and z with
 // the step DELTA, each a smooth function of the point, so that the gradient
 // is as accurate as the potential.
+//
+// With RD set the operator is that of the charge formulation (media.hpp)
+// instead: every row is a node (OWN), and its entry RG GS + RD DS, plus RJ
+// on the diagonal, with DS the derivative of GS along the row's normal; the
+// weights are those of MDCOEF, indexed by the row's element (0-based).
 struct KERNEL {
     const double* P;
     const int* OWN;
     const double *WH, *WG;
     bool FD;
+    const double *RG = nullptr, *RD = nullptr, *RJ = nullptr;
 };
 
 // entry: the entry (i, j) of K, both 0-based.
 double entry(const KERNEL& K, int i, int j);
 
 // flat: whether the block of rows R(0..NR-1) and columns C(0..NC-1) of K is
-// zero: its columns hold double-layer terms alone, and every field point and
-// each of its images lies in the one plane of all its elements, where the
-// closed form gives zero up to rounding, a noise that no low-rank product
-// approximates.  (A block that holds a free term is not; the caller knows.)
+// zero: its columns hold double-layer terms alone (with RD: its rows hold
+// normal derivatives alone, each along the normal of the plane), and every
+// field point and each of its images lies in the one plane of all its
+// elements, where the closed form gives zero up to rounding, a noise that no
+// low-rank product approximates.  (A block that holds a free term is not;
+// the caller knows.)
 bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC);
 
 // ---------------------------------------------------------------- tree.cpp
@@ -144,6 +152,7 @@ struct PART {
 // what the library holds.
 struct SYSTEM {
     std::vector<double> P, WHA, WGA;
+    std::vector<double> RG, RD, RJ;  // with media: the rows' weights
     std::vector<int> OWN;
     KERNEL KA{};
     hmat_cluster_tree_t* T = nullptr;

@@ -3,6 +3,7 @@
 // the points are many, else the direct sum of INTPTS.
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/hmat/hmlib.hpp"
+#include "solver/media.hpp"
 
 namespace telma {
 
@@ -20,11 +21,11 @@ void HMINTP(double EPS) {
         for (int D = 0; D < 4; ++D)
             for (int K = 0; K < 3; ++K) P[3 * (4 * (I - 1) + D) + K] = XIP[I][K + 1];
     // The potential at a point is the sum of its row, the columns weighted by
-    // U and -Q.
+    // U and -Q (with media: by the charges, -SIGMA on G alone).
     std::vector<double> WH(NBE), WG(NBE);
     for (int J = 1; J <= NBE; ++J) {
-        WH[J - 1] = VBC[J];
-        WG[J - 1] = -B[J];
+        WH[J - 1] = MEDIA ? 0.0 : VBC[J];
+        WG[J - 1] = MEDIA ? -SIGMA[J] : -B[J];
     }
     const KERNEL K{P.data(), nullptr, WH.data(), WG.data(), true};
     hmat_cluster_tree_t* R = tree(M, false, P.data());

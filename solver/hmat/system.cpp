@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "solver/hmat/hmlib.hpp"
+#include "solver/media.hpp"
 
 namespace telma::hm {
 
@@ -87,13 +88,26 @@ void HMBILD(const SOLREQ& R) {
         WGB[J - 1] = !u && used ? 1.0 : 0.0;
     }
     S.KA = KERNEL{S.P.data(), S.OWN.data(), S.WHA.data(), S.WGA.data(), false};
+    if (MEDIA) {
+        MDPREP();
+        // The charge formulation: the rows carry the weights, and the
+        // right-hand sides are the prescribed values themselves.
+        S.RG.resize(N);
+        S.RD.resize(N);
+        S.RJ.resize(N);
+        for (int J = 1; J <= N; ++J) MDCOEF(J, S.RG[J - 1], S.RD[J - 1], S.RJ[J - 1]);
+        S.KA.RG = S.RG.data();
+        S.KA.RD = S.RD.data();
+        S.KA.RJ = S.RJ.data();
+    }
     const KERNEL KB{S.P.data(), S.OWN.data(), WHB.data(), WGB.data(), false};
     // The system's slices and the right-hand sides', all in the order of T,
     // compressed in turn by the threads; each right-hand side slice is
     // released as soon as its rows of B are made.
     const int* ORDER = hmat_cluster_get_indices(S.T);
     hi.vector_reorder(Y.data(), S.T, N, nullptr, M);
-    const int NS = std::clamp(N / std::max(R.SLICE, 1), 1, SLICES), NA = std::min(NS, APARTS);
+    const int NSB = std::clamp(N / std::max(R.SLICE, 1), 1, SLICES), NA = std::min(NSB, APARTS);
+    const int NS = MEDIA ? 0 : NSB;  // the right-hand sides' slices
     auto first = [N](int p, int n) { return static_cast<int>(static_cast<long>(N) * p / n); };
     S.A = std::vector<PART>(NA);
     COUNTER progress;
@@ -102,12 +116,21 @@ void HMBILD(const SOLREQ& R) {
         a.K0 = first(p, NA);
         a.NR = first(p + 1, NA) - a.K0;
         rowsOf(S.P.data(), ORDER, a.K0, a.NR, a.W);
-        a.K = KERNEL{a.W.P.data(), a.W.OWN.data(), S.WHA.data(), S.WGA.data(), false};
+        a.K = S.KA;
+        a.K.P = a.W.P.data();
+        a.K.OWN = a.W.OWN.data();
         a.C = hmat_copy_cluster_tree(S.T);
         a.m = structure(a.W.R, a.C, &progress);
     }
     const double eps = ACAFRAC * R.EPS;
     S.BT.assign(static_cast<std::size_t>(N) * M, 0.0);
+    if (MEDIA)
+        for (int L = 1; L <= M; ++L)
+            for (int k = 0; k < N; ++k) {
+                const int J = ORDER[k] + 1;
+                const double v = L == 1 ? VBC[J] : R.VRHS[static_cast<std::size_t>(L - 2) * N + J - 1];
+                S.BT[static_cast<std::size_t>(L - 1) * N + k] = MDRHS(J, v);
+            }
 #pragma omp parallel for schedule(dynamic, 1)
     for (int t = 0; t < NA + NS; ++t) {
         if (t < NA) {

@@ -92,7 +92,7 @@ TEST_F(Telma, CommandLines) {
         {TELMA_EXE, "--version case.dat", 0, "telma " TELMA_VERSION "\n", ""},
         {TELMA_EXE, "--bogus case.dat", 2, "", "telma: unknown option \"--bogus\""},
         {TELMA_EXE, "--solver=cg", 2, "", "telma: --solver: expected gs, lu or hmat, found \"cg\""},
-        {TELMA_EXE, "--eps-r=2", 2, "", "telma: --eps-r needs --capacitance"},
+        {TELMA_EXE, "--eps-r=2", 2, "", "telma: --eps-r needs --capacitance or --media"},
         {TELMA_EXE, "case.dat --solver=gs", 2, "", "telma: options come before the file names: \"--solver=gs\""},
         {TELMA_EXE, "--vtu=no-dir/x.vtu case.dat case.rep", 1, " TELMA\n", "telma: no-dir/x.vtu: cannot create the file for writing"},
         {KORVAL_EXE, "--help", 0, "korval: draws", ""},

@@ -112,3 +112,55 @@ TEST(Influ, RowsOverTheImagesSameBitsAsThePlainSum) {
         EXPECT_EQ(bad, 0) << "symmetry " << sym[0] << sym[1] << sym[2];
     }
 }
+
+// The gradient of G against central differences of G: above, below and beside random elements
+// (in the plane, on the line of an edge beyond it, close to a corner), alone and with the images of
+// even and odd planes, each derivative along a unit direction mirrored as GRDSYM takes it; at the
+// own node the derivative along the normal is 0.
+TEST(Influ, GradientOfTheSingleLayerMatchesDifferences) {
+    std::mt19937_64 rng(11);
+    randomElements(rng, 12, 0.5);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    const double h = 1e-5;
+    const int syms[][3] = {{0, 0, 0}, {1, 0, 0}, {0, -1, 1}, {1, 1, -1}};
+    for (const auto& sym : syms) {
+        fx::setSymmetry(sym[0], sym[1], sym[2]);
+        for (int J = 1; J <= NBE; ++J) {
+            const ELDATA& E = ELD[J];
+            const double* t = E.T1;
+            // points off the element: in space, in its plane, on an edge's line past its end
+            std::vector<fx::P3> pts;
+            for (int k = 0; k < 3; ++k) pts.push_back({E.XN[0] + u(rng), E.XN[1] + u(rng), E.XN[2] + u(rng)});
+            pts.push_back({E.XN[0] + 3 * t[0], E.XN[1] + 3 * t[1], E.XN[2] + 3 * t[2]});
+            // on the line of the first edge past its end, and above that line (where G's log term
+            // drops out but the gradient's does not)
+            for (double up : {0.0, 0.3}) {
+                fx::P3 q;
+                for (int K = 0; K < 3; ++K)
+                    q[K] = E.XN[K] + E.XL[0] * t[K] + E.YL[0] * E.T2[K] +
+                           2 * E.EL[0] * (E.CX[0] * t[K] + E.CY[0] * E.T2[K]) + up * E.EN[K];
+                pts.push_back(q);
+            }
+            for (const fx::P3& p : pts) {
+                const double D[3] = {u(rng), u(rng), u(rng)};
+                const double n = std::hypot(D[0], D[1], D[2]), d[3] = {D[0] / n, D[1] / n, D[2] / n};
+                double GS = 0, HS = 0, DS = 0, GP = 0, GM = 0, H1 = 0, H2 = 0;
+                GRDSYM(p[0], p[1], p[2], J, d, GS, HS, DS);
+                INFSYM(p[0] + h * d[0], p[1] + h * d[1], p[2] + h * d[2], J, GP, H1);
+                INFSYM(p[0] - h * d[0], p[1] - h * d[1], p[2] - h * d[2], J, GM, H2);
+                double G0 = 0, H0 = 0;
+                INFSYM(p[0], p[1], p[2], J, G0, H0);
+                EXPECT_EQ(GS, G0);
+                EXPECT_EQ(HS, H0);
+                EXPECT_NEAR(DS, (GP - GM) / (2 * h), 1e-6 * (1 + std::fabs(DS))) << "element " << J;
+            }
+        }
+    }
+    fx::setSymmetry(0, 0, 0);
+    for (int J = 1; J <= NBE; ++J) {
+        double G, H, DG[3];
+        INFGRD(ELD[J].XN[0], ELD[J].XN[1], ELD[J].XN[2], J, G, H, DG);
+        EXPECT_NEAR(DG[0] * ELD[J].EN[0] + DG[1] * ELD[J].EN[1] + DG[2] * ELD[J].EN[2], 0.0, 1e-14);
+        EXPECT_TRUE(std::isfinite(DG[0]) && std::isfinite(DG[1]) && std::isfinite(DG[2]));
+    }
+}
