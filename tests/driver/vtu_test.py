@@ -63,15 +63,23 @@ def normal(grid, c):
     return [x / math.sqrt(sum(y * y for y in n)) for x in n]
 
 
-def run_case(name, data, isym, unfold):
+def run_case(name, data, isym, unfold, media=None):
+    """media: the media file's text, {code: (eps behind, eps in front)}."""
     vtu, rep, tag = os.path.join(work, name + ".vtu"), os.path.join(work, name + ".out"), f"{name} {unfold}"
     args = [TELMA, "--vtu=" + vtu] + ["--unfold"] * unfold + [data, rep]
+    if media:
+        with open(os.path.join(work, "media.txt"), "w") as f:
+            f.write(media[0])
+        args.insert(1, "--media=" + os.path.join(work, "media.txt"))
     check(subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL).returncode == 0, tag + ": exit")
     nodes, ips = report_tables(rep)
     ims, nbe, g = images(isym, unfold), len(nodes), read(vtu)
     check(nbe > 0 and g.GetNumberOfCells() == nbe * len(ims), f"{tag}: {g.GetNumberOfCells()} cells")
     a = {n: [g.GetCellData().GetArray(n).GetValue(c) for c in range(g.GetNumberOfCells())]
          for n in ("potential", "normal_derivative", "area", "code", "flux_group", "element")}
+    if media:
+        for n in ("eps", "eps_front", "interface"):
+            a[n] = [g.GetCellData().GetArray(n).GetValue(c) for c in range(g.GetNumberOfCells())]
     for c in range(g.GetNumberOfCells()):
         (r, sign), i, cell = ims[c // nbe], c % nbe, g.GetCell(c)
         x, y, z, u, q, area = nodes[i]
@@ -82,6 +90,10 @@ def run_case(name, data, isym, unfold):
         check(close(a["potential"][c], sign * u) and close(a["normal_derivative"][c], sign * q)
               and close(a["area"][c], area), f"{tag}: cell {c} values")
         check(a["element"][c] == i + 1 and a["flux_group"][c] == max(0, -a["code"][c]), f"{tag}: cell {c} numbers")
+        if media:
+            eb, en = media[1][a["code"][c]]
+            check(a["eps"][c] == eb and a["eps_front"][c] == en and a["interface"][c] == (en > 0),
+                  f"{tag}: cell {c} media")
         n0, n1 = normal(g, i), normal(g, c)  # an image's normal is the mirror image of the original's
         check(all(abs(n1[k] - r[k] * n0[k]) < 1e-9 for k in range(3)), f"{tag}: cell {c} normal")
     pts = os.path.join(work, name + "_points.vtu")
@@ -107,6 +119,8 @@ subprocess.run([MESH, "sphere", "--level", "2", "--sym", "x=even", "--sym", "y=o
 for name, data, isym in (("sphere", os.path.join(EXAMPLES, "sphere.in"), (0, 0, 0)), ("quarter", quarter, (1, -1, 0))):
     for unfold in (False, True) if any(isym) else (True,):  # nothing to unfold: as it is
         run_case(name, data, isym, unfold)
+# media: code 0 a conductor in 2, code 1 interfaces between 3 in front and 2 behind
+run_case("media", os.path.join(EXAMPLES, "cube.in"), (0, 0, 0), True, ("0 2\n1 3 2\n", {0: (2, 0), 1: (2, 3)}))
 
 shutil.rmtree(work)
 print("".join(f"FAIL: {f}\n" for f in failures[:20]) + f"{len(failures)} failure(s)")
