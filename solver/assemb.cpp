@@ -1,7 +1,8 @@
 // The boundary system:
 //
 //   ASSEMB  assembles A and B row by row, the rows on several threads
-//   DNBILD  the dense operator: the matrix made, then ASSEMB (MDASSM with media)
+//   DNBILD  the dense operator: the matrix made, then ASSEMB (after MDPREP
+//           with media)
 //   DOMTST  diagonal dominance of A by columns
 #include <omp.h>
 
@@ -62,7 +63,10 @@ void ASSEMB(int NRHS, const double* VRHS) {
     PROGRESS progress("(' Calculation line #',i4,'/',i4,\\)", NBE);
 #pragma omp parallel for schedule(dynamic, 1)
     for (int I = 1; I <= NBE; ++I) {
-        assembleRow(I, NRHS, VRHS);
+        if (MEDIA)
+            MDROW(I, NRHS, VRHS);
+        else
+            assembleRow(I, NRHS, VRHS);
         progress.done(I);
     }
     textio::console().write("()");
@@ -70,12 +74,8 @@ void ASSEMB(int NRHS, const double* VRHS) {
 
 void DNBILD(const SOLREQ& R) {
     AMAT(NBE);
-    if (MEDIA) {
-        MDPREP();
-        MDASSM(R.NRHS, R.VRHS);
-    }
-    else
-        ASSEMB(R.NRHS, R.VRHS);
+    if (MEDIA) MDPREP();
+    ASSEMB(R.NRHS, R.VRHS);
 }
 
 bool DOMTST(int N) {

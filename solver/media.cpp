@@ -4,7 +4,8 @@
 //   MEDREP  the MEDIA block of the report
 //   MDCOEF  the weights of a row of the charge formulation
 //   MDRHS   its right-hand side
-//   MDASSM  the dense operator
+//   MDPREP  the corrections of the normal derivative
+//   MDROW   a row of the dense operator
 //   MDPOST  potential and normal derivative from the charges
 #include "solver/media.hpp"
 
@@ -152,10 +153,7 @@ void MDPREP() {
 
 double MDRHS(int I, double V) { return KODE[I] >= 1 && EPSN[I] > 0.0 ? 0.0 : V; }
 
-namespace {
-
-// Row I of A and its right-hand sides.
-void mediaRow(int I, int NRHS, const double* VRHS) {
+void MDROW(int I, int NRHS, const double* VRHS) {
     double RG, RD, RJ;
     MDCOEF(I, RG, RD, RJ);
     const double X = XC[I][1], Y = XC[I][2], Z = XC[I][3];
@@ -181,18 +179,6 @@ void mediaRow(int I, int NRHS, const double* VRHS) {
     B[I] = MDRHS(I, VBC[I]);
     for (int L = 2; L <= NRHS; ++L)
         B[static_cast<std::size_t>(L - 1) * NBE + I] = MDRHS(I, VRHS[static_cast<std::size_t>(L - 2) * NBE + I - 1]);
-}
-
-}  // namespace
-
-void MDASSM(int NRHS, const double* VRHS) {
-    PROGRESS progress("(' Calculation line #',i4,'/',i4,\\)", NBE);
-#pragma omp parallel for schedule(dynamic, 1)
-    for (int I = 1; I <= NBE; ++I) {
-        mediaRow(I, NRHS, VRHS);
-        progress.done(I);
-    }
-    textio::console().write("()");
 }
 
 void MDPOST() {

@@ -89,11 +89,11 @@ void MDCOEF(int I, double& RG, double& RD, double& RJ);
 // V for a conductor or a wall, 0 for an interface.
 double MDRHS(int I, double V);
 
-// MDASSM: A and B of the charge formulation, row by row on several threads,
-// with ASSEMB's progress lines; with NRHS > 1 the further right-hand sides
-// from VRHS.  In place of ASSEMB when MEDIA.
+// MDROW: row I of A and its right-hand sides B(I,L) in the charge
+// formulation, for ASSEMB when MEDIA (after MDPREP).
+//   I           (in)  the row
 //   NRHS, VRHS  (in)  as SOLREQ has them
-void MDASSM(int NRHS, const double* VRHS);
+void MDROW(int I, int NRHS, const double* VRHS);
 
 // MDPOST: after the solve, in place of the exchange step: SIGMA from B, then
 // VBC the potential and B the normal derivative (on the side opposite the

@@ -253,7 +253,8 @@ void GRDSYM(double X, double Y, double Z, int J, const double D[3], double& GS, 
 // ASSEMB: A and B of the boundary system, row I being the equation at node
 // I, with a progress line every tenth row; with NRHS > 1 also the further
 // right-hand sides, B(I,L) from the prescribed values VRHS as B(I) is from
-// VBC.  In assemb.cpp.
+// VBC; with media (media.hpp) the rows of the charge formulation (MDROW).
+// In assemb.cpp.
 //   NRHS, VRHS  (in)  as SOLREQ has them
 void ASSEMB(int NRHS = 1, const double* VRHS = nullptr);
 
