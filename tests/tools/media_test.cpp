@@ -195,3 +195,36 @@ TEST_F(Media, FaultyMediaFilesAreRefused) {
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_NE(ok.report.find("     1        79  INTERFACE"), std::string::npos) << ok.report;
 }
+
+// Plates of side L at z = 0 and 1 with a slab of permittivity 4 filling the middle half of the gap
+// (z from 0.25 to 0.75), a quarter model: -C(1,2) against the series formula L^2 / (1/2 + 1/8), the
+// excess of the fringe field falling as the plates grow (as log(L) / L: 18 %, 16 %, 11 %, the last
+// the same with squares of half the size).
+TEST_F(Media, HalfFilledPlateCapacitorApproachesTheSeriesFormula) {
+    double last = 0;
+    for (int L : {2, 4, 8}) {
+        const int n = 2 * L;  // squares of 1/4 across half a plate
+        Mesh m;
+        for (int k = 0; k < 2; ++k)
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j) {
+                    const double x = 0.25 * i, y = 0.25 * j, z = k;
+                    m.el.push_back(Element{4, {{{x, y, z}, {x + 0.25, y, z}, {x + 0.25, y + 0.25, z}, {x, y + 0.25, z}}}, {-1 - k, double(k)}});
+                }
+        BoxParams s{.lo = {-0.5 * L, -0.5 * L, 0.25}, .hi = {0.5 * L, 0.5 * L, 0.75}, .div = {2 * n, 2 * n, 2}};
+        for (FaceParams& f : s.face) f.bc = {1, 0.0};
+        for (const Element& e : makeBox(s).el) m.el.push_back(e);  // normals out of the slab
+        for (int axis = 0; axis < 2; ++axis) cutSymmetry(m, axis, 1, 1);
+        const Outcome r = telma(m, "-1 1\n-2 1\n1 1 4\n", "--solver=lu --capacitance");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const double c12 = rows(r.report, "\n CAPACITANCE\n").at(0).at(2);
+        const double excess = -c12 / (L * L / 0.625) - 1;
+        EXPECT_GT(excess, 0) << L;
+        if (last > 0) {
+            EXPECT_GT(last / excess, 1.1) << L;
+            EXPECT_LT(last / excess, 2.0) << L;
+        }
+        last = excess;
+    }
+    EXPECT_LT(last, 0.12);
+}
