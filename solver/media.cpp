@@ -9,6 +9,8 @@
 //   MDPOST  potential and normal derivative from the charges
 #include "solver/media.hpp"
 
+#include <omp.h>
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -117,6 +119,7 @@ void MDCOEF(int I, double& RG, double& RD, double& RJ) {
 }
 
 void MDPREP() {
+    const double t0 = omp_get_wtime();
     CSELF.assign(static_cast<std::size_t>(NBE) + 1, 0.0);
     constexpr double C4PI = 0.25 / std::numbers::pi;
 #pragma omp parallel for schedule(dynamic, 16)
@@ -149,6 +152,8 @@ void MDPREP() {
         }
         CSELF[I] = S;
     }
+    textio::console().write("(' Corrections of the normal derivative, time :',f8.3)",
+                            {static_cast<float>(omp_get_wtime() - t0)});
 }
 
 double MDRHS(int I, double V) { return KODE[I] >= 1 && EPSN[I] > 0.0 ? 0.0 : V; }
@@ -182,6 +187,7 @@ void MDROW(int I, int NRHS, const double* VRHS) {
 }
 
 void MDPOST() {
+    const double t0 = omp_get_wtime();
     SIGMA.assign(B.begin(), B.begin() + NBE + 1);
     std::vector<double> U(static_cast<std::size_t>(NBE) + 1), Q(static_cast<std::size_t>(NBE) + 1);
 #pragma omp parallel for schedule(dynamic, 16)
@@ -209,6 +215,8 @@ void MDPOST() {
         VBC[I] = U[I];
         B[I] = Q[I];
     }
+    textio::console().write("(' Potentials and derivatives from the charges, time :',f8.3)",
+                            {static_cast<float>(omp_get_wtime() - t0)});
 }
 
 }  // namespace telma
