@@ -118,39 +118,47 @@ void MDCOEF(int I, double& RG, double& RD, double& RJ) {
     }
 }
 
-void MDPREP() {
+double MDMID(int I, int J) {
+    constexpr double C4PI = 0.25 / std::numbers::pi;
+    const double* X = &XC[I][1];
+    const double* N = ELD[I].EN;
+    double S = 0.0;
+    for (int KX = IREFX; KX <= 1; KX += 2)
+        for (int KY = IREFY; KY <= 1; KY += 2)
+            for (int KZ = IREFZ; KZ <= 1; KZ += 2) {
+                if (J == I && KX == 1 && KY == 1 && KZ == 1) continue;
+                const int W = (KX == -1 ? IPARX : 1) * (KY == -1 ? IPARY : 1) * (KZ == -1 ? IPARZ : 1);
+                const double K[3] = {double(KX), double(KY), double(KZ)};
+                double d[3], r2 = 0.0, dn = 0.0;
+                for (int c = 0; c < 3; ++c) {
+                    d[c] = X[c] - K[c] * XC[J][c + 1];
+                    r2 += d[c] * d[c];
+                }
+                for (int c = 0; c < 3; ++c) dn += d[c] * (N[c] + K[c] * ELD[J].EN[c]);
+                S -= W * AREA[J] * C4PI * dn / (r2 * std::sqrt(r2));
+            }
+    return S;
+}
+
+void MDPREP(void (*CORR)(double EPS), double EPS) {
     const double t0 = omp_get_wtime();
     CSELF.assign(static_cast<std::size_t>(NBE) + 1, 0.0);
-    constexpr double C4PI = 0.25 / std::numbers::pi;
+    if (CORR) {
+        CORR(EPS);
+    } else {
 #pragma omp parallel for schedule(dynamic, 16)
-    for (int I = 1; I <= NBE; ++I) {
-        if (KODE[I] <= 0) continue;
-        const double* X = &XC[I][1];
-        const double* N = ELD[I].EN;
-        double S = 0.0;
-        for (int J = 1; J <= NBE; ++J) {
-            // the double layer of 1 less the discrete normal derivative of 1
-            double GS = 0.0, HS = 0.0, DS = 0.0;
-            GRDSYM(X[0], X[1], X[2], J, N, GS, HS, DS);
-            S += DS - HS;
-            // and the difference of the two kernels at the node of each image
-            // of J, by the midpoint rule (bounded: the element itself left out)
-            for (int KX = IREFX; KX <= 1; KX += 2)
-                for (int KY = IREFY; KY <= 1; KY += 2)
-                    for (int KZ = IREFZ; KZ <= 1; KZ += 2) {
-                        if (J == I && KX == 1 && KY == 1 && KZ == 1) continue;
-                        const int W = (KX == -1 ? IPARX : 1) * (KY == -1 ? IPARY : 1) * (KZ == -1 ? IPARZ : 1);
-                        const double K[3] = {double(KX), double(KY), double(KZ)};
-                        double d[3], r2 = 0.0, dn = 0.0;
-                        for (int c = 0; c < 3; ++c) {
-                            d[c] = X[c] - K[c] * XC[J][c + 1];
-                            r2 += d[c] * d[c];
-                        }
-                        for (int c = 0; c < 3; ++c) dn += d[c] * (N[c] + K[c] * ELD[J].EN[c]);
-                        S -= W * AREA[J] * C4PI * dn / (r2 * std::sqrt(r2));
-                    }
+        for (int I = 1; I <= NBE; ++I) {
+            if (KODE[I] <= 0) continue;
+            double S = 0.0;
+            for (int J = 1; J <= NBE; ++J) {
+                // the double layer of 1 less the discrete normal derivative of
+                // 1, and the difference of the two kernels at the nodes
+                double GS = 0.0, HS = 0.0, DS = 0.0;
+                GRDSYM(XC[I][1], XC[I][2], XC[I][3], J, ELD[I].EN, GS, HS, DS);
+                S += DS - HS + MDMID(I, J);
+            }
+            CSELF[I] = S;
         }
-        CSELF[I] = S;
     }
     textio::console().write("(' Corrections of the normal derivative, time :',f8.3)",
                             {static_cast<float>(omp_get_wtime() - t0)});
@@ -186,19 +194,12 @@ void MDROW(int I, int NRHS, const double* VRHS) {
         B[static_cast<std::size_t>(L - 1) * NBE + I] = MDRHS(I, VRHS[static_cast<std::size_t>(L - 2) * NBE + I - 1]);
 }
 
-void MDPOST() {
-    const double t0 = omp_get_wtime();
-    SIGMA.assign(B.begin(), B.begin() + NBE + 1);
-    std::vector<double> U(static_cast<std::size_t>(NBE) + 1), Q(static_cast<std::size_t>(NBE) + 1);
+void MDSUMS(const SOLREQ&, std::vector<double>& U, std::vector<double>& K) {
 #pragma omp parallel for schedule(dynamic, 16)
     for (int I = 1; I <= NBE; ++I) {
-        if (KODE[I] <= 0) {
-            U[I] = VBC[I];
-            Q[I] = SIGMA[I];
-            continue;
-        }
-        const bool face = EPSN[I] > 0.0;  // an interface: its Q is computed too
-        double u = 0.0, k = CSELF[I] * SIGMA[I];
+        if (KODE[I] <= 0) continue;
+        const bool face = EPSN[I] > 0.0;
+        double u = 0.0, k = 0.0;
         for (int J = 1; J <= NBE; ++J) {
             double GS = 0.0, HS = 0.0, DS = 0.0;
             if (face)
@@ -209,11 +210,23 @@ void MDPOST() {
             k -= SIGMA[J] * DS;
         }
         U[I] = u;
-        Q[I] = face ? 0.5 * SIGMA[I] + k : VBC[I];
+        K[I] = k;
     }
+}
+
+void MDPOST(const SOLREQ& R, MDSUMFN SUMS) {
+    const double t0 = omp_get_wtime();
+    SIGMA.assign(B.begin(), B.begin() + NBE + 1);
+    std::vector<double> U(static_cast<std::size_t>(NBE) + 1, 0.0), K(U);
+    (SUMS ? SUMS : MDSUMS)(R, U, K);
     for (int I = 1; I <= NBE; ++I) {
+        if (KODE[I] <= 0) {
+            B[I] = SIGMA[I];
+            continue;
+        }
+        // a wall keeps its prescribed derivative; an interface's is computed
+        B[I] = EPSN[I] > 0.0 ? 0.5 * SIGMA[I] + K[I] + CSELF[I] * SIGMA[I] : VBC[I];
         VBC[I] = U[I];
-        B[I] = Q[I];
     }
     textio::console().write("(' Potentials and derivatives from the charges, time :',f8.3)",
                             {static_cast<float>(omp_get_wtime() - t0)});

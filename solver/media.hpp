@@ -71,14 +71,23 @@ void MEDRD(std::istream& in, const std::string& NAME, double REST);
 //   rep  (in/out)  the report
 void MEDREP(textio::OutUnit& rep);
 
-// MDPREP: CSELF, by direct sums over the elements and their images.  The
-// normal derivative K of the single layer, integrated on plane elements, is
-// only first-order accurate near a node of a curved surface, where the
-// double layer is exact for a constant: so K SIGMA is taken as the discrete
-// K of SIGMA - SIGMA(I), plus SIGMA(I) times the discrete double layer of 1
-// and the (bounded) difference of the two kernels at the nodes.  Before
-// MDCOEF is used.
-void MDPREP();
+// MDPREP: CSELF, by direct sums over the elements and their images, or by
+// CORR.  The normal derivative K of the single layer, integrated on plane
+// elements, is only first-order accurate near a node of a curved surface,
+// where the double layer is exact for a constant: so K SIGMA is taken as the
+// discrete K of SIGMA - SIGMA(I), plus SIGMA(I) times the discrete double
+// layer of 1 and the (bounded) difference MDMID of the two kernels at the
+// nodes.  Before MDCOEF is used; writes a console line with its time.
+//   CORR  (in)  sets CSELF(I) at the walls and interfaces, CSELF all 0 on
+//               entry, the sum over J of D - H + MDMID(I,J), to about EPS
+//               (in); null: direct
+void MDPREP(void (*CORR)(double EPS) = nullptr, double EPS = 0.0);
+
+// MDMID: the difference of the normal derivative of the single layer at node
+// I and the double layer there, for element J and its images, by the
+// midpoint rule (the element's own direct term left out).
+//   I, J  (in)  the node and the element;  returns the image-summed term
+double MDMID(int I, int J);
 
 // MDCOEF: the coefficients of row I of the operator (see above).
 //   I           (in)   the element of the row
@@ -95,10 +104,21 @@ double MDRHS(int I, double V);
 //   NRHS, VRHS  (in)  as SOLREQ has them
 void MDROW(int I, int NRHS, const double* VRHS);
 
+// MDSUMFN: the sums of the charges SIGMA at the walls and interfaces I
+// that MDPOST needs: U(I) = -(sum over J of G SIGMA(J)), and at the
+// interfaces K(I) = -(sum over J of D SIGMA(J)) (other entries are not read).
+// A solver's own (SOLVER::SUMS), or MDSUMS.
+using MDSUMFN = void (*)(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K);
+
+// MDSUMS: those sums directly, over the elements and their images.
+void MDSUMS(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K);
+
 // MDPOST: after the solve, in place of the exchange step: SIGMA from B, then
 // VBC the potential and B the normal derivative (on the side opposite the
-// normal) of every node, from SIGMA by direct sums where they are not
-// prescribed: U at walls and interfaces, Q at interfaces.
-void MDPOST();
+// normal) of every node, from SIGMA where they are not prescribed: U at
+// walls and interfaces, Q at interfaces.  Writes a console line with its
+// time.
+//   R     (in)  the request;  SUMS (in) the sums (null: MDSUMS)
+void MDPOST(const SOLREQ& R, MDSUMFN SUMS);
 
 }  // namespace telma

@@ -59,7 +59,7 @@ int RUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& REQ) {
     qvlib::SWSHOW();
     // Afterwards VBC holds the potential and B the normal derivative.
     if (MEDIA)
-        MDPOST();
+        MDPOST(R, S.SUMS);
     else
         for (int I = 1; I <= NBE; ++I)
             if (KODE[I] >= 1) std::swap(B[I], VBC[I]);

@@ -158,6 +158,9 @@ struct SOLVER {
     SOLSTAT (*SOLVE)(const SOLREQ& R);
     // POINTS: UIP and GRADV from the solution (after RUN's exchange step).
     void (*POINTS)(const SOLREQ& R);
+    // SUMS: with media, the sums of the charges after the solve (MDSUMFN in
+    // media.hpp); null: direct sums.
+    void (*SUMS)(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K) = nullptr;
 };
 
 extern const SOLVER GSSOLVER;  // the classic solve: ASSEMB, DOMTST, ITSOLV, INTPTS

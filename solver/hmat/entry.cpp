@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "solver/hmat/hmlib.hpp"
+#include "solver/media.hpp"
 
 namespace telma::hm {
 
@@ -19,7 +20,11 @@ double mediaEntry(const KERNEL& K, int i, int j) {
         INFSYM(X, Y, Z, j + 1, GS, HS);
     else
         GRDSYM(X, Y, Z, j + 1, ELD[e + 1].EN, GS, HS, DS);
-    return rg * GS + (rd == 0.0 ? 0.0 : rd * DS) + (e == j ? K.RJ[e] : 0.0);
+    double v = rg * GS + (rd == 0.0 ? 0.0 : rd * DS);
+    if (K.RH) v += K.RH[e] * HS;
+    if (K.RM) v += K.RM[e] * MDMID(e + 1, j + 1);
+    if (K.RJ && e == j) v += K.RJ[e];
+    return v;
 }
 
 }  // namespace

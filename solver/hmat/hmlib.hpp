@@ -29,13 +29,14 @@ namespace telma::hm {
 // With RD set the operator is that of the charge formulation (media.hpp)
 // instead: every row is a node (OWN), and its entry RG GS + RD DS, plus RJ
 // on the diagonal, with DS the derivative of GS along the row's normal; the
-// weights are those of MDCOEF, indexed by the row's element (0-based).
+// weights are those of MDCOEF, indexed by the row's element (0-based).  The
+// sums of the media add RH HS and RM MDMID; a null RJ, RH or RM is 0.
 struct KERNEL {
     const double* P;
     const int* OWN;
     const double *WH, *WG;
     bool FD;
-    const double *RG = nullptr, *RD = nullptr, *RJ = nullptr;
+    const double *RG = nullptr, *RD = nullptr, *RJ = nullptr, *RH = nullptr, *RM = nullptr;
 };
 
 // entry: the entry (i, j) of K, both 0-based.
@@ -197,6 +198,23 @@ bool SOLVE1(SYSTEM& S, const double* b, double* x, double EPS, int COMM, int& NI
 // HMPNTS: the internal points of HMSOLVER: HMINTP for 16384 elements and
 // 1000 points or more, where it pays, INTPTS below.
 void HMPNTS(const SOLREQ& R);
+
+// ---------------------------------------------------------------- charges.cpp
+//
+// The sums of the charge formulation through compressed operators, for
+// meshes of MDHNBE elements or more (smaller ones are faster by the direct
+// sums of media.cpp): the rows of the walls and interfaces against every
+// element, approximated to 100 EPS.
+constexpr int MDHNBE = 16384;
+
+// HMCORR: CSELF as MDPREP's CORR takes it.
+void HMCORR(double EPS);
+
+// HMCHRG: the sums after the solve, as MDSUMFN gives them, to about EPS.
+void HMCHRG(double EPS, std::vector<double>& U, std::vector<double>& K);
+
+// HMSUMS: HMSOLVER's SUMS: HMCHRG from MDHNBE elements on, MDSUMS below.
+void HMSUMS(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K);
 
 // ---------------------------------------------------------------- run.cpp
 //

@@ -27,6 +27,6 @@ SOLSTAT HMSTEP(const SOLREQ& R) {
 
 }  // namespace hm
 
-const SOLVER HMSOLVER = {"hmat", TOLHM, false, false, true, hm::HMBILD, nullptr, hm::HMSTEP, hm::HMPNTS};
+const SOLVER HMSOLVER = {"hmat", TOLHM, false, false, true, hm::HMBILD, nullptr, hm::HMSTEP, hm::HMPNTS, hm::HMSUMS};
 
 }  // namespace telma

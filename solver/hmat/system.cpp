@@ -89,7 +89,10 @@ void HMBILD(const SOLREQ& R) {
     }
     S.KA = KERNEL{S.P.data(), S.OWN.data(), S.WHA.data(), S.WGA.data(), false};
     if (MEDIA) {
-        MDPREP();
+        if (N >= MDHNBE)
+            MDPREP(HMCORR, R.EPS);
+        else
+            MDPREP();
         // The charge formulation: the rows carry the weights, and the
         // right-hand sides are the prescribed values themselves.
         S.RG.resize(N);

@@ -14,6 +14,7 @@
 #include "solver/capaci.hpp"
 #include "solver/hmat/hmlib.hpp"
 #include "solver/lu/lu.hpp"
+#include "solver/media.hpp"
 #include "solver/options.hpp"
 
 namespace {
@@ -98,6 +99,37 @@ TEST(Hmat, SymmetricModelsAgreeWithTheirFullModels) {
         std::vector<double> Uf, Qf;
         for (int I = 1; I <= NBE; ++I) Uf.push_back(full.at(key(I)).first), Qf.push_back(full.at(key(I)).second);
         EXPECT_LT(std::max(reference::RELDIF(half[0], Uf), reference::RELDIF(half[1], Qf)), 1e-6) << SX << " " << SY;
+    }
+}
+
+// The sums of the media through compressed operators against the direct sums, on the quarter box
+// (two even planes): the corrections of the normal derivative, and the potential and normal
+// derivative of a charge density, at walls and at interfaces.
+TEST(Hmat, CompressedMediaSumsAgreeWithTheDirectSums) {
+    for (const char* media : {"", "1 2 1\n"}) {
+        box(0, 0, 1, 1, false);
+        ELCHK();
+        GEOM();
+        std::istringstream in(media);
+        MEDRD(in, "m.txt", 1.0);
+        const fx::Console quiet;
+        MDPREP();
+        const std::vector<double> direct(CSELF.begin() + 1, CSELF.end());
+        MDPREP(hm::HMCORR, 1e-10);
+        EXPECT_LT(reference::RELDIF(std::vector<double>(CSELF.begin() + 1, CSELF.end()), direct), 1e-7) << media;
+        double cmax = 0;  // a correction worth checking
+        for (double c : direct) cmax = std::max(cmax, std::fabs(c));
+        EXPECT_GT(cmax, 0.01);
+        SIGMA.assign(NBE + 1, 0.0);
+        for (int I = 1; I <= NBE; ++I) SIGMA[I] = 1 + XC[I][1] - 0.5 * XC[I][3];
+        std::vector<double> U1(NBE + 1, 0.0), K1(U1), U2(U1), K2(U1);
+        MDSUMS({}, U1, K1);
+        hm::HMCHRG(1e-10, U2, K2);
+        EXPECT_LT(reference::RELDIF(U2, U1), 1e-7) << media;
+        EXPECT_LT(reference::RELDIF(K2, K1), 1e-7) << media;
+        double kmax = 0;
+        for (double k : K1) kmax = std::max(kmax, std::fabs(k));
+        EXPECT_EQ(kmax > 0.01, *media != 0) << media;  // K at the interfaces only
     }
 }
 
