@@ -140,11 +140,11 @@ double MDMID(int I, int J) {
     return S;
 }
 
-void MDPREP(void (*CORR)(double EPS), double EPS) {
+void MDPREP(void (*CORR)(const SOLREQ& R), const SOLREQ& R) {
     const double t0 = omp_get_wtime();
     CSELF.assign(static_cast<std::size_t>(NBE) + 1, 0.0);
     if (CORR) {
-        CORR(EPS);
+        CORR(R);
     } else {
 #pragma omp parallel for schedule(dynamic, 16)
         for (int I = 1; I <= NBE; ++I) {

@@ -79,9 +79,10 @@ void MEDREP(textio::OutUnit& rep);
 // layer of 1 and the (bounded) difference MDMID of the two kernels at the
 // nodes.  Before MDCOEF is used; writes a console line with its time.
 //   CORR  (in)  sets CSELF(I) at the walls and interfaces, CSELF all 0 on
-//               entry, the sum over J of D - H + MDMID(I,J), to about EPS
-//               (in); null: direct
-void MDPREP(void (*CORR)(double EPS) = nullptr, double EPS = 0.0);
+//               entry, the sum over J of D - H + MDMID(I,J), to about R.EPS;
+//               null: direct
+//   R     (in)  the request
+void MDPREP(void (*CORR)(const SOLREQ& R) = nullptr, const SOLREQ& R = {});
 
 // MDMID: the difference of the normal derivative of the single layer at node
 // I and the double layer there, for element J and its images, by the

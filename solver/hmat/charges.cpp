@@ -3,34 +3,50 @@
 #include "solver/hmat/hmlib.hpp"
 #include "solver/media.hpp"
 
+#include <algorithm>
+
 namespace telma::hm {
 
 namespace {
 
-// The walls and interfaces (INTERFACES: the interfaces alone) as rows, their
-// elements 0-based.
-void faceRows(bool INTERFACES, ROWS& W) {
+// The walls and interfaces (INTERFACES: the interfaces alone), 0-based.
+std::vector<int> faces(bool INTERFACES) {
     std::vector<int> list;
     for (int I = 1; I <= NBE; ++I)
         if (KODE[I] >= 1 && (!INTERFACES || EPSN[I] > 0.0)) list.push_back(I - 1);
-    const std::vector<double> P = nodes();
-    rowsOf(P.data(), list.data(), 0, static_cast<int>(list.size()), W);
+    return list;
 }
 
-// Y = K X over W's rows, K compressed to EPS: X by element (0-based), Y by
-// row of W.
-void apply(const KERNEL& K, const ROWS& W, std::vector<double> X, double EPS, std::vector<double>& Y) {
-    const int NR = static_cast<int>(W.OWN.size());
+// Y = K X over the rows of the elements ROWSOF, K compressed to R.EPS: X by
+// element (0-based), Y by row.  The rows are cut into slices that the
+// threads compress and multiply side by side (a block's own entries are
+// too few to share), of R.SLICE / 4 rows or more, each with its own trees; KT gives the weights, its
+// points and own elements are each slice's.
+template <class KT>
+void apply(const KT& KW, const std::vector<int>& ROWSOF, std::vector<double> X, const SOLREQ& R,
+           std::vector<double>& Y) {
+    const int NR = static_cast<int>(ROWSOF.size());
     Y.assign(NR, 0.0);
     if (NR == 0) return;
     const ONEBLAS one;
-    hmat_cluster_tree_t* C = tree(NBE, true, nullptr);
-    hmat_matrix_t* m = compress(K, W.R, C, ACAFRAC * EPS, nullptr);
-    HI().vector_reorder(X.data(), C, NBE, nullptr, 1);
-    gemm(m, X.data(), Y.data(), 1);
-    HI().vector_restore(Y.data(), W.R, NR, nullptr, 1);
-    HI().destroy(m);
-    hmat_delete_cluster_tree(C);
+    const std::vector<double> P = nodes();
+    hmat_cluster_tree_t* T = tree(NBE, true, nullptr);
+    HI().vector_reorder(X.data(), T, NBE, nullptr, 1);
+    const int NS = std::clamp(NR / std::max(R.SLICE / 4, 1), 1, 16);
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int p = 0; p < NS; ++p) {
+        const int K0 = static_cast<int>(static_cast<long>(NR) * p / NS);
+        const int NP = static_cast<int>(static_cast<long>(NR) * (p + 1) / NS) - K0;
+        ROWS W;
+        rowsOf(P.data(), ROWSOF.data(), K0, NP, W);
+        hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
+        hmat_matrix_t* m = compress(KW.of(W), W.R, C, ACAFRAC * R.EPS, nullptr);
+        gemm(m, X.data(), &Y[K0], 1);
+        HI().vector_restore(&Y[K0], W.R, NP, nullptr, 1);
+        HI().destroy(m);
+        hmat_delete_cluster_tree(C);
+    }
+    hmat_delete_cluster_tree(T);
 }
 
 // The weights of a kernel of the media: all elements alike.
@@ -47,33 +63,28 @@ struct WEIGHTS {
 
 }  // namespace
 
-void HMCORR(double EPS) {
-    ROWS W;
-    faceRows(false, W);
-    const WEIGHTS w(0.0, 1.0, -1.0, 1.0);  // D - H + MDMID
+void HMCORR(const SOLREQ& R) {
+    const std::vector<int> rows = faces(false);
     std::vector<double> c;
-    apply(w.of(W), W, std::vector<double>(NBE, 1.0), EPS, c);
-    for (std::size_t r = 0; r < c.size(); ++r) CSELF[W.OWN[r] + 1] = c[r];
+    apply(WEIGHTS(0.0, 1.0, -1.0, 1.0), rows, std::vector<double>(NBE, 1.0), R, c);  // D - H + MDMID
+    for (std::size_t r = 0; r < c.size(); ++r) CSELF[rows[r] + 1] = c[r];
 }
 
 void HMSUMS(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K) {
     if (NBE < MDHNBE)
         MDSUMS(R, U, K);
     else
-        HMCHRG(R.EPS, U, K);
+        HMCHRG(R, U, K);
 }
 
-void HMCHRG(double EPS, std::vector<double>& U, std::vector<double>& K) {
+void HMCHRG(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K) {
     const std::vector<double> S(SIGMA.begin() + 1, SIGMA.begin() + NBE + 1);
     std::vector<double> y;
-    ROWS W;
-    faceRows(false, W);
-    apply(WEIGHTS(-1.0, 0.0, 0.0, 0.0).of(W), W, S, EPS, y);
-    for (std::size_t r = 0; r < y.size(); ++r) U[W.OWN[r] + 1] = y[r];
-    ROWS F;
-    faceRows(true, F);
-    apply(WEIGHTS(0.0, -1.0, 0.0, 0.0).of(F), F, S, EPS, y);
-    for (std::size_t r = 0; r < y.size(); ++r) K[F.OWN[r] + 1] = y[r];
+    const std::vector<int> walls = faces(false), interfaces = faces(true);
+    apply(WEIGHTS(-1.0, 0.0, 0.0, 0.0), walls, S, R, y);
+    for (std::size_t r = 0; r < y.size(); ++r) U[walls[r] + 1] = y[r];
+    apply(WEIGHTS(0.0, -1.0, 0.0, 0.0), interfaces, S, R, y);
+    for (std::size_t r = 0; r < y.size(); ++r) K[interfaces[r] + 1] = y[r];
 }
 
 }  // namespace telma::hm

@@ -207,11 +207,13 @@ void HMPNTS(const SOLREQ& R);
 // element, approximated to 100 EPS.
 constexpr int MDHNBE = 16384;
 
-// HMCORR: CSELF as MDPREP's CORR takes it.
-void HMCORR(double EPS);
+// HMCORR: CSELF as MDPREP's CORR takes it, the rows in slices of R.SLICE / 4
+// or more.
+void HMCORR(const SOLREQ& R);
 
-// HMCHRG: the sums after the solve, as MDSUMFN gives them, to about EPS.
-void HMCHRG(double EPS, std::vector<double>& U, std::vector<double>& K);
+// HMCHRG: the sums after the solve, as MDSUMFN gives them, to about R.EPS,
+// sliced as by HMCORR.
+void HMCHRG(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K);
 
 // HMSUMS: HMSOLVER's SUMS: HMCHRG from MDHNBE elements on, MDSUMS below.
 void HMSUMS(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K);

@@ -90,7 +90,7 @@ void HMBILD(const SOLREQ& R) {
     S.KA = KERNEL{S.P.data(), S.OWN.data(), S.WHA.data(), S.WGA.data(), false};
     if (MEDIA) {
         if (N >= MDHNBE)
-            MDPREP(HMCORR, R.EPS);
+            MDPREP(HMCORR, R);
         else
             MDPREP();
         // The charge formulation: the rows carry the weights, and the

@@ -115,7 +115,8 @@ TEST(Hmat, CompressedMediaSumsAgreeWithTheDirectSums) {
         const fx::Console quiet;
         MDPREP();
         const std::vector<double> direct(CSELF.begin() + 1, CSELF.end());
-        MDPREP(hm::HMCORR, 1e-10);
+        const SOLREQ R{.EPS = 1e-10, .SLICE = 256};  // slices of 64 rows: two
+        MDPREP(hm::HMCORR, R);
         EXPECT_LT(reference::RELDIF(std::vector<double>(CSELF.begin() + 1, CSELF.end()), direct), 1e-7) << media;
         double cmax = 0;  // a correction worth checking
         for (double c : direct) cmax = std::max(cmax, std::fabs(c));
@@ -124,7 +125,7 @@ TEST(Hmat, CompressedMediaSumsAgreeWithTheDirectSums) {
         for (int I = 1; I <= NBE; ++I) SIGMA[I] = 1 + XC[I][1] - 0.5 * XC[I][3];
         std::vector<double> U1(NBE + 1, 0.0), K1(U1), U2(U1), K2(U1);
         MDSUMS({}, U1, K1);
-        hm::HMCHRG(1e-10, U2, K2);
+        hm::HMCHRG(R, U2, K2);
         EXPECT_LT(reference::RELDIF(U2, U1), 1e-7) << media;
         EXPECT_LT(reference::RELDIF(K2, K1), 1e-7) << media;
         double kmax = 0;
