@@ -28,7 +28,8 @@ extern std::vector<double> VCOND;
 // IGRP(L): the group number of conductor L.
 extern std::vector<int> IGRP;
 // CAP(H,G) at CAP[(G - 1) * NCOND + H - 1]: the capacitance matrix in units of
-// the permittivity times the length unit, mirror images included.
+// the permittivity times the length unit (with media: of the vacuum's, the
+// permittivities carried in), mirror images included.
 extern std::vector<double> CAP;
 
 // CAPSCOPE: while it lives, a capacitance run: its constructor checks the
