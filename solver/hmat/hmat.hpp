@@ -10,6 +10,7 @@
 //   system.cpp    the system and its right-hand sides, compressed in slices
 //   precond.cpp   GMRES with the diagonal, then the coarse LU when slow
 //   points.cpp    the internal points through a compressed operator
+//   charges.cpp   the sums of the media (--media) through compressed operators
 //   gmres.cpp     PETSc for the program, and its GMRES
 //   run.cpp       HMSOLVER, the solver the run calls
 #pragma once
