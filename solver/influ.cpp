@@ -179,23 +179,40 @@ struct Stage {
     edgeLanes(E, xp, yp, S.AZ, S.Z2, S.V);
 }
 
-[[gnu::always_inline]] inline void edgeSums(const Stage& S, double& G, double& H) {
+// G and H from the edges; with GXY also the in-plane gradient of G, by the
+// divergence theorem in the element's plane: minus the sum over the edges of
+// the outward edge normal (cy, -cx) times the edge's integral of 1/r, its log
+// term FL.  The gradient needs FL even where G and H drop the edge (on its
+// line, where R0 FL vanishes but FL does not); only on the edge itself is FL
+// infinite, and the edge is left out.  Callers without GXY (INFLU, INFSYMS)
+// get exactly the operations of the formulas, the gradient's branches
+// folded away.
+[[gnu::always_inline]] inline void edgeSums(const Stage& S, double& G, double& H, double* GXY = nullptr) {
     const ELDATA& E = *S.E;
     const EdgeLanes& V = S.V;
     const double AZ = S.AZ, SG = S.SG;
     G = 0.0;
     H = 0.0;
+    double SX = 0.0, SY = 0.0;
     for (int M = 0; M < E.NV; ++M) {
         const double L = E.EL[M];
         // On the line of the edge (in the plane or above it) the exact tests
         // make both terms of the edge vanish; rounding noise in R0 and AZ must
         // not defeat them, or the log and angle terms blow up.
-        if (std::fabs(V.R0[M]) <= S.zone) continue;
+        const bool online = std::fabs(V.R0[M]) <= S.zone;
+        if (online && !GXY) continue;
         double q = V.Q[M];
-        if (!(V.DEN[M] > 0.0))
-            q = (V.RS[M] + L) /
-                logDenominator(V.R1[M], V.R2[M], V.S1[M], V.S2[M], V.R0[M] * V.R0[M] + S.Z2);
+        if (!(V.DEN[M] > 0.0)) {
+            const double d = logDenominator(V.R1[M], V.R2[M], V.S1[M], V.S2[M], V.R0[M] * V.R0[M] + S.Z2);
+            if (!(d > 0.0)) continue;  // on the edge itself: only ever on its line
+            q = (V.RS[M] + L) / d;
+        }
         const double FL = std::log(q);
+        if (GXY) {
+            SX = SX + E.CY[M] * FL;
+            SY = SY + E.CX[M] * FL;
+        }
+        if (online) continue;
         const double FA = std::atan2(V.TY[M], V.TX[M]);
         G = G + AZ * FA + V.R0[M] * FL;
         H = H - SG * FA;
@@ -204,32 +221,10 @@ struct Stage {
     H = CF * H;
     // At its own node the element's H is left to the free term.
     if (S.own) H = 0.0;
-}
-
-// The in-plane gradient of the integral of 1/r over the element, by the
-// divergence theorem in its plane: minus the sum over the edges of the
-// outward edge normal (cy, -cx) times the edge's integral of 1/r, which is
-// the log term FL.  FL is needed here even where INFLU drops it (on the line
-// of an edge, where R0 FL vanishes but FL does not); only on the edge itself
-// is it infinite, and that edge is left out.
-void planeGradient(const Stage& S, double& GX, double& GY) {
-    const ELDATA& E = *S.E;
-    const EdgeLanes& V = S.V;
-    double SX = 0.0, SY = 0.0;
-    for (int M = 0; M < E.NV; ++M) {
-        const double L = E.EL[M];
-        double q = V.Q[M];
-        if (!(V.DEN[M] > 0.0)) {
-            const double d = logDenominator(V.R1[M], V.R2[M], V.S1[M], V.S2[M], V.R0[M] * V.R0[M] + S.Z2);
-            if (!(d > 0.0)) continue;
-            q = (V.RS[M] + L) / d;
-        }
-        const double FL = std::log(q);
-        SX = SX + E.CY[M] * FL;
-        SY = SY + E.CX[M] * FL;
+    if (GXY) {
+        GXY[0] = -CF * SX;
+        GXY[1] = CF * SY;
     }
-    GX = -CF * SX;
-    GY = CF * SY;
 }
 
 }  // namespace
@@ -237,31 +232,27 @@ void planeGradient(const Stage& S, double& GX, double& GY) {
 void INFGRD(double XP, double YP, double ZP, int J, double& G, double& H, double DG[3]) {
     Stage S;
     geometry(XP, YP, ZP, J, S);
-    edgeSums(S, G, H);
-    double GX, GY;
-    planeGradient(S, GX, GY);
+    double GXY[2];
+    edgeSums(S, G, H, GXY);
     // Along the normal, the derivative of the single layer is minus the
     // double layer (and 0 at the element's own node, as H is there).
     const double GZ = -H;
     const ELDATA& E = *S.E;
-    for (int K = 0; K < 3; ++K) DG[K] = GX * E.T1[K] + GY * E.T2[K] + GZ * E.EN[K];
+    for (int K = 0; K < 3; ++K) DG[K] = GXY[0] * E.T1[K] + GXY[1] * E.T2[K] + GZ * E.EN[K];
 }
 
 void GRDSYM(double X, double Y, double Z, int J, const double D[3], double& GS, double& HS, double& DS) {
-    for (int KX = IREFX; KX <= 1; KX += 2) {
-        const int WX = KX == -1 ? IPARX : 1;
-        for (int KY = IREFY; KY <= 1; KY += 2) {
-            const int WY = KY == -1 ? IPARY : 1;
-            for (int KZ = IREFZ; KZ <= 1; KZ += 2) {
-                const int W = WX * WY * (KZ == -1 ? IPARZ : 1);
-                double G, H, DG[3];
-                INFGRD(KX * X, KY * Y, KZ * Z, J, G, H, DG);
-                // the image's gradient, mirrored back to the field point
-                GS += W * G;
-                HS += W * H;
-                DS += W * (D[0] * KX * DG[0] + D[1] * KY * DG[1] + D[2] * KZ * DG[2]);
-            }
-        }
+    double PX[8], PY[8], PZ[8], KX[8], KY[8], KZ[8];
+    int W[8], W1[8];
+    const int NI = images(X, Y, Z, PX, PY, PZ, W);
+    images(1.0, 1.0, 1.0, KX, KY, KZ, W1);  // the mirror signs of each image
+    for (int k = 0; k < NI; ++k) {
+        double G, H, DG[3];
+        INFGRD(PX[k], PY[k], PZ[k], J, G, H, DG);
+        // the image's gradient, mirrored back to the field point
+        GS += W[k] * G;
+        HS += W[k] * H;
+        DS += W[k] * (D[0] * KX[k] * DG[0] + D[1] * KY[k] * DG[1] + D[2] * KZ[k] * DG[2]);
     }
 }
 

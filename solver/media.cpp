@@ -120,23 +120,21 @@ void MDCOEF(int I, double& RG, double& RD, double& RJ) {
 
 double MDMID(int I, int J) {
     constexpr double C4PI = 0.25 / std::numbers::pi;
-    const double* X = &XC[I][1];
+    // The images of the node with its normal mirrored (the same distances and
+    // products as the element's images seen from the node)
+    double PX[8], PY[8], PZ[8], KX[8], KY[8], KZ[8];
+    int W[8], W1[8];
+    const int NI = images(XC[I][1], XC[I][2], XC[I][3], PX, PY, PZ, W);
+    images(1.0, 1.0, 1.0, KX, KY, KZ, W1);  // the mirror signs of each image
     const double* N = ELD[I].EN;
+    const double* M = ELD[J].EN;
     double S = 0.0;
-    for (int KX = IREFX; KX <= 1; KX += 2)
-        for (int KY = IREFY; KY <= 1; KY += 2)
-            for (int KZ = IREFZ; KZ <= 1; KZ += 2) {
-                if (J == I && KX == 1 && KY == 1 && KZ == 1) continue;
-                const int W = (KX == -1 ? IPARX : 1) * (KY == -1 ? IPARY : 1) * (KZ == -1 ? IPARZ : 1);
-                const double K[3] = {double(KX), double(KY), double(KZ)};
-                double d[3], r2 = 0.0, dn = 0.0;
-                for (int c = 0; c < 3; ++c) {
-                    d[c] = X[c] - K[c] * XC[J][c + 1];
-                    r2 += d[c] * d[c];
-                }
-                for (int c = 0; c < 3; ++c) dn += d[c] * (N[c] + K[c] * ELD[J].EN[c]);
-                S -= W * AREA[J] * C4PI * dn / (r2 * std::sqrt(r2));
-            }
+    for (int k = 0; k < (J == I ? NI - 1 : NI); ++k) {  // the direct term, last, not for the own element
+        const double d[3] = {PX[k] - XC[J][1], PY[k] - XC[J][2], PZ[k] - XC[J][3]};
+        const double r2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+        const double dn = d[0] * (KX[k] * N[0] + M[0]) + d[1] * (KY[k] * N[1] + M[1]) + d[2] * (KZ[k] * N[2] + M[2]);
+        S -= W[k] * AREA[J] * C4PI * dn / (r2 * std::sqrt(r2));
+    }
     return S;
 }
 
@@ -171,7 +169,9 @@ void MDROW(int I, int NRHS, const double* VRHS) {
     MDCOEF(I, RG, RD, RJ);
     const double X = XC[I][1], Y = XC[I][2], Z = XC[I][3];
     double* row = &A(I, 1);
-    if (RD == 0.0) {
+    if (RG == 0.0 && RD == 0.0) {
+        std::fill_n(row, NBE, 0.0);  // an interface between equal media
+    } else if (RD == 0.0) {
         double GSUM[PIECE], HSUM[PIECE];
         for (int J0 = 1; J0 <= NBE; J0 += PIECE) {
             const int J1 = std::min(NBE + 1, J0 + PIECE);
@@ -182,30 +182,27 @@ void MDROW(int I, int NRHS, const double* VRHS) {
         }
     } else {
         for (int J = 1; J <= NBE; ++J) {
-            double GS = 0.0, DS = 0.0;
-            double HS = 0.0;
+            double GS = 0.0, HS = 0.0, DS = 0.0;
             GRDSYM(X, Y, Z, J, ELD[I].EN, GS, HS, DS);
             row[J - 1] = RG * GS + RD * DS;
         }
     }
     row[I - 1] += RJ;
-    B[I] = MDRHS(I, VBC[I]);
-    for (int L = 2; L <= NRHS; ++L)
-        B[static_cast<std::size_t>(L - 1) * NBE + I] = MDRHS(I, VRHS[static_cast<std::size_t>(L - 2) * NBE + I - 1]);
+    for (int L = 1; L <= NRHS; ++L) B[static_cast<std::size_t>(L - 1) * NBE + I] = MDRHS(I, VPRES(I, L, VRHS));
 }
 
 void MDSUMS(const SOLREQ&, std::vector<double>& U, std::vector<double>& K) {
 #pragma omp parallel for schedule(dynamic, 16)
     for (int I = 1; I <= NBE; ++I) {
         if (KODE[I] <= 0) continue;
-        const bool face = EPSN[I] > 0.0;
+        if (EPSN[I] == 0.0) {
+            POTINT(XC[I][1], XC[I][2], XC[I][3], U[I]);  // a wall: its potential alone
+            continue;
+        }
         double u = 0.0, k = 0.0;
         for (int J = 1; J <= NBE; ++J) {
             double GS = 0.0, HS = 0.0, DS = 0.0;
-            if (face)
-                GRDSYM(XC[I][1], XC[I][2], XC[I][3], J, ELD[I].EN, GS, HS, DS);
-            else
-                INFSYM(XC[I][1], XC[I][2], XC[I][3], J, GS, HS);
+            GRDSYM(XC[I][1], XC[I][2], XC[I][3], J, ELD[I].EN, GS, HS, DS);
             u -= SIGMA[J] * GS;
             k -= SIGMA[J] * DS;
         }

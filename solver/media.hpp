@@ -109,7 +109,7 @@ void MDROW(int I, int NRHS, const double* VRHS);
 // that MDPOST needs: U(I) = -(sum over J of G SIGMA(J)), and at the
 // interfaces K(I) = -(sum over J of D SIGMA(J)) (other entries are not read).
 // A solver's own (SOLVER::SUMS), or MDSUMS.
-using MDSUMFN = void (*)(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K);
+using MDSUMFN = decltype(SOLVER::SUMS);
 
 // MDSUMS: those sums directly, over the elements and their images.
 void MDSUMS(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K);

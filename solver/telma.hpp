@@ -126,6 +126,12 @@ struct SOLREQ {
     int COMM = WORLD;       // the processes that share the solve
 };
 
+// VPRES: the prescribed value of element J in right-hand side L: VBC(J) in
+// the first, VRHS's entry (as SOLREQ::VRHS holds them) in the others.
+inline double VPRES(int J, int L, const double* VRHS) {
+    return L == 1 ? VBC[J] : VRHS[static_cast<std::size_t>(L - 2) * NBE + J - 1];
+}
+
 // How a solve counts its steps, and so how its report names them.
 enum class STEPS { SWEEPS, ITERATIONS, FACTORISATION };
 

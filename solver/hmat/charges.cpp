@@ -18,10 +18,10 @@ std::vector<int> faces(bool INTERFACES) {
 }
 
 // Y = K X over the rows of the elements ROWSOF, K compressed to R.EPS: X by
-// element (0-based), Y by row.  The rows are cut into slices that the
-// threads compress and multiply side by side (a block's own entries are
-// too few to share), of R.SLICE / 4 rows or more, each with its own trees; KT gives the weights, its
-// points and own elements are each slice's.
+// element (0-based), Y by row.  The rows are cut into slices of R.SLICE / 4
+// rows or more that the threads compress and multiply side by side (a
+// block's own entries are too few to share), each with its own trees; KW
+// gives the weights, the points and own elements are each slice's.
 template <class KT>
 void apply(const KT& KW, const std::vector<int>& ROWSOF, std::vector<double> X, const SOLREQ& R,
            std::vector<double>& Y) {

@@ -15,12 +15,12 @@ double mediaEntry(const KERNEL& K, int i, int j) {
     const int e = K.OWN[i];
     const double rg = K.RG[e], rd = K.RD[e];
     const double X = K.P[3 * i], Y = K.P[3 * i + 1], Z = K.P[3 * i + 2];
-    double GS = 0.0, HS = 0.0, DS = 0.0;
-    if (rd == 0.0)
-        INFSYM(X, Y, Z, j + 1, GS, HS);
-    else
+    double GS = 0.0, HS = 0.0, DS = 0.0;  // DS stays 0 without RD
+    if (rd != 0.0)
         GRDSYM(X, Y, Z, j + 1, ELD[e + 1].EN, GS, HS, DS);
-    double v = rg * GS + (rd == 0.0 ? 0.0 : rd * DS);
+    else if (rg != 0.0 || K.RH)  // else an interface between equal media: no G
+        INFSYM(X, Y, Z, j + 1, GS, HS);
+    double v = rg * GS + rd * DS;
     if (K.RH) v += K.RH[e] * HS;
     if (K.RM) v += K.RM[e] * MDMID(e + 1, j + 1);
     if (K.RJ && e == j) v += K.RJ[e];
@@ -64,11 +64,12 @@ bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC) {
             const int e = K.OWN[R[r]];
             if (K.RG[e] != 0.0) return false;
             const double* m = ELD[e + 1].EN;
-            for (int KX = IREFX; KX <= 1; KX += 2)
-                for (int KY = IREFY; KY <= 1; KY += 2)
-                    for (int KZ = IREFZ; KZ <= 1; KZ += 2)
-                        if (std::fabs(std::fabs(KX * n[0] * m[0] + KY * n[1] * m[1] + KZ * n[2] * m[2]) - 1.0) > 1.0e-12)
-                            return false;
+            double KX[8], KY[8], KZ[8];
+            int W[8];
+            const int NI = images(1.0, 1.0, 1.0, KX, KY, KZ, W);  // the mirror signs of each image
+            for (int k = 0; k < NI; ++k)
+                if (std::fabs(std::fabs(KX[k] * n[0] * m[0] + KY[k] * n[1] * m[1] + KZ[k] * n[2] * m[2]) - 1.0) > 1.0e-12)
+                    return false;
         }
         const double* p = &K.P[3 * R[r]];
         const int D = K.FD ? R[r] % 4 : 0;  // a difference row moves its point

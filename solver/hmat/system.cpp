@@ -78,7 +78,7 @@ void HMBILD(const SOLREQ& R) {
         const bool u = KODE[J] <= 0;  // potential prescribed
         bool used = false;
         for (int L = 1; L <= M; ++L) {
-            const double v = L == 1 ? VBC[J] : R.VRHS[static_cast<std::size_t>(L - 2) * N + J - 1];
+            const double v = VPRES(J, L, R.VRHS);
             Y[static_cast<std::size_t>(L - 1) * N + J - 1] = u ? v : -v;
             used = used || v != 0.0;
         }
@@ -131,8 +131,7 @@ void HMBILD(const SOLREQ& R) {
         for (int L = 1; L <= M; ++L)
             for (int k = 0; k < N; ++k) {
                 const int J = ORDER[k] + 1;
-                const double v = L == 1 ? VBC[J] : R.VRHS[static_cast<std::size_t>(L - 2) * N + J - 1];
-                S.BT[static_cast<std::size_t>(L - 1) * N + k] = MDRHS(J, v);
+                S.BT[static_cast<std::size_t>(L - 1) * N + k] = MDRHS(J, VPRES(J, L, R.VRHS));
             }
 #pragma omp parallel for schedule(dynamic, 1)
     for (int t = 0; t < NA + NS; ++t) {
