@@ -2,10 +2,10 @@
 // of three elements with the codes -1, 0 and 2.
 #include <cstddef>
 #include <cstdint>
-#include <iostream>
 #include <sstream>
 #include <string>
 
+#include "fuzz/problem.hpp"
 #include "solver/media.hpp"
 
 namespace {
@@ -18,12 +18,8 @@ const char* const PROBLEM =
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::cout.setstate(std::ios::badbit);
-    std::istringstream file(PROBLEM);
-    std::ostringstream report;
-    textio::OutUnit rep(report);
-    textio::Reader in(file, "TELMA.IN");
-    telma::READIN(in, rep);
+    silence();
+    readProblem(PROBLEM);
     return 0;
 }
 
