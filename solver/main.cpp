@@ -45,24 +45,36 @@ int main(int argc, char** argv) {
     const SOLVER& S = *SOLVERS[static_cast<std::size_t>(OPTS.SOLVER)];
     // PETSc, for the solvers that run on it, lives as long as the run.
     std::optional<PETSCRUN> petsc;
+    // A run that stops early keeps the report written so far, as the classic
+    // program does; a killed one leaves the previous report whole.
+    std::optional<textio::OutFile> reportFile;
+    auto keepReport = [&reportFile] {
+        try {
+            if (reportFile) reportFile->commit("writing the report failed");
+            return true;
+        } catch (const textio::IoError& e) {
+            std::cerr << "telma: " << e.what() << '\n';
+            return false;
+        }
+    };
     try {
         if (S.PETSC) petsc.emplace();
         textio::console().write("(' TELMA')");
         std::string inName, outName;
         FILNAM(static_cast<int>(words.size()), words.data(), inName, outName);
         std::ifstream dataFile = textio::openOld(inName);
-        textio::refuseInput(outName, inName);
-        if (!OPTS.VTU.empty()) textio::refuseInput(OPTS.VTU, inName);
-        if (!OPTS.MEDIA.empty()) {
-            textio::refuseInput(outName, OPTS.MEDIA);
-            if (!OPTS.VTU.empty()) textio::refuseInput(OPTS.VTU, OPTS.MEDIA);
+        // No output may be an input or another output of the run.
+        std::vector<std::string> outs{outName}, ins{inName};
+        if (!OPTS.VTU.empty()) outs.insert(outs.end(), {OPTS.VTU, VTUPTS(OPTS.VTU)});
+        if (!OPTS.MEDIA.empty()) ins.push_back(OPTS.MEDIA);
+        for (std::size_t K = 0; K < outs.size(); ++K) {
+            for (const std::string& in : ins) textio::refuseInput(outs[K], in);
+            for (std::size_t L = 0; L < K; ++L) textio::refuseOutput(outs[K], outs[L]);
         }
-        // A VTK file that cannot be written is said now, not after the solve.
-        if (!OPTS.VTU.empty()) textio::openUnknown(OPTS.VTU);
-        std::ofstream reportFile = textio::openUnknown(outName);
-        textio::OutUnit rep(reportFile);
-        // On a read failure the report keeps the echo of every record read
-        // before it: the stream is flushed as it is destroyed.
+        // VTK files that cannot be written are said now, not after the solve.
+        for (std::size_t K = 1; K < outs.size(); ++K) textio::OutFile{outs[K]}.discard();
+        reportFile.emplace(outName);
+        textio::OutUnit rep(*reportFile);
         textio::Reader in(dataFile, inName);
         READIN(in, rep, S);
         dataFile.close();
@@ -76,22 +88,24 @@ int main(int argc, char** argv) {
         if (petsc) petsc->end();
         if (!OPTS.VTU.empty()) VTUOUT(OPTS.VTU, OPTS.UNFOLD);
         rep.endRecord();
-        reportFile.flush();
-        if (!reportFile) throw textio::IoError(outName + ": writing the report failed");
+        reportFile->commit("writing the report failed");
     } catch (const textio::Stop& s) {
-        status = s.status;
+        status = keepReport() ? s.status : 1;
     } catch (const textio::IoError& e) {
         textio::finish();
         std::cerr << "telma: " << e.what() << '\n';
+        keepReport();
         return 1;
     } catch (const std::bad_alloc&) {
         textio::finish();
         std::cerr << "telma: not enough memory for the tables of the problem\n";
+        keepReport();
         return 1;
     } catch (const std::exception& e) {
         // a library the solve runs on failed (PETSc), in its own words
         textio::finish();
         std::cerr << "telma: " << e.what() << '\n';
+        keepReport();
         return 1;
     }
     textio::finish();

@@ -88,7 +88,7 @@ struct GRID {
 // Writes the grid; `data` writes the PointData and CellData sections.
 template <class F>
 void write(const std::string& FILE, const GRID& G, F data) {
-    std::ofstream os = textio::openUnknown(FILE);
+    textio::OutFile os = textio::openUnknown(FILE);
     os << "<?xml version=\"1.0\"?>\n"
           "<VTKFile type=\"UnstructuredGrid\" version=\"1.0\" byte_order=\"LittleEndian\" "
           "header_type=\"UInt64\">\n"
@@ -103,8 +103,7 @@ void write(const std::string& FILE, const GRID& G, F data) {
     array(os, "Int64", "offsets", 1, G.OFFS);
     array(os, "UInt8", "types", 1, G.TYPES);
     os << "      </Cells>\n    </Piece>\n  </UnstructuredGrid>\n</VTKFile>\n";
-    os.close();
-    if (!os) throw textio::IoError(FILE + ": writing the VTK file failed");
+    os.commit("writing the VTK file failed");
 }
 
 constexpr int VTK_VERTEX = 1, VTK_TRIANGLE = 5, VTK_QUAD = 9;

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <initializer_list>
 #include <iosfwd>
+#include <memory>
+#include <ostream>
 #include <sstream>
 #include <span>
 #include <stdexcept>
@@ -198,13 +200,48 @@ private:
 std::string resolveExisting(const std::string& name);
 // Opens an existing file for reading ("OLD"); throws IoError when it is missing.
 std::ifstream openOld(const std::string& name);
-// Creates or replaces a file ("UNKNOWN"): an existing file matching without
-// regard to case is replaced, else the name is created as given.
-std::ofstream openUnknown(const std::string& name);
-// Throws IoError when the output `out` is the same file as the input `in`
-// (the same device and inode once both names are resolved), so that opening
-// `out` for writing would truncate the input.
+// An output file that takes the place of its name only when it is complete:
+// the text goes to a temporary file beside it (".NAME.PID-N.tmp"), which
+// commit() renames onto the name, so that a run killed while writing leaves
+// the previous file whole.  An existing file matching the name without regard
+// to case is the one replaced, and keeps its permissions.  A name that exists
+// as something other than a regular file (a terminal, a pipe, /dev/null) is
+// written directly.  Destroyed without commit(), the temporary file is
+// removed and the previous file stays.  Write failures keep the system's
+// reason (errno), which the messages carry.
+class OutFile : public std::ostream {
+public:
+    OutFile();
+    // Opens ("UNKNOWN"); throws IoError "NAME: cannot create the file for
+    // writing (REASON)", or "NAME: is a folder, not a file".
+    explicit OutFile(const std::string& name);
+    OutFile(OutFile&& o) noexcept;
+    OutFile& operator=(OutFile&& o) noexcept;
+    ~OutFile() override;
+    // Flushes, closes and puts the file in place; throws IoError
+    // "NAME: WHAT (REASON)" when any of it failed.  Nothing is done twice.
+    void commit(std::string_view what = "writing the file failed");
+    // Removes the temporary file: the previous file stays.
+    void discard();
+    bool isOpen() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> p_;
+};
+// Opens an output file ("UNKNOWN"), as OutFile(name).
+OutFile openUnknown(const std::string& name);
+// Whether two names are one file: the same device and inode when both exist,
+// else the same absolute path once both are resolved (letter case aside).
+bool sameFile(const std::string& a, const std::string& b);
+// Throws IoError when the output `out` is the same file as the input `in`,
+// so that writing `out` would destroy the input.
 void refuseInput(const std::string& out, const std::string& in);
+// Throws IoError when two outputs of one run are the same file, so that one
+// of them would be lost.
+void refuseOutput(const std::string& out, const std::string& other);
+// The system's reason for the last failure (strerror of errno).
+std::string reason();
 
 // ---------------------------------------------------------------- command lines
 

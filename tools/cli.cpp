@@ -424,10 +424,9 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             out.flush();
             if (!out) throw MeshError("cannot write to standard output");
         } else {
-            std::ofstream os = textio::openUnknown(output);
+            textio::OutFile os = textio::openUnknown(output);
             os << text.str();
-            os.close();
-            if (!os) throw MeshError("cannot write " + output);
+            os.commit("cannot write the data file");
             int ntri = 0;
             for (const Element& e : m.el) ntri += e.npe == 3;
             out << "telma-mesh: wrote " << output << ": " << m.el.size() << " elements (" << ntri

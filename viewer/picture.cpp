@@ -19,7 +19,7 @@ float PX[NPMAX + 1], PY[NPMAX + 1];  // projections, before the zoom
 float AXPT[4 + 1][4];                // AXPT(K,J): aimed-at point and tripod ends
 float TPX[4 + 1], TPY[4 + 1];        // their projections
 
-std::ofstream PSFILE;                // unit 10
+textio::OutFile PSFILE;              // unit 10
 textio::OutUnit UNIT10(PSFILE);
 
 // A node in the plane through the eye across the line of sight has no
@@ -202,8 +202,7 @@ void PICTURE() {
 
     qvlib::PSEND();
     UNIT10.flush();
-    PSFILE.close();
-    if (!PSFILE) throw textio::IoError(FNAME + ": the picture could not be written");
+    PSFILE.commit("the picture could not be written");
 }
 
 }  // namespace korval

@@ -94,7 +94,7 @@ TEST_F(Telma, CommandLines) {
         {TELMA_EXE, "--solver=cg", 2, "", "telma: --solver: expected gs, lu or hmat, found \"cg\""},
         {TELMA_EXE, "--eps-r=2", 2, "", "telma: --eps-r needs --capacitance or --media"},
         {TELMA_EXE, "case.dat --solver=gs", 2, "", "telma: options come before the file names: \"--solver=gs\""},
-        {TELMA_EXE, "--vtu=no-dir/x.vtu case.dat case.rep", 1, " TELMA\n", "telma: no-dir/x.vtu: cannot create the file for writing"},
+        {TELMA_EXE, "--vtu=no-dir/x.vtu case.dat case.rep", 1, " TELMA\n", "telma: no-dir/x.vtu: cannot create the file for writing (No such file or directory)"},
         {KORVAL_EXE, "--help", 0, "korval: draws", ""},
         {KORVAL_EXE, "/p --help", 2, "", "korval: options come before the switch: \"--help\""},
         {MESH_EXE, "--help", 0, "telma-mesh: writes", ""},

@@ -86,12 +86,70 @@ TEST(Files, NamesMatchWithoutRegardToCase) {
     std::ofstream(at("telma.in")) << "data\n";
     std::string line, again;
     std::getline(textio::openOld(at("TELMA.IN")), line);
-    textio::openUnknown(at("TELMA.IN")) << "new\n";  // replaces the match
+    {
+        textio::OutFile out = textio::openUnknown(at("TELMA.IN"));
+        out << "new\n";
+        out.commit();  // replaces the match
+    }
     std::getline(std::ifstream(at("telma.in")), again);
     EXPECT_EQ(line + again, "datanew");
     EXPECT_THROW(textio::openOld(at("MISSING.IN")), textio::IoError);
     std::ofstream(at("TELMA.in")) << "upper\n";
     EXPECT_EQ(textio::resolveExisting(at("TELMA.in")), at("TELMA.in"));  // an exact match wins
     EXPECT_EQ(textio::resolveExisting(at("Telma.IN")), at("TELMA.in"));  // else the first in name order
+    fs::remove_all(dir);
+}
+
+// An output takes its name's place only when committed: until then, and when
+// dropped, the previous file is whole; its reason is given when it fails.
+TEST(Files, OutputsArePutInPlaceWhole) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("textio_out_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "sub");
+    auto at = [&](const char* n) { return (dir / n).string(); };
+    auto text = [](const std::string& f) {
+        std::ifstream in(f);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    std::ofstream(at("old.txt")) << "old\n";
+    fs::permissions(at("old.txt"), fs::perms(0640));
+    fs::create_symlink("old.txt", at("link.txt"));
+    {
+        textio::OutFile out(at("OLD.TXT"));
+        out << "half";
+        out.flush();
+        EXPECT_EQ(text(at("old.txt")), "old\n");  // a kill now loses nothing
+    }
+    EXPECT_EQ(text(at("old.txt")), "old\n");  // dropped
+    textio::OutFile viaLink(at("link.txt"));
+    viaLink << "new\n";
+    viaLink.commit();
+    EXPECT_EQ(text(at("old.txt")), "new\n");
+    EXPECT_TRUE(fs::is_symlink(at("link.txt")));
+    EXPECT_EQ(fs::status(at("old.txt")).permissions(), fs::perms(0640));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);  // no temporary left
+    const struct { std::string name, message; bool atOpen; } failures[] = {
+        {at("sub"), at("sub") + ": is a folder, not a file", true},
+        {at("none/x"), at("none/x") + ": cannot create the file for writing (No such file or directory)", true},
+        {"/dev/full", "/dev/full: writing the file failed (No space left on device)", false},
+    };
+    for (const auto& f : failures) {
+        try {
+            textio::OutFile out(f.name);
+            EXPECT_FALSE(f.atOpen) << f.name;
+            out << "x";
+            out.commit();
+            ADD_FAILURE() << f.name;
+        } catch (const textio::IoError& e) {
+            EXPECT_EQ(e.what(), f.message);
+        }
+    }
+    textio::OutFile null("/dev/null");  // a device is written in place
+    null << "x";
+    EXPECT_NO_THROW(null.commit());
+    EXPECT_TRUE(textio::sameFile(at("a/../old.txt"), at("OLD.txt")));
+    EXPECT_TRUE(textio::sameFile(at("new.vtu"), at("./NEW.vtu")));  // neither exists yet
+    EXPECT_FALSE(textio::sameFile(at("new.vtu"), at("new_points.vtu")));
     fs::remove_all(dir);
 }
