@@ -21,7 +21,8 @@ Without options the run is the classic one: Gauss-Seidel sweeps on the dense
 system, at most 4600 elements and 7000 internal points.
 
 Options come before the file names; -- ends them (a file name may then begin
-with -).  Each option is written --name or --name=value.
+with -).  A value is written --name=value or --name value, and a name may be
+shortened to any beginning that no other option shares.
   --solver=gs|lu|hmat  how the system is solved:
                          gs    Gauss-Seidel sweeps on the dense matrix (default)
                          lu    LU factorisation of the dense matrix, with
@@ -79,17 +80,17 @@ struct CHOICE {
 constexpr CHOICE<METHOD> METHODS[] = {{"gs", METHOD::GS}, {"lu", METHOD::LU}, {"hmat", METHOD::HMAT}};
 constexpr CHOICE<double> UNITS[] = {{"m", 1.0}, {"cm", 1.0E-2}, {"mm", 1.0E-3}, {"um", 1.0E-6}};
 
-// One option word split as --NAME=VALUE.
+// The options, in the order of --help.
+constexpr textio::OPTSPEC SPECS[] = {
+    {"solver", "gs|lu|hmat"}, {"tol", "EPS"}, {"vtu", "FILE"}, {"unfold"}, {"capacitance"},
+    {"length-unit", "m|cm|mm|um"}, {"eps-r", "E"}, {"media", "FILE"}, {"help"}, {"version"},
+};
+
+// One option as read, with the checks of its value.
 struct WORD {
     std::string name, value;
-    bool hasValue;
 
-    // Refuses a value on a flag.
-    bool flag() const {
-        if (hasValue) throw textio::UsageError("--" + name + " takes no value");
-        return true;
-    }
-    // The value, which must be given: FORM says how.
+    // The value, which must not be empty: FORM says how it is written.
     const std::string& need(const char* form) const {
         if (value.empty()) throw textio::UsageError("--" + name + " needs a value: --" + name + "=" + form);
         return value;
@@ -113,18 +114,15 @@ struct WORD {
 
 std::vector<char*> PARSEOPTS(int argc, char** argv) {
     OPTS = OPTIONS{};
-    bool unitGiven = false, epsGiven = false;
+    bool unitGiven = false, epsGiven = false, ended = false;
     int k = 1;
-    for (; k < argc && textio::isOption(argv[k]); ++k) {
-        const std::string_view w = argv[k];
-        const auto eq = w.find('=');
-        const WORD o{std::string(w.substr(2, eq - 2)), eq == w.npos ? "" : std::string(w.substr(eq + 1)),
-                     eq != w.npos};
+    for (const textio::OPTWORD& w : textio::READOPTS(argc, argv, k, SPECS, ended)) {
+        const WORD o{w.name, w.values.empty() ? "" : w.value()};
         if (o.name == "help") {
-            OPTS.HELP = o.flag();
+            OPTS.HELP = true;
             return {};
         } else if (o.name == "version") {
-            OPTS.VERSION = o.flag();
+            OPTS.VERSION = true;
             return {};
         } else if (o.name == "solver") {
             OPTS.SOLVER = o.pick(METHODS, "gs, lu or hmat");
@@ -133,9 +131,9 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
         } else if (o.name == "vtu") {
             OPTS.VTU = o.need("FILE");
         } else if (o.name == "unfold") {
-            OPTS.UNFOLD = o.flag();
+            OPTS.UNFOLD = true;
         } else if (o.name == "capacitance") {
-            OPTS.CAPAC = o.flag();
+            OPTS.CAPAC = true;
         } else if (o.name == "length-unit") {
             OPTS.LUNIT = o.pick(UNITS, "m, cm, mm or um");
             unitGiven = true;
@@ -144,8 +142,6 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
         } else if (o.name == "eps-r") {
             OPTS.EPSR = o.positive();
             epsGiven = true;
-        } else {
-            throw textio::UsageError("unknown option \"" + std::string(w) + "\"");
         }
     }
     if (OPTS.UNFOLD && OPTS.VTU.empty()) throw textio::UsageError("--unfold needs --vtu=FILE");
@@ -155,7 +151,7 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
 
     // The file names.  An option written after them would be silently taken
     // for a name or ignored: refused instead ("--" lets such a name through).
-    return textio::wordsAfterOptions(argc, argv, k, "the file names");
+    return textio::wordsAfterOptions(argc, argv, k, ended, "the file names");
 }
 
 }  // namespace telma

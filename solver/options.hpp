@@ -1,7 +1,7 @@
 // The solver's command-line options and the storage they fill.
 //
-// Options come before the file names, in the form --name or --name=value;
-// "--" ends them, and every word after the options is a file name for FILNAM.
+// Options come before the file names, in the form --name, --name=value or
+// --name value (textio::READOPTS); "--" ends them, and every word after the options is a file name for FILNAM.
 // Without options every setting below is the classic program's.
 #pragma once
 

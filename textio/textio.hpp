@@ -245,13 +245,37 @@ std::string reason();
 
 // ---------------------------------------------------------------- command lines
 
-// Whether a word is an option: "--" and at least one more character.
-bool isOption(std::string_view word);
+// One option a program takes.  FORM is how its value is written in
+// messages (nullptr: a flag, which takes no value); WORDS is how many words
+// its value is (the first may be joined by "="); LETTER is its one-letter
+// form ("-o"), or 0.
+struct OPTSPEC {
+    std::string_view name;
+    const char* form = nullptr;
+    int words = 1;
+    char letter = 0;
+};
+// One option as the command line gave it: its name and its value's words
+// (none for a flag).
+struct OPTWORD {
+    std::string name;
+    std::vector<std::string> values;
+    const std::string& value() const { return values.front(); }
+};
+
+// READOPTS: reads the options that lead ARGV(K..ARGC-1), by getopt_long, against
+// SPECS: --name=value and --name value alike, a name shortened to any beginning
+// that only one option has, one-letter forms where the specs give them (a word
+// with a single leading "-" is otherwise no option).  They end at the first
+// word that is not an option, or after "--", where ENDED is set.  Returns them
+// in order and leaves K at the first word after them.  Throws UsageError on an
+// unknown or ambiguous option, a missing value, or a value given to a flag.
+std::vector<OPTWORD> READOPTS(int argc, char** argv, int& k, std::span<const OPTSPEC> specs, bool& ended);
+
 // The words after the options of a command line, the program's name first:
-// ARGV(0), then ARGV(K..ARGC-1) where K is the first word that is not an
-// option, a "--" there passed over (it ends the options, so that a later word
-// may begin with "--").  Throws UsageError "options come before THEM:
-// "WORD"" for an option among the words without such a "--".
-std::vector<char*> wordsAfterOptions(int argc, char** argv, int k, std::string_view them);
+// ARGV(0), then ARGV(K..ARGC-1).  Unless a "--" ENDED the options, a word that
+// begins with "--" there is refused: UsageError "options come before THEM:
+// "WORD"".
+std::vector<char*> wordsAfterOptions(int argc, char** argv, int k, bool ended, std::string_view them);
 
 }  // namespace textio

@@ -23,6 +23,10 @@ Usage:
   telma-mesh gmsh FILE [gmsh options] [common options]
   telma-mesh --help | --version
 
+An option's value follows it after a blank or an "=" (--level 4 or
+--level=4); a value of several words (--face, --group, --line, --grid) has
+its words after blanks.
+
 Every element gets one boundary condition, written COND below as a
 comma-separated list:
   u=V            the potential V is prescribed (code 0)
@@ -207,22 +211,6 @@ Condition toCondition(const std::string& s, const std::string& what, bool allowD
     return sp;
 }
 
-// Walks the words of the command line.
-class Args {
-public:
-    explicit Args(const std::vector<std::string>& a) : a_(a) {}
-    bool done() const { return i_ >= a_.size(); }
-    const std::string& next() { return a_[i_++]; }
-    const std::string& value(const std::string& opt) {
-        if (done()) throw UsageError(opt + " needs a value");
-        return next();
-    }
-
-private:
-    const std::vector<std::string>& a_;
-    std::size_t i_ = 0;
-};
-
 struct Common {
     std::optional<std::string> title;
     std::array<int, 3> parity{0, 0, 0};
@@ -231,14 +219,54 @@ struct Common {
     std::vector<Vec3> ip;
 };
 
-// Takes an option common to all shapes; false when `opt` is not one.
-bool commonOption(const std::string& opt, Args& a, Common& c, std::string& output) {
-    if (opt == "-o" || opt == "--output") {
-        output = a.value(opt);
-    } else if (opt == "--title") {
-        c.title = a.value(opt);
-    } else if (opt == "--sym") {
-        std::string v = a.value(opt);
+// The options of the shapes, and those common to all (--help and --version
+// are answered before these are read).
+constexpr textio::OPTSPEC BOXOPTS[] = {
+    {"min", "X,Y,Z"}, {"max", "X,Y,Z"}, {"div", "N|NX,NY,NZ"}, {"face", "NAME COND", 2}, {"exterior"}, {"interior"},
+};
+constexpr textio::OPTSPEC SPHEREOPTS[] = {
+    {"radius", "R"}, {"centre", "X,Y,Z"}, {"center", "X,Y,Z"}, {"level", "L"},
+    {"bc", "COND"}, {"interior"}, {"exterior"}, {"fit", "corners|area"},
+};
+constexpr textio::OPTSPEC GMSHOPTS[] = {
+    {"group", "NAME COND", 2}, {"rest", "COND"}, {"scale", "F"}, {"size", "H"},
+    {"size-from-file"}, {"orient", "outward|inward"}, {"flip"},
+};
+constexpr textio::OPTSPEC COMMONOPTS[] = {
+    {"output", "FILE", 1, 'o'}, {"title", "TEXT"}, {"sym", "[+-]AXIS=even|odd"}, {"split", "AXIS"},
+    {"point", "X,Y,Z"}, {"line", "X1,Y1,Z1 X2,Y2,Z2 N", 3}, {"grid", "X1,Y1,Z1 X2,Y2,Z2 NX,NY,NZ", 3},
+};
+
+// The options of ARGS from word FIRST on, against a shape's and the common
+// ones; a word left after them is refused.
+std::vector<textio::OPTWORD> shapeOptions(const std::vector<std::string>& args, std::size_t first,
+                                          std::span<const textio::OPTSPEC> own, const std::string& shape) {
+    std::vector<textio::OPTSPEC> specs(own.begin(), own.end());
+    specs.insert(specs.end(), std::begin(COMMONOPTS), std::end(COMMONOPTS));
+    std::vector<char*> argv{const_cast<char*>("telma-mesh")};
+    for (const std::string& w : args) argv.push_back(const_cast<char*>(w.c_str()));
+    int k = static_cast<int>(first) + 1;
+    bool ended = false;
+    std::vector<textio::OPTWORD> found;
+    try {
+        found = textio::READOPTS(static_cast<int>(argv.size()), argv.data(), k, specs, ended);
+    } catch (const UsageError& e) {
+        const std::string m = e.what();
+        throw UsageError(m.rfind("unknown option", 0) == 0 ? m + " for " + shape : m);
+    }
+    if (k < static_cast<int>(argv.size())) throw UsageError("unknown option \"" + std::string(argv[k]) + "\" for " + shape);
+    return found;
+}
+
+// Takes an option common to all shapes; false when `o` is not one.
+bool commonOption(const textio::OPTWORD& o, Common& c, std::string& output) {
+    const std::string opt = "--" + o.name;
+    if (o.name == "output") {
+        output = o.value();
+    } else if (o.name == "title") {
+        c.title = o.value();
+    } else if (o.name == "sym") {
+        std::string v = o.value();
         auto eq = v.find('=');
         if (eq == std::string::npos) throw UsageError("--sym: expected [+-]AXIS=even|odd, found \"" + v + "\"");
         std::string ax = v.substr(0, eq), par = v.substr(eq + 1);
@@ -253,29 +281,21 @@ bool commonOption(const std::string& opt, Args& a, Common& c, std::string& outpu
         else if (par == "odd") c.parity[axis] = -1;
         else throw UsageError("--sym: expected even or odd, found \"" + par + "\"");
         c.side[axis] = side;
-    } else if (opt == "--split") {
-        c.split[toAxis(a.value(opt), "--split")] = true;
-    } else if (opt == "--point") {
-        c.ip.push_back(toVec3(a.value(opt), "--point"));
-    } else if (opt == "--line") {
-        Vec3 p = toVec3(a.value(opt), "--line");
-        Vec3 q = toVec3(a.value(opt), "--line");
-        int n = toInt(a.value(opt), "--line");
-        addLine(c.ip, p, q, n);
-    } else if (opt == "--grid") {
-        Vec3 p = toVec3(a.value(opt), "--grid");
-        Vec3 q = toVec3(a.value(opt), "--grid");
-        auto n = splitOn(a.value(opt), ',');
+    } else if (o.name == "split") {
+        c.split[toAxis(o.value(), "--split")] = true;
+    } else if (o.name == "point") {
+        c.ip.push_back(toVec3(o.value(), "--point"));
+    } else if (o.name == "line") {
+        addLine(c.ip, toVec3(o.values[0], opt), toVec3(o.values[1], opt), toInt(o.values[2], opt));
+    } else if (o.name == "grid") {
+        auto n = splitOn(o.values[2], ',');
         if (n.size() != 3) throw UsageError("--grid: expected NX,NY,NZ");
-        addGrid(c.ip, p, q, {toInt(n[0], "--grid"), toInt(n[1], "--grid"), toInt(n[2], "--grid")});
+        addGrid(c.ip, toVec3(o.values[0], opt), toVec3(o.values[1], opt),
+                {toInt(n[0], opt), toInt(n[1], opt), toInt(n[2], opt)});
     } else {
         return false;
     }
     return true;
-}
-
-[[noreturn]] void unknown(const std::string& shape, const std::string& opt) {
-    throw UsageError("unknown option \"" + opt + "\" for " + shape);
 }
 
 }  // namespace
@@ -283,61 +303,56 @@ bool commonOption(const std::string& opt, Args& a, Common& c, std::string& outpu
 Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, Notes* notes) {
     output = "TELMA.IN";
     if (args.empty()) throw UsageError("say what to build: box, sphere or gmsh FILE");
-    Args a(args);
-    std::string shape = a.next();
+    const std::string shape = args[0];
     Common c;
     Mesh m;
     if (shape == "box") {
         BoxParams s;
-        while (!a.done()) {
-            std::string opt = a.next();
-            if (commonOption(opt, a, c, output)) continue;
-            if (opt == "--min") s.lo = toVec3(a.value(opt), opt);
-            else if (opt == "--max") s.hi = toVec3(a.value(opt), opt);
-            else if (opt == "--div") {
-                auto d = splitOn(a.value(opt), ',');
+        for (const textio::OPTWORD& o : shapeOptions(args, 1, BOXOPTS, shape)) {
+            if (commonOption(o, c, output)) continue;
+            const std::string opt = "--" + o.name;
+            if (o.name == "min") s.lo = toVec3(o.value(), opt);
+            else if (o.name == "max") s.hi = toVec3(o.value(), opt);
+            else if (o.name == "div") {
+                auto d = splitOn(o.value(), ',');
                 if (d.size() == 1) s.div.fill(toInt(d[0], opt));
                 else if (d.size() == 3)
                     for (int k = 0; k < 3; ++k) s.div[k] = toInt(d[k], opt);
                 else throw UsageError("--div: expected N or NX,NY,NZ");
-            } else if (opt == "--face") {
-                std::string name = a.value(opt);
+            } else if (o.name == "face") {
+                const std::string& name = o.values[0];
                 int f = 0;
                 while (f < NFACE && name != FACENAME[f]) ++f;
                 if (f == NFACE)
                     throw UsageError("--face: unknown face \"" + name + "\" (xmin, xmax, ymin, ymax, zmin, zmax)");
-                Condition sp = toCondition(a.value(opt), "--face " + name, true, false);
+                Condition sp = toCondition(o.values[1], "--face " + name, true, false);
                 s.face[f] = FaceParams{sp.bc, sp.na, sp.nb};
-            } else if (opt == "--exterior") s.exterior = true;
-            else if (opt == "--interior") s.exterior = false;
-            else unknown("box", opt);
+            } else s.exterior = o.name == "exterior";
         }
         m = makeBox(s);
     } else if (shape == "sphere") {
         SphereParams s;
-        while (!a.done()) {
-            std::string opt = a.next();
-            if (commonOption(opt, a, c, output)) continue;
-            if (opt == "--radius") s.r = toReal(a.value(opt), opt);
-            else if (opt == "--centre" || opt == "--center") s.c = toVec3(a.value(opt), opt);
-            else if (opt == "--level") {
-                s.level = toInt(a.value(opt), opt);
+        for (const textio::OPTWORD& o : shapeOptions(args, 1, SPHEREOPTS, shape)) {
+            if (commonOption(o, c, output)) continue;
+            const std::string opt = "--" + o.name;
+            if (o.name == "radius") s.r = toReal(o.value(), opt);
+            else if (o.name == "centre" || o.name == "center") s.c = toVec3(o.value(), opt);
+            else if (o.name == "level") {
+                s.level = toInt(o.value(), opt);
                 if (s.level < 0 || s.level > MAXLEVEL)
                     throw UsageError("--level: the level must be 0 to " + std::to_string(MAXLEVEL));
             }
-            else if (opt == "--bc") s.bc = toCondition(a.value(opt), opt, false, false).bc;
-            else if (opt == "--interior") s.exterior = false;
-            else if (opt == "--exterior") s.exterior = true;
-            else if (opt == "--fit") {
-                std::string fit = a.value(opt);
+            else if (o.name == "bc") s.bc = toCondition(o.value(), opt, false, false).bc;
+            else if (o.name == "fit") {
+                const std::string& fit = o.value();
                 if (fit != "corners" && fit != "area") throw UsageError("--fit: corners or area, not \"" + fit + "\"");
                 s.areaFit = fit == "area";
-            } else unknown("sphere", opt);
+            } else s.exterior = o.name == "exterior";
         }
         m = makeSphere(s);
     } else if (shape == "gmsh") {
-        if (a.done()) throw UsageError("gmsh: name the mesh or geometry file");
-        std::string file = a.next();
+        if (args.size() < 2) throw UsageError("gmsh: name the mesh or geometry file");
+        const std::string file = args[1];
         if (!file.empty() && file[0] == '-') throw UsageError("gmsh: name the mesh or geometry file before the options");
         std::vector<GroupBC> groups;
         std::optional<GroupBC> rest;
@@ -345,31 +360,30 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
         MeshSize size;
         int orient = 0;  // 1 outward, -1 inward
         bool flipAll = false;
-        while (!a.done()) {
-            std::string opt = a.next();
-            if (commonOption(opt, a, c, output)) continue;
-            if (opt == "--group") {
-                std::string name = a.value(opt);
-                Condition sp = toCondition(a.value(opt), "--group " + name, false, true);
+        for (const textio::OPTWORD& o : shapeOptions(args, 2, GMSHOPTS, shape)) {
+            if (commonOption(o, c, output)) continue;
+            const std::string opt = "--" + o.name;
+            if (o.name == "group") {
+                const std::string& name = o.values[0];
+                Condition sp = toCondition(o.values[1], "--group " + name, false, true);
                 groups.push_back({name, sp.bc, sp.flip});
-            } else if (opt == "--rest") {
-                Condition sp = toCondition(a.value(opt), opt, false, true);
+            } else if (o.name == "rest") {
+                Condition sp = toCondition(o.value(), opt, false, true);
                 rest = GroupBC{"", sp.bc, sp.flip};
-            } else if (opt == "--scale") {
-                scale = toReal(a.value(opt), opt);
+            } else if (o.name == "scale") {
+                scale = toReal(o.value(), opt);
                 if (!(scale > 0)) throw UsageError("--scale: the factor must be positive");
-            } else if (opt == "--size") {
-                size.size = toReal(a.value(opt), opt);
+            } else if (o.name == "size") {
+                size.size = toReal(o.value(), opt);
                 if (!(*size.size > 0)) throw UsageError("--size: the element size must be positive");
-            } else if (opt == "--size-from-file") {
+            } else if (o.name == "size-from-file") {
                 size.fromFile = true;
-            } else if (opt == "--orient") {
-                std::string v = a.value(opt);
+            } else if (o.name == "orient") {
+                const std::string& v = o.value();
                 if (v == "outward") orient = 1;
                 else if (v == "inward") orient = -1;
                 else throw UsageError("--orient: expected outward or inward, found \"" + v + "\"");
-            } else if (opt == "--flip") flipAll = true;
-            else unknown("gmsh", opt);
+            } else flipAll = true;
         }
         if (size.size && size.fromFile) throw UsageError("--size and --size-from-file: give one of them");
         if (output != "-") textio::refuseInput(output, file);

@@ -56,22 +56,20 @@ int refuse(std::string_view msg) {
 int main(int argc, char** argv) {
     // Options lead the command line; no switch begins with "--".  Past them
     // the words are the classic switch and the file names.
-    int k = 1;
-    for (; k < argc && textio::isOption(argv[k]); ++k) {
-        const std::string_view w = argv[k];
-        if (w == "--help") {
-            std::cout << USAGE;
-            return 0;
-        }
-        if (w == "--version") {
+    static constexpr textio::OPTSPEC SPECS[] = {{"help"}, {"version"}};
+    std::vector<char*> words;
+    try {
+        bool ended = false;
+        int k = 1;
+        for (const textio::OPTWORD& o : textio::READOPTS(argc, argv, k, SPECS, ended)) {
+            if (o.name == "help") {
+                std::cout << USAGE;
+                return 0;
+            }
             std::cout << "korval " TELMA_VERSION "\n";
             return 0;
         }
-        return refuse("unknown option \"" + std::string(w) + "\"");
-    }
-    std::vector<char*> words;
-    try {
-        words = textio::wordsAfterOptions(argc, argv, k, "the switch");
+        words = textio::wordsAfterOptions(argc, argv, k, ended, "the switch");
     } catch (const textio::UsageError& e) {
         return refuse(e.what());
     }

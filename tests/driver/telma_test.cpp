@@ -94,6 +94,10 @@ TEST_F(Telma, CommandLines) {
         {TELMA_EXE, "--solver=cg", 2, "", "telma: --solver: expected gs, lu or hmat, found \"cg\""},
         {TELMA_EXE, "--eps-r=2", 2, "", "telma: --eps-r needs --capacitance or --media"},
         {TELMA_EXE, "case.dat --solver=gs", 2, "", "telma: options come before the file names: \"--solver=gs\""},
+        {TELMA_EXE, "--tol", 2, "", "telma: --tol needs a value"},
+        {TELMA_EXE, "--unfold=yes case.dat", 2, "", "telma: --unfold takes no value"},
+        {TELMA_EXE, "--v=x case.dat", 2, "", "telma: ambiguous option \"--v=x\""},
+        {KORVAL_EXE, "--vers", 0, "korval " TELMA_VERSION "\n", ""},
         {TELMA_EXE, "--vtu=no-dir/x.vtu case.dat case.rep", 1, " TELMA\n", "telma: no-dir/x.vtu: cannot create the file for writing (No such file or directory)"},
         {KORVAL_EXE, "--help", 0, "korval: draws", ""},
         {KORVAL_EXE, "/p --help", 2, "", "korval: options come before the switch: \"--help\""},
@@ -114,11 +118,11 @@ TEST_F(Telma, CommandLines) {
     }
 }
 
-// The classic solve by its options gives the classic run; --tol stops the
-// sweeps earlier; "--" ends the options.
+// The classic solve by its options gives the classic run (their values after
+// a blank, a name shortened); --tol stops the sweeps earlier; "--" ends the options.
 TEST_F(Telma, OptionsSetTheSolve) {
     fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", "cube.in");
-    const vt::Run plain = telma("cube.in plain.rep"), gs = telma("--solver=gs --tol=1.0E-8 -- cube.in gs.rep");
+    const vt::Run plain = telma("cube.in plain.rep"), gs = telma("--solver gs --to 1.0E-8 -- cube.in gs.rep");
     EXPECT_EQ(gs.status, 0) << gs.err;
     EXPECT_EQ(vt::readFile("gs.rep"), vt::readFile("plain.rep"));
     // the consoles from the dominance line to the last sweep (the times differ)

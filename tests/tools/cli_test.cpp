@@ -27,6 +27,10 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{}, "box, sphere or gmsh", 2},
         {{"cylinder"}, "unknown shape \"cylinder\"", 2},
         {{"box", "--colour", "red"}, "unknown option \"--colour\" for box", 2},
+        {{"box", "--exterior=yes"}, "--exterior takes no value", 2},
+        {{"box", "--face", "zmin"}, "--face needs NAME COND", 2},
+        {{"sphere", "--cent", "1,1,1"}, "ambiguous option \"--cent\"", 2},
+        {{"sphere", "stray"}, "unknown option \"stray\" for sphere", 2},
         {{"box", "--face", "top", "u=1"}, "unknown face \"top\"", 2},
         {{"box", "--face", "zmin", "group=1"}, "needs u=V or q=V", 2},
         {{"box", "--face", "zmin", "q=1,group=2"}, "needs a prescribed potential", 2},
@@ -59,7 +63,7 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
 
 TEST(Cli, OptionsReachTheBuildersAndTheFile) {
     std::string o;
-    const Mesh m = buildFromArgs({"box", "--min", "-1,0,0", "--max", "+1,2,1", "--div", "2,4,1", "--face", "xmax",
+    const Mesh m = buildFromArgs({"box", "--min", "-1,0,0", "--max=+1,2,1", "--div", "2,4,1", "--face=xmax",
                                   "u=2.5,group=3,div=2x2", "--sym", "x=odd", "--grid", "0.1,0.1,0.1", "0.9,1.9,0.9",
                                   "2,3,4", "--point", "0.5,1,0.5", "--title", "t"}, o);
     EXPECT_EQ(m.title, "t");
@@ -67,7 +71,7 @@ TEST(Cli, OptionsReachTheBuildersAndTheFile) {
     EXPECT_EQ(m.ip.size(), 2u * 3 * 4 + 1);
     EXPECT_EQ(m.el.size(), 4u + 4 + 1 + 1 + 4);  // zmin, zmax 1 x 4 on the kept half; ymin, ymax 1 x 1; xmax 2 x 2
     EXPECT_EQ(std::count_if(m.el.begin(), m.el.end(), [](const Element& e) { return e.bc.kode == -3 && e.bc.vbc == 2.5; }), 4);
-    const Mesh s = buildFromArgs({"sphere", "--level", "1", "--interior", "--bc", "q=-1", "--sym", "-z=even"}, o);
+    const Mesh s = buildFromArgs({"sphere", "--level=1", "--interior", "--bc", "q=-1", "--sym", "-z=even"}, o);
     for (const Element& e : s.el) EXPECT_TRUE(e.bc.kode == 1 && e.bc.vbc == -1.0 && e.x[0][2] <= 0.0);
     // written, and said what; a refused mesh leaves the file as it was
     const std::string path = (std::filesystem::current_path() / "cli_box.in").string();
