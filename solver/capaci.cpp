@@ -110,9 +110,14 @@ void CAPMAT(const double* X, int LDX, textio::OutUnit& rep) {
             if (ICOND[I] > 0) C[ICOND[I] - 1] += (MEDIA ? EPSB[I] : 1.0) * Q[I - 1] * AREA[I];
         for (int H = 0; H < NCOND; ++H) C[H] *= IMAGES;
     }
-    block(rep, "(/' CAPACITANCE'/)", 1.0);
     // With media the permittivities are in CAP already.
-    block(rep, "(/' CAPACITANCE (F)'/)", EPS0 * (MEDIA ? 1.0 : OPTS.EPSR) * OPTS.LUNIT);
+    const double FARAD = EPS0 * (MEDIA ? 1.0 : OPTS.EPSR) * OPTS.LUNIT;
+    for (double c : CAP)
+        if (!std::isfinite(c) || !std::isfinite(FARAD * c))
+            REFUSE("(' THE CAPACITANCE IS NOT A FINITE NUMBER IN FARADS: THE PERMITTIVITY OR THE SIZE IS TOO LARGE')",
+                   {});
+    block(rep, "(/' CAPACITANCE'/)", 1.0);
+    block(rep, "(/' CAPACITANCE (F)'/)", FARAD);
 
     // The checks: symmetry, and the signs of a Maxwell matrix.
     auto C = [](int H, int G) { return CAP[static_cast<std::size_t>(G - 1) * NCOND + H - 1]; };

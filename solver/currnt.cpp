@@ -1,5 +1,6 @@
 // Fluxes through the groups of elements with negative codes, and the
 // warning that closes the report of a solve that did not converge.
+#include <cmath>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -28,6 +29,11 @@ void CURRNT(textio::OutUnit& rep) {
         }
     }
     if (NGRP == 0) return;
+    for (int K = 1; K <= NGRP; ++K)
+        if (!std::isfinite(FLUX[K])) {
+            textio::console().write("(' FLUX',I3,': THE RESULT IS NOT A FINITE NUMBER')", {K});
+            textio::stop("*** FATAL ERROR ***", 1);
+        }
     // The CURRENTS block goes to the report and to the console alike.
     BOTH(rep, "(/' CURRENTS'/)");
     const std::string line = WIDEN("(' FLUX',I3,' :',1Pe12.5)", {NGRP});
@@ -50,6 +56,12 @@ void CNVREP(textio::OutUnit& rep, const SOLSTAT& ST) {
                       {ST.NSTEP, ST.METHOD, ST.REACHED, ST.EPS});
             break;
         case STEPS::FACTORISATION:
+            if (ST.NSTEP == 0) {
+                rep.write("(/' *** WARNING: THE SYSTEM WAS NOT SOLVED',/,' THE ',A,' SOLVE LEFT THE RELATIVE RESIDUAL',"
+                          "1Pe10.3,' (TOLERANCE',1Pe10.3,')',/,' THE MATRIX IS SINGULAR OR NEARLY SO',/,' ',79('*'))",
+                          {ST.METHOD, ST.REACHED, ST.EPS});
+                break;
+            }
             rep.write("(/' *** WARNING: THE SYSTEM WAS NOT SOLVED',/,' THE ',A,' FACTORISATION MET A ZERO',"
                       "' PIVOT AT STEP',I8,': THE MATRIX IS SINGULAR',/,' ',79('*'))",
                       {ST.METHOD, ST.NSTEP});

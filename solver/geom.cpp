@@ -2,10 +2,17 @@
 //
 //   ELCHK    refuses elements the influence formulas cannot integrate
 //   SIDECHK  refuses a mesh on both sides of a symmetry plane
+//   DUPCHK   refuses two elements with the same corners
+//   SYMCHK   the symmetry flags other than -1, 0 and 1
+//   NEUCHK   an all-Neumann problem whose potential is free by a constant
 //   GEOM     nodes, areas and the per-element frames of INFLU (ELD)
 //   REFUSE   the console line and stop of a refused element or problem
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "solver/kernels.hpp"
 #include "solver/telma.hpp"
@@ -75,6 +82,53 @@ void ELCHK() {
         }
     }
     SIDECHK();
+    DUPCHK();
+}
+
+void DUPCHK() {
+    // Each element's corners in one order, the elements sorted by them: two
+    // that coincide, however their corners run, are then neighbours.
+    using KEY = std::array<double, 3 * MAXV + 1>;
+    std::vector<std::pair<KEY, int>> keys(static_cast<std::size_t>(NBE));
+#pragma omp parallel for
+    for (int I = 1; I <= NBE; ++I) {
+        std::array<std::array<double, 3>, MAXV> C{};
+        const int NP = std::min(NPE[I], MAXV);
+        for (int M = 0; M < NP; ++M)
+            for (int K = 0; K < 3; ++K) C[M][K] = XE[I][M + 1][K + 1];
+        std::sort(C.begin(), C.end());  // a triangle's unused corner (0, 0, 0) among them
+        KEY& k = keys[I - 1].first;
+        k[0] = NP;
+        for (int M = 0; M < MAXV; ++M)
+            for (int K = 0; K < 3; ++K) k[1 + 3 * M + K] = C[M][K];
+        keys[I - 1].second = I;
+    }
+    std::sort(keys.begin(), keys.end());
+    int FIRST = 0, SECOND = 0;
+    for (std::size_t K = 1; K < keys.size(); ++K)
+        if (keys[K].first == keys[K - 1].first) {
+            // the pair that comes first in the file
+            const int I = std::min(keys[K].second, keys[K - 1].second), J = std::max(keys[K].second, keys[K - 1].second);
+            if (FIRST == 0 || I < FIRST || (I == FIRST && J < SECOND)) FIRST = I, SECOND = J;
+        }
+    if (FIRST == 0) return;
+    textio::console().write(WIDEN("(' ELEMENTS',I5,' AND',I5,' COINCIDE: THEY HAVE THE SAME CORNERS')", {NBE, NBE}),
+                            {FIRST, SECOND});
+    textio::stop("*** FATAL ERROR ***", 1);
+}
+
+void SYMCHK(bool STRICT) {
+    const int ISYM[3] = {ISYMX, ISYMY, ISYMZ};
+    static constexpr const char* AXIS[3] = {"X", "Y", "Z"};
+    for (int K = 0; K < 3; ++K) {
+        if (ISYM[K] >= -1 && ISYM[K] <= 1) continue;
+        if (STRICT)
+            REFUSE("(' SYMMETRY FLAG',I12,' OF THE PLANE ',A,' = 0: 1 (EVEN), -1 (ODD) OR 0 (NONE) EXPECTED')",
+                   {ISYM[K], AXIS[K]});
+        std::fflush(stdout);
+        std::fprintf(stderr, "telma: warning: the symmetry flag %d of the plane %s = 0 is taken as 0 (no symmetry);"
+                     " 1 (even), -1 (odd) or 0 expected\n", ISYM[K], AXIS[K]);
+    }
 }
 
 void SIDECHK() {
@@ -114,6 +168,33 @@ void GEOM() {
         AREA[I] = area(NP, cornersOf(I), xc);
         frame(I, xc, ELD[I]);
     }
+}
+
+bool NEUCHK() {
+    for (int I = 1; I <= NBE; ++I)
+        if (KODE[I] <= 0) return false;
+    if (NBE == 0) return false;
+    // A constant potential has no normal derivative where the boundary
+    // encloses the region: then H applied to 1 vanishes (flat elements give
+    // the solid angle exactly), at node 1 as everywhere on that boundary.
+    std::vector<double> G(PIECE), H(PIECE);
+    double S = -0.5;
+    for (int J0 = 1; J0 <= NBE; J0 += PIECE) {
+        const int J1 = std::min(NBE + 1, J0 + PIECE);
+        std::fill(G.begin(), G.end(), 0.0);
+        std::fill(H.begin(), H.end(), 0.0);
+        INFSYMS(XC[1][1], XC[1][2], XC[1][3], J0, J1, G.data(), H.data());
+        for (int J = J0; J < J1; ++J) S += H[J - J0];
+    }
+    if (!(std::fabs(S) < NEUTOL)) return false;
+    double NET = 0.0, ABS = 0.0;
+    for (int I = 1; I <= NBE; ++I) NET += VBC[I] * AREA[I], ABS += std::fabs(VBC[I] * AREA[I]);
+    std::fflush(stdout);
+    std::fprintf(stderr, "telma: note: every element has a prescribed normal derivative and the boundary encloses"
+                         " the region, so the potential is fixed only up to a constant%s\n",
+                 std::fabs(NET) > NEUTOL * ABS ? "; the prescribed fluxes do not sum to zero, so there is no solution"
+                                               : "");
+    return true;
 }
 
 }  // namespace telma

@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
         textio::Reader in(dataFile, inName);
         READIN(in, rep, S);
         dataFile.close();
+        // The classic run takes any other symmetry flag for 0; with options it is refused.
+        SYMCHK(!OPTS.CLASSIC);
         if (!OPTS.MEDIA.empty()) {
             std::ifstream media = textio::openOld(OPTS.MEDIA);
             MEDRD(media, OPTS.MEDIA, OPTS.EPSR);

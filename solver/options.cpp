@@ -116,7 +116,9 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
     OPTS = OPTIONS{};
     bool unitGiven = false, epsGiven = false, ended = false;
     int k = 1;
-    for (const textio::OPTWORD& w : textio::READOPTS(argc, argv, k, SPECS, ended)) {
+    const std::vector<textio::OPTWORD> found = textio::READOPTS(argc, argv, k, SPECS, ended);
+    OPTS.CLASSIC = found.empty();
+    for (const textio::OPTWORD& w : found) {
         const WORD o{w.name, w.values.empty() ? "" : w.value()};
         if (o.name == "help") {
             OPTS.HELP = true;

@@ -35,6 +35,7 @@ int RUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& REQ) {
     if (!(R.EPS > 0.0)) R.EPS = S.TOL;
     ELCHK();
     GEOM();
+    if (!MEDIA) NEUCHK();
     // B and the iterates hold every right-hand side, NBE entries each.
     const std::size_t NB = static_cast<std::size_t>(R.NRHS) * NBE + 1;
     if (B.size() < NB) B.resize(NB);

@@ -141,7 +141,8 @@ struct SOLSTAT {
     STEPS KIND = STEPS::SWEEPS;
     bool CONVGD = true;    // the tolerance was reached (a direct solve: it factorised)
     bool RESULT = true;    // B holds an approximation worth reporting (not after a zero pivot)
-    int NSTEP = 0;         // sweeps or iterations; a direct solve: the step of a zero pivot
+    int NSTEP = 0;         // sweeps or iterations; a direct solve: the step of a zero pivot,
+                           // 0 when its residual was beyond the tolerance
     double REACHED = 0.0;  // the last RMS change or relative residual (-1: not computed)
     double EPS = 0.0;      // the tolerance asked for
 };
@@ -206,8 +207,9 @@ int RUN(textio::OutUnit& rep, const SOLVER& S = GSSOLVER, const SOLREQ& R = {});
 
 // ELCHK: refuses elements the influence formulas cannot integrate: a corner
 // count other than 3 or 4, a shape fault of SHAPECHK, an element lying in an
-// odd symmetry plane, a flux group beyond the table, and (through SIDECHK)
-// elements on both sides of a symmetry plane.  Names the first such element
+// odd symmetry plane, a flux group beyond the table, (through SIDECHK)
+// elements on both sides of a symmetry plane and (through DUPCHK) elements
+// that coincide.  Names the first such element
 // on the console and stops with status 1.  In geom.cpp.
 void ELCHK();
 
@@ -215,6 +217,24 @@ void ELCHK();
 // images fill the other: refuses, naming them, elements on both sides of the
 // plane or one that crosses it.  Stops with status 1.  In geom.cpp.
 void SIDECHK();
+
+// DUPCHK: refuses two elements with the same corners, in whatever order
+// (their sum would count that part of the boundary twice), naming the first
+// such pair.  Stops with status 1.  In geom.cpp.
+void DUPCHK();
+
+// SYMCHK: the symmetry flags other than -1, 0 and 1, which the classic
+// reader takes for "no symmetry": with STRICT refused (console line, stop
+// with status 1), else a warning on standard error.  In geom.cpp.
+void SYMCHK(bool STRICT);
+
+// NEUCHK: whether every element has a prescribed normal derivative on a
+// boundary that encloses the region (H applied to a constant vanishes at
+// node 1, within NEUTOL), where the potential is fixed only up to a constant;
+// says so on standard error, and that there is no solution when the
+// prescribed fluxes do not sum to zero.  After GEOM.  In geom.cpp.
+bool NEUCHK();
+constexpr double NEUTOL = 1.0E-8;
 
 // GEOM: the node XC and the area AREA of elements 1..NBE, and the frames
 // INFLU reads (ELD).  In geom.cpp.
@@ -316,8 +336,9 @@ void CURRNT(textio::OutUnit& rep);
 
 // CNVREP: when the solve did not converge (ST.CONVGD false), the last block
 // of the report saying so in the solver's own terms: the sweeps and the last
-// RMS change, the iterations and the relative residual reached, or the zero
-// pivot of a factorisation; a report outlives its console.  Writes nothing
+// RMS change, the iterations and the relative residual reached, the zero
+// pivot of a factorisation or the residual its solve left; a report outlives
+// its console.  Writes nothing
 // otherwise.  In currnt.cpp.
 //   rep  (in/out)  the report;  ST (in) how the solve ended
 void CNVREP(textio::OutUnit& rep, const SOLSTAT& ST);

@@ -3,6 +3,7 @@
 //   LUSOLV    LU factorisation and solve of the dense system
 //   LUSOLVER  the solver made of it
 #include <cmath>
+#include <limits>
 #include <cstddef>
 #include <vector>
 
@@ -14,17 +15,35 @@ extern "C" {
 void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
 void dgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda,
              const int* ipiv, double* b, const int* ldb, int* info, std::size_t transLen);
+void dgecon_(const char* norm, const int* n, const double* a, const int* lda, const double* anorm, double* rcond,
+             double* work, int* iwork, int* info, std::size_t normLen);
 }
 
 namespace telma {
 
-bool LUSOLV(int N, int M, double* A, int LDA, double* B, int LDB, int& INFO) {
+bool LUSOLV(int N, int M, double* A, int LDA, double* B, int LDB, int& INFO, double* RCOND) {
     INFO = 0;
+    if (RCOND) *RCOND = 1.0;
     if (N == 0) return true;
+    // The factors are those of the transpose: A x = b is its transposed
+    // system, whose 1-norm is A's largest row sum.
+    double ANORM = 0.0;
+    if (RCOND)
+#pragma omp parallel for reduction(max : ANORM)
+        for (int I = 0; I < N; ++I) {
+            double S = 0.0;
+            for (int J = 0; J < N; ++J) S += std::fabs(A[static_cast<std::size_t>(I) * LDA + J]);
+            ANORM = std::fmax(ANORM, S);
+        }
     std::vector<int> IPIV(static_cast<std::size_t>(N));
     dgetrf_(&N, &N, A, &LDA, IPIV.data(), &INFO);
     if (INFO > 0) return false;
-    // The factors are those of the transpose: A x = b is its transposed system.
+    if (RCOND) {
+        std::vector<double> WORK(4 * static_cast<std::size_t>(N));
+        std::vector<int> IWORK(static_cast<std::size_t>(N));
+        int CINFO = 0;
+        dgecon_("1", &N, A, &LDA, &ANORM, RCOND, WORK.data(), IWORK.data(), &CINFO, 1);
+    }
     const char T = 'T';
     dgetrs_(&T, &N, &M, A, &LDA, IPIV.data(), B, &LDB, &INFO, 1);
     return true;
@@ -49,7 +68,8 @@ SOLSTAT LUSTEP(const SOLREQ& R) {
     const std::vector<double> B0(&B[1], &B[1] + NB);
     qvlib::SWSTRT();
     int INFO = 0;
-    if (!LUSOLV(N, M, AF, LDA, &B[1], LDA, INFO)) {
+    double RCOND = 1.0;
+    if (!LUSOLV(N, M, AF, LDA, &B[1], LDA, INFO, &RCOND)) {
         con.write("(' The matrix is singular : zero pivot at step',I8)", {INFO});
         ST.CONVGD = ST.RESULT = false;
         ST.NSTEP = INFO;
@@ -58,8 +78,15 @@ SOLSTAT LUSTEP(const SOLREQ& R) {
     float t;
     qvlib::SWTIME(t);
     con.write("(' LU factorisation, time :',f8.3)", {t});
+    con.write("(' Condition number estimate (1-norm) :',1PE10.3)", {1.0 / RCOND});
+    // A solution is only reported when its residual is within the tolerance:
+    // a singular system (an all-Neumann problem whose fluxes do not balance)
+    // otherwise gives large numbers with a plausible look.
+    const double LIMIT = R.EPS > 0.0 ? R.EPS : LUTOL;
+    ST.EPS = LIMIT;
     if (A0.empty()) {
         con.write("(' Relative residual not computed: no memory for a copy of the matrix')");
+        if (!(RCOND > std::numeric_limits<double>::epsilon())) ST.CONVGD = ST.RESULT = false;
         return ST;
     }
     // ||B - A x|| / ||B|| of each right-hand side, the largest of them.
@@ -80,6 +107,7 @@ SOLSTAT LUSTEP(const SOLREQ& R) {
     }
     con.write("(' Relative residual ||B - A x|| / ||B|| :',1PE10.3)", {worst});
     ST.REACHED = worst;
+    if (!(worst <= LIMIT)) ST.CONVGD = ST.RESULT = false;
     return ST;
 }
 

@@ -97,18 +97,29 @@ TEST(Report, OneSquareAndFailures) {
     EXPECT_EQ(got[16], " *** WARNING: THE SOLUTION DID NOT CONVERGE");
     EXPECT_TRUE(std::regex_match(got[17], std::regex(R"( AFTER 999 SWEEPS THE RMS CHANGE WAS [ 0-9]\.[0-9]{3}E[-+][0-9]{2} \(TOLERANCE 1\.000E-08\))")))
         << got[17];
-    // Every element twice: two equal columns, the LU's zero pivot said in
-    // the report too, which holds no results.
-    fx::cube();
-    for (int I = 1; I <= 6; ++I) NPE[I + 6] = NPE[I], XE[I + 6] = XE[I], KODE[I + 6] = KODE[I], VBC[I + 6] = VBC[I];
-    NBE = 12;
+    // The same by LU: a residual far beyond the tolerance, which the report
+    // names, and no results.
     r = fx::runSolve({}, [](textio::OutUnit& rep) { return RUN(rep, LUSOLVER); });
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(std::regex_search(r.console, std::regex(R"( The matrix is singular : zero pivot at step +[0-9]+\n\*\*\* FATAL ERROR \*\*\*\n$)")))
+    EXPECT_TRUE(std::regex_search(r.console, std::regex(R"( Relative residual \|\|B - A x\|\| / \|\|B\|\| : [ 0-9]\.[0-9]{3}E[-+][0-9]{2}\n\*\*\* FATAL ERROR \*\*\*\n$)")))
         << r.console;
-    EXPECT_TRUE(std::regex_match(r.report, std::regex(R"(\n \*\*\* WARNING: THE SYSTEM WAS NOT SOLVED\n THE LU FACTORISATION MET A ZERO PIVOT )"
-                                                      R"(AT STEP +[0-9]+: THE MATRIX IS SINGULAR\n \*{79}\n)")))
+    EXPECT_TRUE(std::regex_search(r.report, std::regex(R"(\n \*\*\* WARNING: THE SYSTEM WAS NOT SOLVED\n THE LU SOLVE LEFT THE RELATIVE RESIDUAL )"
+                                                       R"([ 0-9]\.[0-9]{3}E[-+][0-9]{2} \(TOLERANCE 1\.000E-08\)\n THE MATRIX IS SINGULAR OR NEARLY SO\n \*{79}\n$)")))
         << r.report;
+    // A zero pivot in the report's words.
+    std::ostringstream pivot;
+    textio::OutUnit pivotRep(pivot);
+    CNVREP(pivotRep, SOLSTAT{"LU", STEPS::FACTORISATION, false, false, 7});
+    EXPECT_EQ(pivot.str(), "\n *** WARNING: THE SYSTEM WAS NOT SOLVED\n THE LU FACTORISATION MET A ZERO PIVOT AT STEP       7: "
+                           "THE MATRIX IS SINGULAR\n " + std::string(79, '*') + "\n");
+    // Every element twice, in whatever corner order: refused, naming the first pair.
+    fx::cube();
+    for (int I = 1; I <= 6; ++I) NPE[I + 6] = NPE[I], XE[I + 6] = XE[I], KODE[I + 6] = KODE[I], VBC[I + 6] = VBC[I];
+    std::swap(XE[8][1], XE[8][3]);
+    NBE = 12;
+    r = fx::runSolve();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.console.substr(r.console.find(" ELEMENTS")), " ELEMENTS    1 AND    7 COINCIDE: THEY HAVE THE SAME CORNERS\n*** FATAL ERROR ***\n");
     // An element refused: no report at all.
     fx::cube();
     fx::setSymmetry(-1, 0, 0);
