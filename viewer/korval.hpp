@@ -51,10 +51,16 @@ extern Persp PERSP;
 // from the second and third when given (a switch-like word there, such as
 // /p naming no file, is ignored as in the classic program).
 void SWITCH(int argc, char** argv);
-// Mesh from DNAME.
+// Mesh from DNAME; a negative face count is refused.
 void RDMESH();
-// Face values from RNAME.
+// Face values from RNAME.  A report whose rows are not one per face, or
+// whose nodes do not lie on the faces of their rows, is that of another mesh
+// or cut: refused (textio::IoError naming the file).
 void RDRES();
+// Whether the node (X, Y, Z), in the data file's axes, lies in the box of
+// face J's vertices (those after the first S), widened for the report's
+// rounding.
+bool NODEIN(int J, int S, float X, float Y, float Z);
 // Default view parameters.
 void DEFVIEW();
 // Camera from the view parameters (note the order: Ps before Th, D last).

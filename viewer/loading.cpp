@@ -2,6 +2,7 @@
 //
 //   RDMESH  the mesh, from the problem data file
 //   RDRES   the face values, from the report
+//   NODEIN  whether a report's node lies on its face
 #include <cmath>
 #include <string>
 
@@ -26,6 +27,7 @@ void RDMESH() {
     in.read(isym, "symmetry flag y");
     in.read(isym, "symmetry flag z");
     in.end();
+    if (nfa < 0) in.fail("expected a face count of 0 or more, found " + std::to_string(nfa));
 
     for (int I = 1; I <= nfa; ++I) {
         in.begin();
@@ -74,6 +76,7 @@ void RDRES() {
     // of the file; both are the normal end.  The table holds NPMAX values.
     nfa2 = 0;
     float r[7] = {};
+    int S = 0;  // the vertices of the faces before row J
     for (int J = 1; J <= NPMAX; ++J) {
         try {
             in.begin();
@@ -94,7 +97,33 @@ void RDRES() {
         if (VAL[J] > solmax) solmax = VAL[J];
         if (VAL[J] < solmin) solmin = VAL[J];
         nfa2 = J;
+        if (J <= nfa) {
+            if (!NODEIN(J, S, r[2], r[3], r[4]))
+                in.fail("the node of row " + std::to_string(J) + " lies outside face " + std::to_string(J) + " of " +
+                        DNAME + ": the report is not that of this mesh");
+            S += NP[J];
+        }
     }
+    // Values for other faces than the mesh has would colour it wrongly.
+    if (nfa2 != nfa)
+        throw textio::IoError(name + ": " + std::to_string(nfa2) + " rows of values for the " + std::to_string(nfa) +
+                              " faces of " + DNAME + ": the report is cut, or not that of this mesh");
+}
+
+bool NODEIN(int J, int S, float X, float Y, float Z) {
+    // The node (the element's centroid) lies in the box of the face's
+    // vertices, widened for the report's five decimals.
+    const float P[4] = {0, Z, X, Y};  // in the viewer's axes
+    for (int K = 1; K <= 3; ++K) {
+        float lo = XYZ[S + 1][K], hi = lo;
+        for (int k = 2; k <= NP[J]; ++k) {
+            lo = std::fmin(lo, XYZ[S + k][K]);
+            hi = std::fmax(hi, XYZ[S + k][K]);
+        }
+        const float slack = 1.0E-3F * (hi - lo) + 1.0E-5F * std::fmax(std::fabs(lo), std::fabs(hi)) + 1.0E-30F;
+        if (!(P[K] >= lo - slack && P[K] <= hi + slack)) return false;
+    }
+    return true;
 }
 
 }  // namespace korval

@@ -31,7 +31,7 @@ int count(const std::string& s, const std::string& part) {
 
 const std::string TRIANGLE = vt::dataFile({{{0, 0, 0}, {0.5, 0, 0}, {0, 0.5, 0}}});
 const std::string TWO_FACES = vt::dataFile({{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}}});
-const std::string REPORT = vt::reportFile({{1.0, -4.0}, {3.0, 2.0}});
+const std::string REPORT = vt::reportFile({{1.0, -4.0}, {3.0, 2.0}}, false, {{0.5, 0.5, 0.0}, {0.0, 1.0 / 3, 2.0 / 3}});
 const std::string PROMPTS =
     " Modification perspective \n\n AX =     .0000 :  AY =     .0000 :  AZ =     .0000 :  D  =    5.0000 : "
     " Th =   60.0000 :  Ps =   60.0000 :  Om =     .0000 :  Zx =    1.0000 : ";

@@ -33,6 +33,7 @@ TEST_F(Loading, MeshVerticesGoToTheViewerAxes) {
         {"tELMA.in", "t\n1 0 0 0\n5\n3 0 0 0 1 0 0 0 1 0\n", "tELMA.in:3: expected 3 or 4 vertices (face 1), found 5", 0, 0},
         {"tELMA.in", "t\n2 0 0 0 0\n3 0 0 0 1 0 0 0 1 0\n", "tELMA.in:3: unexpected end of file, expected an integer (vertex count of face 2)", 3, 0},
         {"tELMA.in", "t\n1 0 0 0 0\n3.0 0 0 0 1 0 0 0 1 0\n", "tELMA.in:3: expected an integer (vertex count of face 1), found \"3.0\"", 0, 0},
+        {"tELMA.in", "t\n-3 0 0 0 0\n", "tELMA.in:2: expected a face count of 0 or more, found -3", 0, 0},
         {"nothing", "", "tELMA.in: cannot open the file for reading (it must exist)", 0, 0},
     };
     for (const auto& c : cases) {
@@ -59,20 +60,34 @@ TEST_F(Loading, VertexBound) {
 TEST_F(Loading, ReportValues) {
     std::string titled = vt::reportFile({{5.0, 6.0}});
     titled.replace(titled.find("test mesh"), 9, " RESULTS");
-    const struct { std::string text; int ipot, nfa2; float v1, lo, hi; const char* error; } cases[] = {
-        {vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 1, 3, 1, -1, 3, ""},
-        {vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 0, 3, -2, -2, 4, ""},
-        {vt::reportFile({{0.25, 1.0}, {0.75, 2.0}}, true), 1, 2, 0.25f, 0.25f, 0.75f, ""},
+    std::string far = vt::reportFile({{1.0, 2.0}, {3.0, 4.0}});
+    far.replace(far.rfind("5.00000E-01"), 11, "9.00000E+00");  // row 2's x
+    // faces: those of the mesh, each the triangle (0,0,0) (2,3,0) (0,3,4), which holds every node below
+    const struct { std::string text; int faces, ipot, nfa2; float v1, lo, hi; const char* error; } cases[] = {
+        {vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 3, 1, 3, 1, -1, 3, ""},
+        {vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 3, 0, 3, -2, -2, 4, ""},
+        {vt::reportFile({{0.25, 1.0}, {0.75, 2.0}}, true), 2, 1, 2, 0.25f, 0.25f, 0.75f, ""},
         // " RESULTS" stands alone, trailing blanks aside; the title may stop the search too early
-        {" RESULTS of nothing\n\n\n\n\n 1 2 3 4 -7 8\n" + vt::reportFile({{5.0, 6.0}}), 1, 1, 5, 5, 5, ""},
+        {" RESULTS of nothing\n\n\n\n\n 1 2 3 4 -7 8\n" + vt::reportFile({{5.0, 6.0}}), 1, 1, 1, 5, 5, 5, ""},
         // a node number widened beyond its five columns still reads
-        {" RESULTS     \r\na\nb\nc\nd\ne\n1,2,3,4,9,10\n    2  0 0 0 8 1\n100000     1.00000E+00  0 0 7.5 1\nend\n", 1, 3, 9, 7.5, 9, ""},
-        {titled, 1, 0, 0, 0, 0, ""},
-        {"no results here\nnor here\n", 1, 0, 0, 0, 0, "TELMA.out:2: end of file before the line \" RESULTS\""},
-        {" RESULTS\n\n  BOUNDARY NODES\n", 1, 0, 0, 0, 0, "TELMA.out:3: unexpected end of file"},
+        {" RESULTS     \r\na\nb\nc\nd\ne\n1,2,3,4,9,10\n    2  0 0 0 8 1\n100000     1.00000E+00  0 0 7.5 1\nend\n", 3, 1, 3, 9, 7.5, 9, ""},
+        {titled, 0, 1, 0, 0, 0, 0, ""},
+        {"no results here\nnor here\n", 0, 1, 0, 0, 0, 0, "TELMA.out:2: end of file before the line \" RESULTS\""},
+        {" RESULTS\n\n  BOUNDARY NODES\n", 0, 1, 0, 0, 0, 0, "TELMA.out:3: unexpected end of file"},
+        // the report of another mesh, or a cut one
+        {vt::reportFile({{1.0, -2.0}, {3.0, 0.5}, {-1.0, 4.0}}), 2, 1, 3, 1, -1, 3,
+         "TELMA.out: 3 rows of values for the 2 faces of tELMA.in: the report is cut, or not that of this mesh"},
+        {titled, 1, 1, 0, 0, 0, 0, "TELMA.out: 0 rows of values for the 1 faces of tELMA.in"},
+        {far, 2, 1, 2, 1, 1, 3, "TELMA.out:16: the node of row 2 lies outside face 2 of tELMA.in: the report is not that of this mesh"},
     };
     for (const auto& c : cases) {
         vt::resetViewer();
+        nfa = c.faces;
+        for (int I = 1; I <= nfa; ++I) {
+            NP[I] = 3;
+            const float v[3][3] = {{0, 0, 0}, {2, 3, 0}, {0, 3, 4}};
+            for (int k = 0; k < 3; ++k) XYZ[3 * I - 2 + k][2] = v[k][0], XYZ[3 * I - 2 + k][3] = v[k][1], XYZ[3 * I - 2 + k][1] = v[k][2];
+        }
         IPOT = c.ipot;
         const std::string e = load("TELMA.out", c.text, RDRES);
         EXPECT_TRUE(e.rfind(c.error, 0) == 0 && e.empty() == !*c.error) << e;

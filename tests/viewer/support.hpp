@@ -88,14 +88,19 @@ inline std::string dataFile(const std::vector<std::vector<std::array<double, 3>>
     return s.str();
 }
 
-// A report in the solver's layout: one row per (potential, derivative), internal points if asked.
-inline std::string reportFile(const std::vector<std::pair<double, double>>& rows, bool internal = false) {
+// A report in the solver's layout: one row per (potential, derivative), internal points if asked;
+// row I's node at NODES(I), else at (0.5, 0.25, 0).
+inline std::string reportFile(const std::vector<std::pair<double, double>>& rows, bool internal = false,
+                              const std::vector<std::array<double, 3>>& nodes = {}) {
     const std::string rule = " " + std::string(79, '*') + "\n";
     std::string s = rule + "test mesh\n\n\n DATA\n\n" + rule +
                     "\n RESULTS\n\n  BOUNDARY NODES\n\n NODE        X               Y"
                     "               Z             POTENTIAL   POTENTIAL DERIVATIVE    AREA\n\n";
     int i = 0;
-    for (const auto& [u, q] : rows) s += textio::format("(I5,6(2X,1P,E14.5))", {++i, 0.5, 0.25, 0.0, u, q, 1.0});
+    for (const auto& [u, q] : rows) {
+        const std::array<double, 3> p = i < static_cast<int>(nodes.size()) ? nodes[i] : std::array<double, 3>{0.5, 0.25, 0.0};
+        s += textio::format("(I5,6(2X,1P,E14.5))", {++i, p[0], p[1], p[2], u, q, 1.0});
+    }
     if (internal)
         s += "\n\n  INTERNAL POINTS\n\n        X               Y               Z             POTENTIAL        GRADV-X"
              "         GRADV-Y         GRADV-Z\n\n" +
