@@ -39,10 +39,6 @@ void MEMCHK(const textio::Reader& in, bool dense) {
             (dense ? " (--solver=hmat holds no dense matrix)" : ""));
 }
 
-// Largest magnitude of a coordinate or a prescribed value: the squares and
-// cubes of distances and values that the solution forms stay finite.
-constexpr double XBIG = 1.0e+50;
-
 // Refuses a value beyond XBIG (an overflowed number included), naming it.
 void bounded(textio::Reader& in, double v, const std::string& what) {
     if (std::fabs(v) <= XBIG) return;

@@ -14,6 +14,10 @@
 
 namespace telma {
 
+// Largest magnitude of a coordinate or a prescribed value: the squares and
+// cubes of distances and values that the solution forms stay finite.
+constexpr double XBIG = 1.0e+50;
+
 constexpr int NBEMAX = 4600;  // boundary elements = nodes = unknowns
 constexpr int NIPMAX = 7000;  // internal points
 constexpr int MAXV = 4;       // corners per element

@@ -87,6 +87,13 @@ gmsh: a surface mesh read by Gmsh's library: a mesh file (.msh of any
                        (outward: interior problems) or into it (inward:
                        exterior problems); default: as Gmsh wrote them
   --flip               reverse the normals of all elements (after --orient)
+  --trust-geometry     run the commands of a geometry script that reach
+                       beyond the geometry (SystemCall, Printf to a file,
+                       Save, Print, Exit ...); without it such a script, or
+                       one it includes, is refused, naming the line
+  --timeout S          how long Gmsh may take to read or mesh the file, in
+                       seconds (default 600); Gmsh runs in a process of its
+                       own, so that its crash or hang is only a message
   The summary line says which way the normals of each closed surface point,
   into or out of the volume it encloses; a warning names --orient when they
   point both ways on one surface, or away from the region the surfaces bound.
@@ -230,7 +237,7 @@ constexpr textio::OPTSPEC SPHEREOPTS[] = {
 };
 constexpr textio::OPTSPEC GMSHOPTS[] = {
     {"group", "NAME COND", 2}, {"rest", "COND"}, {"scale", "F"}, {"size", "H"},
-    {"size-from-file"}, {"orient", "outward|inward"}, {"flip"},
+    {"size-from-file"}, {"orient", "outward|inward"}, {"flip"}, {"trust-geometry"}, {"timeout", "S"},
 };
 constexpr textio::OPTSPEC COMMONOPTS[] = {
     {"output", "FILE", 1, 'o'}, {"title", "TEXT"}, {"sym", "[+-]AXIS=even|odd"}, {"split", "AXIS"},
@@ -359,7 +366,8 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
         double scale = 1.0;
         MeshSize size;
         int orient = 0;  // 1 outward, -1 inward
-        bool flipAll = false;
+        bool flipAll = false, trust = false;
+        double timeout = GMSHWAIT;
         for (const textio::OPTWORD& o : shapeOptions(args, 2, GMSHOPTS, shape)) {
             if (commonOption(o, c, output)) continue;
             const std::string opt = "--" + o.name;
@@ -383,11 +391,18 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
                 if (v == "outward") orient = 1;
                 else if (v == "inward") orient = -1;
                 else throw UsageError("--orient: expected outward or inward, found \"" + v + "\"");
+            } else if (o.name == "timeout") {
+                timeout = toReal(o.value(), opt);
+                if (!(timeout > 0)) throw UsageError("--timeout: the time must be positive");
+            } else if (o.name == "trust-geometry") {
+                trust = true;
             } else flipAll = true;
         }
         if (size.size && size.fromFile) throw UsageError("--size and --size-from-file: give one of them");
-        if (output != "-") textio::refuseInput(output, file);
-        m = readMsh(file, groups, rest, scale, size);
+        // The script's includes are inputs too: none may be overwritten.
+        for (const std::string& in : GEOCHK(file, trust))
+            if (output != "-") textio::refuseInput(output, in);
+        m = readMsh(file, groups, rest, scale, size, timeout);
         if (orient != 0) orientClosed(m, orient > 0);
         if (flipAll)
             for (Element& e : m.el) flip(e);

@@ -570,11 +570,14 @@ void checkForSolver(const Mesh& m) {
         if (e.bc.kode < -groups)
             throw MeshError(which + ": flux group " + std::to_string(-e.bc.kode) + " is beyond " +
                             std::to_string(groups));
-        if (!std::isfinite(e.bc.vbc)) throw MeshError(which + ": the prescribed value is not finite");
+        // The solver reads coordinates and values up to XBIG (beyond, --scale is likely wrong).
+        if (!(std::fabs(e.bc.vbc) <= telma::XBIG))
+            throw MeshError(which + ": the prescribed value is beyond the +/-1e50 the solver reads");
         telma::CORNERS x{};
         for (int j = 0; j < e.npe; ++j) {
             for (int k = 0; k < 3; ++k)
-                if (!std::isfinite(e.x[j][k])) throw MeshError(which + ": a coordinate is not finite");
+                if (!(std::fabs(e.x[j][k]) <= telma::XBIG))
+                    throw MeshError(which + ": a coordinate is beyond the +/-1e50 the solver reads (is --scale right?)");
             x[j] = e.x[j];
         }
         // The solver's own test, so that what is written here is never refused there.
@@ -597,8 +600,8 @@ void checkForSolver(const Mesh& m) {
     }
     for (std::size_t i = 0; i < m.ip.size(); ++i)
         for (int k = 0; k < 3; ++k)
-            if (!std::isfinite(m.ip[i][k]))
-                throw MeshError("internal point " + std::to_string(i + 1) + ": a coordinate is not finite");
+            if (!(std::fabs(m.ip[i][k]) <= telma::XBIG))
+                throw MeshError("internal point " + std::to_string(i + 1) + ": a coordinate is beyond the +/-1e50 the solver reads");
 }
 
 }  // namespace tmesh

@@ -4,6 +4,7 @@
 //   RDRES   the face values, from the report
 //   NODEIN  whether a report's node lies on its face
 #include <cmath>
+#include <iostream>
 #include <string>
 
 #include "textio/textio.hpp"
@@ -36,7 +37,11 @@ void RDMESH() {
         // The face tables and the picture's face geometry hold 3 or 4.
         if (np < 3 || np > 4)
             in.fail("expected 3 or 4 vertices (face " + std::to_string(I) + "), found " + std::to_string(np));
-        if (Npt + np > NPMAX) textio::stop("Nombre de pts>NPMAX", 1);
+        if (Npt + np > NPMAX) {
+            std::cerr << "korval: " << name << ": face " << I << " takes the vertices beyond the " << NPMAX
+                      << " the viewer holds (" << nfa << " faces)\n";
+            textio::stop("Nombre de pts>NPMAX", 1);
+        }
         NP[I] = np;
         for (int k = 1; k <= np; ++k) {
             const int J = Npt + k;

@@ -66,7 +66,7 @@ TEST(Msh, ErrorsSayWhereAndWhat) {
         {replace(TWO22, el, "2 3 2 3 10 1 2 3 9"), wall, rest, "node index 9"},
         {replace(TWO22, el, "2 9 2 3 10 1 2 3 4 5 1"), wall, rest, "second or higher order"},
         {replace(TWO22, el, "2 4 2 3 12 1 2 3 5"), wall, rest, "element 2 is a tetrahedron"},
-        {"", wall, rest, "no triangles or quadrilaterals"},
+        {"", wall, rest, "t.msh: no surface and no mesh in the file"},
         {"solid cube\nfacet normal 0 0 1\n", wall, rest, "t.msh: "},
     };
     for (const auto& c : cases) {
@@ -91,4 +91,64 @@ TEST(Msh, GeometryFilesAreMeshedWithTheSizeAsked) {
     }
     auto count = [&](const MeshSize& size) { return read(geo, g, err, std::nullopt, 1.0, size, "s.geo").el.size(); };
     EXPECT_GT(count({std::nullopt, true}), 3 * count({0.8, false})) << err;  // the file's 0.4 against 0.8
+}
+
+// What Gmsh cannot survive or finish ends as a message: a crash of the
+// library (a node tag of 4e18 in the version 4 format), a hang, and what is
+// no regular file (/dev/zero never ends).
+TEST(Msh, GmshFailuresAreMessages) {
+    const std::string huge = "$MeshFormat\n4.1 0 8\n$EndMeshFormat\n$Entities\n0 0 1 0\n1 0 0 0 1 1 0 0 0\n$EndEntities\n"
+                             "$Nodes\n1 3 1 4000000000000000000\n2 1 0 3\n1\n2\n4000000000000000000\n0 0 0\n1 0 0\n0 1 0\n"
+                             "$EndNodes\n$Elements\n1 1 1 1\n2 1 2 1\n1 1 2 4000000000000000000\n$EndElements\n";
+    std::ofstream("huge.msh") << huge;
+    std::ofstream("sleep.geo") << "Sleep 100;\n";
+    std::ofstream("empty.step");
+    const std::optional<GroupBC> rest = GroupBC{"", {1, 0.0}, false};
+    const struct { const char* file; MeshSize size; double timeout; const char* says; } cases[] = {
+        {"huge.msh", {}, GMSHWAIT, "huge.msh: Gmsh could not read it (the library ended on signal"},
+        {"sleep.geo", {1.0, false}, 0.5, "sleep.geo: Gmsh could not read it (no answer after 0.5 s; --timeout gives it longer)"},
+        {"/dev/zero", {}, GMSHWAIT, "/dev/zero: is not a regular file; only files are read as meshes"},
+        {"empty.step", {1.0, false}, GMSHWAIT, "empty.step: no surface and no mesh in the file"},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        try {
+            readMsh(c.file, {}, rest, 1.0, c.size, c.timeout);
+        } catch (const MeshError& e) {
+            err = e.what();
+        }
+        EXPECT_EQ(err.rfind(c.says, 0), 0u) << c.says << "\n" << err;
+    }
+}
+
+// A geometry script is read, not run: its commands that run programs, write
+// files or end the reader are refused, in an included script too, unless
+// trusted; what it includes are inputs.
+TEST(Msh, GeometryIsReadNotRun) {
+    std::ofstream("part.geo") << "Point(1) = {0, 0, 0};\n";
+    std::ofstream("writes.geo") << "Point(1) = {0, 0, 0};\n\nPrintf(\"x=%g\", 1) >> \"victim.txt\";\n";
+    const struct { std::string text, says; } cases[] = {
+        {"// Exit; System \"x\" in a comment\n/* Save \"a\"; */ Printf(\"Exit\");\nInclude \"part.geo\";\n", ""},
+        {"Point(1) = {0,0,0};\nSystem \"touch pwned\";\n", "t.geo:2: System runs a program: a geometry file is read, not run"},
+        {"SystemCall \"rm -rf x\";\n", "t.geo:1: SystemCall runs a program"},
+        {"Save \"out.msh\";\n", "t.geo:1: Save writes a file"},
+        {"\nPrint \"pic.png\";\n", "t.geo:2: Print writes a file"},
+        {"Exit;\n", "t.geo:1: Exit ends the program"},
+        {"General.OptionsFileName = \"x\";\n", "t.geo:1: General.OptionsFileName names a file to write"},
+        {"Include \"writes.geo\";\n", "writes.geo:3: Printf > file writes a file"},
+        {"Include StrCat(\"pa\", \"rt.geo\");\n", "t.geo:1: Include with a name that is computed"},
+    };
+    for (const auto& c : cases) {
+        std::ofstream("t.geo") << c.text;
+        std::string err;
+        std::vector<std::string> inputs;
+        try {
+            inputs = GEOCHK("t.geo", false);
+        } catch (const MeshError& e) {
+            err = e.what();
+        }
+        EXPECT_EQ(err.substr(0, c.says.size()), c.says) << c.text << err;
+        if (c.says.empty()) { EXPECT_EQ(inputs, (std::vector<std::string>{"t.geo", "part.geo"})); }
+        EXPECT_NO_THROW(GEOCHK("t.geo", true)) << c.text;  // trusted
+    }
 }

@@ -1,0 +1,1 @@
+Include StrCat("pa", "rt.geo");

@@ -1,0 +1,3 @@
+Point(1) = {0, 0, 0};
+
+Printf("x=%g", 1) >> "victim.txt";
