@@ -186,3 +186,66 @@ TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {
         EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
     }
 }
+
+// Hostile or mistaken inputs and faults: each ends with its message and status, never with a
+// wrong answer and status 0, and no file is lost.
+TEST_F(Telma, HostileCasesEndAsTheyShould) {
+    const std::string mesh = "'" MESH_EXE "' ", solve = "env ASAN_OPTIONS=detect_leaks=0 '" TELMA_EXE "' ", view = "'" KORVAL_EXE "' ";
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", "cube.in");
+    ASSERT_EQ(vt::runProgram(mesh + "box --div 3 --face zmin q=1 --face zmax q=1 --face xmin q=1 --face xmax q=1 "
+                                    "--face ymin q=1 --face ymax q=1 -o neumann.in").status, 0);
+    ASSERT_EQ(vt::runProgram(mesh + "sphere --level 1 --radius 1e12 -o huge.in").status, 0);
+    // every element twice: the cube's records doubled
+    std::string twice = vt::readFile("cube.in");
+    {
+        std::istringstream in(twice);
+        std::string title, line;
+        std::getline(in, title);
+        int n = 0, s1, s2, s3, nip;
+        in >> n >> s1 >> s2 >> s3 >> nip;
+        std::getline(in, line);
+        std::vector<std::string> el(n), bc(n);
+        for (auto& e : el) std::getline(in, e);
+        for (auto& b : bc) std::getline(in, b);
+        std::ostringstream out;
+        out << title << "\n" << 2 * n << " 0 0 0 0\n";
+        for (int k = 0; k < 2; ++k) for (auto& e : el) out << e << "\n";
+        for (int k = 0; k < 2; ++k) for (auto& b : bc) out << b << "\n";
+        twice = out.str();
+    }
+    vt::writeFile("twice.in", twice);
+    std::string flag2 = vt::readFile("cube.in");
+    flag2.replace(flag2.find('\n') + 1, flag2.find('\n', flag2.find('\n') + 1) - flag2.find('\n') - 1, "6 2 0 0 2");
+    vt::writeFile("flag2.in", flag2);
+    vt::writeFile("case_points.vtu", SQUARE);
+    vt::writeFile("keep.rep", "the previous report\n");
+    // where: "out" standard output, "err" standard error, "rep" the report out.rep
+    const struct { std::string command; int status; const char* where; const char* says; } cases[] = {
+        {solve + "--solver=lu neumann.in out.rep", 1, "rep", " THE LU SOLVE LEFT THE RELATIVE RESIDUAL"},
+        {solve + "--solver=lu neumann.in out.rep", 1, "err", "the potential is fixed only up to a constant; the prescribed fluxes"},
+        {solve + "twice.in out.rep", 1, "out", " ELEMENTS    1 AND    7 COINCIDE: THEY HAVE THE SAME CORNERS\n"},
+        {solve + "--solver=lu twice.in out.rep", 1, "out", " ELEMENTS    1 AND    7 COINCIDE"},
+        {solve + "--solver=hmat twice.in out.rep", 1, "out", " ELEMENTS    1 AND    7 COINCIDE"},
+        {solve + "--solver=gs flag2.in out.rep", 1, "out", " SYMMETRY FLAG           2 OF THE PLANE X = 0: 1 (EVEN), -1 (ODD) OR 0 (NONE) EXPECTED\n"},
+        {solve + "flag2.in out.rep", 0, "err", "telma: warning: the symmetry flag 2 of the plane X = 0 is taken as 0"},
+        {solve + "--capacitance --eps-r=1e308 huge.in out.rep", 1, "out", " THE CAPACITANCE IS NOT A FINITE NUMBER IN FARADS"},
+        {solve + "--vtu=case.vtu case_points.vtu out.rep", 1, "err", "telma: case_points.vtu: is the input file case_points.vtu"},
+        {solve + "--vtu=out.rep cube.in out.rep", 1, "err", "telma: out.rep: is also the output out.rep; one of the two would be lost"},
+        {"(trap '' XFSZ; ulimit -f 1; exec " + solve + "cube.in keep.rep)", 1, "err",
+         "telma: keep.rep: writing the report failed (File too large)"},
+        {"(" + solve + "cube.in cube.rep >/dev/null && exec " + view + "/p huge.in cube.rep)", 1, "err",
+         "korval: cube.rep:40: the node of row 1 lies outside face 1 of huge.in: the report is not that of this mesh"},
+        // killed while it reads: the previous report is whole
+        {"(mkfifo data; (printf 'T\\n1 0 0 0 0\\n'; exec sleep 20) >data & w=$!; " + solve + "data keep.rep & p=$!; "
+         "until ls .keep.rep.*.tmp >/dev/null 2>&1; do sleep 0.1; done; kill -9 $p; kill $w; exit 1)", 1, "", ""},
+    };
+    for (const auto& c : cases) {
+        fs::remove("out.rep");
+        const vt::Run r = vt::runProgram(c.command);
+        EXPECT_EQ(r.status, c.status) << c.command << "\n" << r.out << r.err;
+        const std::string text = std::string(c.where) == "out" ? r.out : std::string(c.where) == "err" ? r.err : vt::readFile("out.rep");
+        EXPECT_NE(text.find(c.says), std::string::npos) << c.command << "\n" << text;
+        EXPECT_EQ(vt::readFile("keep.rep"), "the previous report\n") << c.command;
+        EXPECT_EQ(vt::readFile("case_points.vtu"), SQUARE);
+    }
+}

@@ -48,10 +48,16 @@ TEST(Cli, BadCommandLinesFailWithAClearMessage) {
         {{"gmsh", "no-such-file.msh", "--rest", "u=1"}, "no-such-file.msh", 1},
         {{"box", "--sym", "-x=even"}, "no element is left", 1},
         {{"box", "-o", "no-such-dir/x.in"}, "telma-mesh: no-such-dir/x.in", 1},
+        // a script's include is an input; its commands are not run
+        {{"gmsh", "cli_inc.geo", "--size", "1", "--rest", "u=1", "-o", "cli_part.geo"}, "cli_part.geo: is the input file", 1},
+        {{"gmsh", "cli_exit.geo", "--size", "1", "--rest", "u=1", "-o", "x.in"}, "cli_exit.geo:2: Exit ends the program", 1},
         // counts checked before anything is built
         {{"sphere", "--line", "0,0,0", "1,1,1", "2000000000"}, "2000000000 points make more internal points than", 1},
         {{"box", "--div", "100000"}, "the divisions make 60000000000 elements, more than the 1000000", 1},
     };
+    std::ofstream("cli_part.geo") << "Point(1) = {0, 0, 0};\n";
+    std::ofstream("cli_inc.geo") << "Include \"cli_part.geo\";\n";
+    std::ofstream("cli_exit.geo") << "Point(1) = {0, 0, 0};\nExit;\n";
     for (const auto& c : cases) {
         const Outcome r = run(c.args);
         EXPECT_EQ(r.status, c.status) << c.says;
