@@ -32,8 +32,9 @@ shortened to any beginning that no other option shares.
                                the operator, for problems of any size
   --tol=EPS            tolerance of the solve, a positive number: for gs the
                        RMS change of a sweep (default 1.0E-8), for hmat the
-                       relative residual of GMRES (default 1.0E-10); lu solves
-                       directly and does not use it
+                       relative residual of GMRES (default 1.0E-10), for lu
+                       the largest relative residual accepted (default
+                       1.0E-8; beyond it the system is singular)
   --vtu=FILE           also write the results to FILE, a VTK unstructured grid
                        (XML) for ParaView, and the internal points to
                        FILE_points.vtu (FILE's .vtu ending replaced)
