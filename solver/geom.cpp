@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -85,31 +87,48 @@ void ELCHK() {
     DUPCHK();
 }
 
+namespace {
+
+// Element I's corners in one order, whatever order the file gives them.
+std::array<std::array<double, 3>, MAXV> sortedCorners(int I) {
+    std::array<std::array<double, 3>, MAXV> C{};
+    const int NP = std::min(NPE[I], MAXV);
+    for (int M = 0; M < NP; ++M)
+        for (int K = 0; K < 3; ++K) C[M][K] = XE[I][M + 1][K + 1];
+    std::sort(C.begin(), C.end());  // a triangle's unused corner (0, 0, 0) among them
+    return C;
+}
+
+}  // namespace
+
 void DUPCHK() {
-    // Each element's corners in one order, the elements sorted by them: two
-    // that coincide, however their corners run, are then neighbours.
-    using KEY = std::array<double, 3 * MAXV + 1>;
-    std::vector<std::pair<KEY, int>> keys(static_cast<std::size_t>(NBE));
+    // A hash of each element's sorted corners, the elements sorted by it:
+    // two that coincide are then neighbours, and only equal hashes are
+    // compared corner by corner.
+    std::vector<std::pair<std::uint64_t, int>> keys(static_cast<std::size_t>(NBE));
 #pragma omp parallel for
     for (int I = 1; I <= NBE; ++I) {
-        std::array<std::array<double, 3>, MAXV> C{};
-        const int NP = std::min(NPE[I], MAXV);
-        for (int M = 0; M < NP; ++M)
-            for (int K = 0; K < 3; ++K) C[M][K] = XE[I][M + 1][K + 1];
-        std::sort(C.begin(), C.end());  // a triangle's unused corner (0, 0, 0) among them
-        KEY& k = keys[I - 1].first;
-        k[0] = NP;
-        for (int M = 0; M < MAXV; ++M)
-            for (int K = 0; K < 3; ++K) k[1 + 3 * M + K] = C[M][K];
-        keys[I - 1].second = I;
+        const auto C = sortedCorners(I);
+        std::uint64_t h = 1469598103934665603ULL ^ static_cast<std::uint64_t>(NPE[I]);
+        for (const auto& P : C)
+            for (double x : P) {
+                std::uint64_t b = 0;
+                const double z = x == 0.0 ? 0.0 : x;  // -0 and 0 are one coordinate
+                std::memcpy(&b, &z, sizeof b);
+                h = (h ^ b) * 1099511628211ULL;
+                h ^= h >> 29;
+            }
+        keys[I - 1] = {h, I};
     }
     std::sort(keys.begin(), keys.end());
     int FIRST = 0, SECOND = 0;
-    for (std::size_t K = 1; K < keys.size(); ++K)
-        if (keys[K].first == keys[K - 1].first) {
-            // the pair that comes first in the file
-            const int I = std::min(keys[K].second, keys[K - 1].second), J = std::max(keys[K].second, keys[K - 1].second);
-            if (FIRST == 0 || I < FIRST || (I == FIRST && J < SECOND)) FIRST = I, SECOND = J;
+    for (std::size_t K = 0; K < keys.size(); ++K)
+        for (std::size_t L = K + 1; L < keys.size() && keys[L].first == keys[K].first; ++L) {
+            const int I = keys[K].second, J = keys[L].second;  // I < J: equal hashes sort by element
+            if (NPE[I] != NPE[J] || sortedCorners(I) != sortedCorners(J)) continue;
+            // the pair that comes first in the file (J is I's first twin)
+            if (FIRST == 0 || I < FIRST) FIRST = I, SECOND = J;
+            break;
         }
     if (FIRST == 0) return;
     textio::console().write(WIDEN("(' ELEMENTS',I5,' AND',I5,' COINCIDE: THEY HAVE THE SAME CORNERS')", {NBE, NBE}),
