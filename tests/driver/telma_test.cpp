@@ -248,4 +248,12 @@ TEST_F(Telma, HostileCasesEndAsTheyShould) {
         EXPECT_EQ(vt::readFile("keep.rep"), "the previous report\n") << c.command;
         EXPECT_EQ(vt::readFile("case_points.vtu"), SQUARE);
     }
+    // two runs writing one report at once leave one whole report, not a mixture of both
+    EXPECT_EQ(vt::runProgram("(" + solve + "cube.in same.rep >/dev/null & " + solve + "cube.in same.rep >/dev/null; wait)").status, 0);
+    EXPECT_EQ(vt::readFile("same.rep"), vt::readFile("cube.rep"));
+    // a folder named like the points file is refused before the solve
+    fs::create_directory("v_points.vtu");
+    const vt::Run folder = vt::runProgram(solve + "--vtu=v.vtu cube.in out.rep");
+    EXPECT_EQ(std::pair(folder.status, folder.err), std::pair(1, std::string("telma: v_points.vtu: is a folder, not a file\n")));
+    EXPECT_FALSE(fs::exists("out.rep"));
 }
