@@ -1,1 +1,0 @@
-Include StrCat("pa", "rt.geo");
