@@ -10,6 +10,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace korval {
 
@@ -18,6 +19,7 @@ constexpr float PI = 3.1415927f;
 
 // ---- colouring, from the command line
 extern int ICOL;  // 1: faces filled from the report, colour bar drawn
+extern bool HIDE; // --hide: faces far to near, back faces of closed meshes left out, scale values
 extern int IPOT;  // 1: colour by POTENTIAL, else by POTENTIAL DERIVATIVE
 
 // ---- mesh and values, filled by RDMESH and RDRES
@@ -71,6 +73,13 @@ void T3D2D(float X, float Y, float Z, float& XP, float& YP);
 void PALLETTE(float& R, float& G, float& B, float X);
 // Writes one complete picture to FNAME.
 void PICTURE();
+// Whether the mesh is closed: every edge (a pair of vertices, by their
+// coordinates) belongs to exactly two faces.
+bool CLOSED();
+// The faces in drawing order: with HIDE far to near from the eye (by the
+// distance of their vertex centres), else 1 .. nfa; FIRST(I) is the index of
+// face I's first vertex less one.
+std::vector<int> DRAWORDER(std::vector<int>& FIRST);
 // The view editing dialogue on the console.
 void EDVIEW();
 // The whole run; ends only by textio::Stop or textio::IoError.

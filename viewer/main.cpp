@@ -10,7 +10,15 @@ namespace {
 
 const char* const USAGE = R"(korval: draws a problem solved by telma as a perspective picture in KORV.PS
 
-Usage: korval [--help | --version] [--] [SWITCH [data-file [report-file]]]
+Usage: korval [--hide] [--help | --version] [--] [SWITCH [data-file [report-file]]]
+
+  --hide       a true picture: the faces drawn from the farthest to the
+               nearest, so that nearer faces cover those behind them, and
+               on a closed mesh the faces turned away from the eye left
+               out; the colour bar carries the values of its ends and
+               middle.  Without it the picture is the classic one: the faces
+               in file order, which lets back faces of a closed body cover
+               front ones.
 
 SWITCH (its first two characters count, in this letter case):
   /p or /P     faces coloured by the potential, read from the report
@@ -56,12 +64,16 @@ int refuse(std::string_view msg) {
 int main(int argc, char** argv) {
     // Options lead the command line; no switch begins with "--".  Past them
     // the words are the classic switch and the file names.
-    static constexpr textio::OPTSPEC SPECS[] = {{"help"}, {"version"}};
+    static constexpr textio::OPTSPEC SPECS[] = {{"hide"}, {"help"}, {"version"}};
     std::vector<char*> words;
     try {
         bool ended = false;
         int k = 1;
         for (const textio::OPTWORD& o : textio::READOPTS(argc, argv, k, SPECS, ended)) {
+            if (o.name == "hide") {
+                korval::HIDE = true;
+                continue;
+            }
             if (o.name == "help") {
                 std::cout << USAGE;
                 return 0;

@@ -1,8 +1,13 @@
 // Picture composition: the mesh, the tripod and the colour bar as one
 // PostScript page in FNAME.
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
+#include <map>
+#include <utility>
+#include <vector>
 
 #include "QVLIB/PGRPH2/pgrph2.hpp"
 #include "textio/textio.hpp"
@@ -45,8 +50,12 @@ float normalised(float val) {
 }
 
 void faces(textio::OutUnit& lu) {
-    int j0 = 0;  // the face's nodes are j0 + 1 .. j0 + NP(I)
-    for (int I = 1; I <= nfa; j0 += NP[I], ++I) {
+    std::vector<int> FIRST;
+    const std::vector<int> ORDER = DRAWORDER(FIRST);
+    // Of a closed body only the faces toward the eye are seen.
+    const bool cull = HIDE && CLOSED();
+    for (const int I : ORDER) {
+        const int j0 = FIRST[I];  // the face's nodes are j0 + 1 .. j0 + NP(I)
         // a face through the eye plane cannot be drawn as a polygon: left out
         bool drawable = true;
         for (int k = 1; k <= NP[I]; ++k) drawable = drawable && projected(PX[j0 + k], PY[j0 + k]);
@@ -73,6 +82,7 @@ void faces(textio::OutUnit& lu) {
         for (int c = 1; c <= 3; ++c) n[c] = n[c] / len;
         const auto& E = PERSP.E;
         const float s = (E[1] - G[1]) * n[1] + (E[2] - G[2]) * n[2] + (E[3] - G[3]) * n[3];
+        if (cull && !(s > 0)) continue;
 
         lu.write(s > 0 ? "(' B '\\)" : "(' G '\\)");
         for (int k = 1; k <= NP[I]; ++k) {
@@ -122,9 +132,51 @@ void colourBar(textio::OutUnit& lu) {
         lu.write("('C',3f6.3,' K')", {onPage(R), onPage(G), onPage(B)});
         x = x + w;
     }
+    if (!HIDE) return;
+    // The values at the ends and the middle of the scale, above the bar.
+    lu.writeFree({"/Helvetica findfont 8 scalefont setfont"});
+    for (int k = 0; k <= 2; ++k) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.4G", solmin + 0.5f * k * (solmax - solmin));
+        const float at = 255 + 102 * w * k / 2.0f - (k == 0 ? 0 : k == 1 ? 10 : 24);
+        lu.write("(' N ',2F10.3,' M (',A,') show')", {at, y + h + 3, text});
+    }
 }
 
 }  // namespace
+
+bool CLOSED() {
+    std::map<std::pair<std::array<float, 3>, std::array<float, 3>>, int> edges;
+    int j0 = 0;
+    for (int I = 1; I <= nfa; j0 += NP[I], ++I)
+        for (int k = 1; k <= NP[I]; ++k) {
+            const int a = j0 + k, b = j0 + k % NP[I] + 1;
+            std::array<float, 3> P{XYZ[a][1], XYZ[a][2], XYZ[a][3]}, Q{XYZ[b][1], XYZ[b][2], XYZ[b][3]};
+            if (Q < P) std::swap(P, Q);
+            ++edges[{P, Q}];
+        }
+    for (const auto& [edge, n] : edges)
+        if (n != 2) return false;
+    return !edges.empty();
+}
+
+std::vector<int> DRAWORDER(std::vector<int>& FIRST) {
+    FIRST.assign(static_cast<std::size_t>(nfa) + 1, 0);
+    std::vector<int> ORDER(static_cast<std::size_t>(nfa));
+    std::vector<float> DIST(static_cast<std::size_t>(nfa) + 1, 0.0f);
+    int j0 = 0;
+    for (int I = 1; I <= nfa; j0 += NP[I], ++I) {
+        FIRST[I] = j0;
+        ORDER[I - 1] = I;
+        float G[4] = {};
+        for (int k = 1; k <= NP[I]; ++k)
+            for (int c = 1; c <= 3; ++c) G[c] += XYZ[j0 + k][c] / static_cast<float>(NP[I]);
+        for (int c = 1; c <= 3; ++c) DIST[I] += (G[c] - PERSP.E[c]) * (G[c] - PERSP.E[c]);
+    }
+    // Painter's order: the farthest first, so that nearer faces cover it.
+    if (HIDE) std::stable_sort(ORDER.begin(), ORDER.end(), [&](int a, int b) { return DIST[a] > DIST[b]; });
+    return ORDER;
+}
 
 void PICTURE() {
     for (int J = 1; J <= 4; ++J) {

@@ -5,6 +5,7 @@ namespace korval {
 
 int ICOL = 0;
 int IPOT = 0;
+bool HIDE = false;
 
 int Npt = 0, nfa = 0, nfa2 = 0;
 std::array<int, NPMAX + 1> NP{};

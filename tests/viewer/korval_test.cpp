@@ -130,3 +130,76 @@ TEST_F(Korval, WaysARunEnds) {
     EXPECT_EQ(r.err, "korval: KORV.PS: is the input file korv.ps; writing it would destroy the input\n");
     EXPECT_EQ(vt::readFile("korv.ps"), TRIANGLE);
 }
+
+// A closed sphere coloured by x: with --hide every face turned to the eye shows its own colour
+// where it lies on the page (Ghostscript's pixels against the face's colour); the classic order
+// lets back faces cover many of them, and its picture keeps every face.
+TEST_F(Korval, HideDrawsATruePicture) {
+    if (std::system("command -v gs >/dev/null 2>&1") != 0 && std::getenv("CI") == nullptr) GTEST_SKIP() << "no gs";
+    ASSERT_EQ(vt::runProgram("'" MESH_EXE "' sphere --level 3 -o ball.in").status, 0);
+    // the potential prescribed as x at each centroid
+    std::istringstream in(vt::readFile("ball.in"));
+    std::string title, line;
+    int n = 0;
+    std::getline(in, title);
+    std::getline(in, line);
+    std::istringstream(line) >> n;
+    std::ostringstream data;
+    data << title << "\n" << line << "\n";
+    std::vector<double> xs;
+    for (int i = 0; i < n; ++i) {
+        std::getline(in, line);
+        data << line << "\n";
+        std::istringstream e(line);
+        int np = 0;
+        double x = 0, y, z, sx = 0;
+        e >> np;
+        for (int k = 0; k < np; ++k) e >> x >> y >> z, sx += x;
+        xs.push_back(sx / np);
+    }
+    for (double x : xs) data << "0 " << x << "\n";
+    vt::writeFile("ballx.in", data.str());
+    ASSERT_EQ(vt::runProgram("'" TELMA_EXE "' --solver=lu ballx.in ballx.out").status, 0);
+
+    // the share of front faces whose centre pixel has their colour, and the faces drawn
+    auto check = [&](const std::string& options) {
+        EXPECT_EQ(runKorval(options + " /p ballx.in ballx.out", pass(8)).status, 0);
+        EXPECT_EQ(std::system("gs -q -dSAFER -dBATCH -dNOPAUSE -dLastPage=1 -sDEVICE=ppmraw -r72 -sOutputFile=k.ppm KORV.PS"), 0);
+        const std::string ppm = vt::readFile("k.ppm");
+        std::istringstream head(ppm);
+        std::string magic;
+        int w = 0, h = 0, maxv = 0;
+        std::getline(head, magic);
+        while (head.peek() == '#') std::getline(head, line);  // Ghostscript's comment
+        head >> w >> h >> maxv;
+        const std::size_t start = static_cast<std::size_t>(head.tellg()) + 1;
+        int front = 0, right = 0, drawn = 0;
+        double tx = 0, ty = 0;  // the page's origin, moved by the picture's first lines
+        std::istringstream ps(vt::readFile("KORV.PS"));
+        while (std::getline(ps, line)) {
+            std::istringstream f(line);
+            std::string side, word;
+            if (line.find(" translate") != std::string::npos) std::istringstream(line) >> tx >> ty;
+            if (!(f >> side) || (side != "B" && side != "G") || !(f >> word) || word != "N") continue;
+            ++drawn;
+            double cx = 0, cy = 0, x, y, r, g, b;
+            int k = 0;
+            while (f >> x >> y >> word) cx += x, cy += y, ++k;  // "x y M", "x y L" ... up to "C"
+            f.clear();
+            f >> word >> r >> g >> b;  // "C r g b K"
+            if (side != "B" || k == 0) continue;
+            ++front;
+            const int px = static_cast<int>(tx + cx / k), py = h - 1 - static_cast<int>(ty + cy / k);
+            const unsigned char* p = reinterpret_cast<const unsigned char*>(ppm.data() + start + 3 * (static_cast<std::size_t>(py) * w + px));
+            right += std::abs(p[0] - 255 * r) < 24 && std::abs(p[1] - 255 * g) < 24 && std::abs(p[2] - 255 * b) < 24;
+        }
+        return std::tuple(static_cast<double>(right) / front, front, drawn);
+    };
+    const auto [trueShare, trueFront, trueDrawn] = check("--hide");
+    EXPECT_GT(trueShare, 0.95) << trueFront;
+    EXPECT_EQ(trueDrawn, trueFront);  // the back faces of the closed sphere left out
+    EXPECT_NE(vt::readFile("KORV.PS").find(") show"), std::string::npos);  // the scale's values
+    const auto [classicShare, classicFront, classicDrawn] = check("");
+    EXPECT_LT(classicShare, 0.8);
+    EXPECT_EQ(std::pair(classicFront, classicDrawn), std::pair(trueFront, n));
+}
