@@ -75,10 +75,12 @@ void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S) {
     const bool lifted = !S.BOUNDED;
     if (NBE > NBEMAX && !lifted) {
         con.write("(' TOO MANY ELEMENTS :',I4,'/',I4,' (maximum)')", {NBE, NBEMAX});
+        SOLHINT(std::to_string(NBE) + " elements are beyond the " + std::to_string(NBEMAX) + " of the classic solve");
         textio::stop("*** FATAL ERROR ***", 1);
     }
     if (NIP > NIPMAX && !lifted) {
         con.write("(' TOO INTERNAL POINTS :',I4,'/',I4,' (maximum)')", {NIP, NIPMAX});
+        SOLHINT(std::to_string(NIP) + " internal points are beyond the " + std::to_string(NIPMAX) + " of the classic solve");
         textio::stop("*** FATAL ERROR ***", 1);
     }
     // Counts that would leave nothing to solve or index outside the tables;

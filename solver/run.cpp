@@ -71,6 +71,7 @@ int RUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& REQ) {
     CNVREP(rep, ST);
     if (!ST.CONVGD) {
         con.write("(' *** THE SYSTEM WAS NOT SOLVED: THE RESULTS ARE NOT VALID ***')");
+        if (ST.KIND == STEPS::SWEEPS) SOLHINT("the Gauss-Seidel sweeps did not converge");
         return 1;
     }
     return 0;

@@ -2,17 +2,21 @@
 //
 //   MEMNEED   the memory a run takes
 //   MEMAVAIL  the memory the system can give
+//   SOLHINT   the solver that would take a problem this run could not
 //   ALLOC     the tables sized for the counts of a problem
 //   AMAT      the dense matrix of a given order
 //   CLEAR     the storage of one problem back to an empty one
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <new>
 #include <sstream>
+#include <string>
 
 #include "solver/kernels.hpp"
 #include "solver/media.hpp"
@@ -144,5 +148,19 @@ void AMAT(int N) {
 }
 
 double& A(int I, int J) { return Amat[static_cast<std::size_t>(I - 1) * NDIM + (J - 1)]; }
+
+void SOLHINT(const std::string& WHY) {
+    const double need = MEMNEED(NBE, NIP, true), avail = MEMAVAIL();
+    auto mb = [](double b) { return std::to_string(static_cast<long long>(std::ceil(b / (1 << 20)))) + " MB"; };
+    std::fflush(stdout);
+    if (need <= avail)
+        std::fprintf(stderr, "telma: hint: %s; --solver=lu solves it directly (its dense matrix needs %s of the %s"
+                             " available), --solver=hmat by a compressed operator\n",
+                     WHY.c_str(), mb(need).c_str(), mb(avail).c_str());
+    else
+        std::fprintf(stderr, "telma: hint: %s; --solver=hmat solves it by a compressed operator (the dense matrix of"
+                             " --solver=lu would need %s, more than the %s available)\n",
+                     WHY.c_str(), mb(need).c_str(), mb(avail).c_str());
+}
 
 }  // namespace telma

@@ -42,6 +42,12 @@ extern int NGMAX;
 //   N, NIP  (in)  the counts;  DENSE (in) whether the matrix is held
 double MEMNEED(double N, double NIP, bool DENSE);
 
+// SOLHINT: names on standard error the solver that would take this problem
+// (N elements, NIP points): --solver=lu while its dense matrix fits in the
+// memory available, else --solver=hmat; WHY says what stopped this run.  In
+// storage.cpp.
+void SOLHINT(const std::string& WHY);
+
 // MEMAVAIL: the bytes of memory the system can give this run now.  In
 // storage.cpp.
 double MEMAVAIL();
