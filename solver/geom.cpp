@@ -40,8 +40,11 @@ void frame(int J, const double xc[3], ELDATA& E) { telma::frame(NPE[J], cornersO
 
 }  // namespace
 
+std::string WHY;
+
 void REFUSE(std::string_view FMT, std::initializer_list<textio::Item> ITEMS) {
-    textio::console().write(WIDEN(FMT, {NBE}), ITEMS);
+    WHY = textio::format(WIDEN(FMT, {NBE}), ITEMS);
+    textio::console().put(WHY);
     textio::stop("*** FATAL ERROR ***", 1);
 }
 
@@ -131,8 +134,9 @@ void DUPCHK() {
             break;
         }
     if (FIRST == 0) return;
-    textio::console().write(WIDEN("(' ELEMENTS',I5,' AND',I5,' COINCIDE: THEY HAVE THE SAME CORNERS')", {NBE, NBE}),
-                            {FIRST, SECOND});
+    WHY = textio::format(WIDEN("(' ELEMENTS',I5,' AND',I5,' COINCIDE: THEY HAVE THE SAME CORNERS')", {NBE, NBE}),
+                         {FIRST, SECOND});
+    textio::console().put(WHY);
     textio::stop("*** FATAL ERROR ***", 1);
 }
 

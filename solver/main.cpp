@@ -48,8 +48,15 @@ int main(int argc, char** argv) {
     // A run that stops early keeps the report written so far, as the classic
     // program does; a killed one leaves the previous report whole.
     std::optional<textio::OutFile> reportFile;
-    auto keepReport = [&reportFile] {
+    std::optional<textio::OutUnit> rep;
+    // With options, the report of a run that stops says why, as its console did.
+    auto keepReport = [&reportFile, &rep](const std::string& why) {
         try {
+            if (rep && !OPTS.CLASSIC && !why.empty()) {
+                rep->endRecord();
+                std::string line = why.substr(0, why.find_last_not_of(" \n") + 1);
+                rep->write("(/,' *** THE RUN STOPPED: ',A)", {line.substr(line.find_first_not_of(' '))});
+            }
             if (reportFile) reportFile->commit("writing the report failed");
             return true;
         } catch (const textio::IoError& e) {
@@ -74,40 +81,40 @@ int main(int argc, char** argv) {
         // VTK files that cannot be written are said now, not after the solve.
         for (std::size_t K = 1; K < outs.size(); ++K) textio::OutFile{outs[K]}.discard();
         reportFile.emplace(outName);
-        textio::OutUnit rep(*reportFile);
+        rep.emplace(*reportFile);
         textio::Reader in(dataFile, inName);
-        READIN(in, rep, S);
+        READIN(in, *rep, S);
         dataFile.close();
         // The classic run takes any other symmetry flag for 0; with options it is refused.
         SYMCHK(!OPTS.CLASSIC);
         if (!OPTS.MEDIA.empty()) {
             std::ifstream media = textio::openOld(OPTS.MEDIA);
             MEDRD(media, OPTS.MEDIA, OPTS.EPSR);
-            MEDREP(rep);
+            MEDREP(*rep);
         }
         const SOLREQ R{.EPS = OPTS.TOL};
-        status = OPTS.CAPAC ? CAPRUN(rep, S, R) : RUN(rep, S, R);
+        status = OPTS.CAPAC ? CAPRUN(*rep, S, R) : RUN(*rep, S, R);
         if (petsc) petsc->end();
         if (!OPTS.VTU.empty()) VTUOUT(OPTS.VTU, OPTS.UNFOLD);
-        rep.endRecord();
+        rep->endRecord();
         reportFile->commit("writing the report failed");
     } catch (const textio::Stop& s) {
-        status = keepReport() ? s.status : 1;
+        status = keepReport(s.status != 0 ? WHY : "") ? s.status : 1;
     } catch (const textio::IoError& e) {
         textio::finish();
         std::cerr << "telma: " << e.what() << '\n';
-        keepReport();
+        keepReport(e.what());
         return 1;
     } catch (const std::bad_alloc&) {
         textio::finish();
         std::cerr << "telma: not enough memory for the tables of the problem\n";
-        keepReport();
+        keepReport("not enough memory for the tables of the problem");
         return 1;
     } catch (const std::exception& e) {
         // a library the solve runs on failed (PETSc), in its own words
         textio::finish();
         std::cerr << "telma: " << e.what() << '\n';
-        keepReport();
+        keepReport(e.what());
         return 1;
     }
     textio::finish();

@@ -74,12 +74,14 @@ void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S) {
     // count the memory allows.
     const bool lifted = !S.BOUNDED;
     if (NBE > NBEMAX && !lifted) {
-        con.write("(' TOO MANY ELEMENTS :',I4,'/',I4,' (maximum)')", {NBE, NBEMAX});
+        WHY = textio::format("(' TOO MANY ELEMENTS :',I4,'/',I4,' (maximum)')", {NBE, NBEMAX});
+        con.put(WHY);
         SOLHINT(std::to_string(NBE) + " elements are beyond the " + std::to_string(NBEMAX) + " of the classic solve");
         textio::stop("*** FATAL ERROR ***", 1);
     }
     if (NIP > NIPMAX && !lifted) {
-        con.write("(' TOO INTERNAL POINTS :',I4,'/',I4,' (maximum)')", {NIP, NIPMAX});
+        WHY = textio::format("(' TOO INTERNAL POINTS :',I4,'/',I4,' (maximum)')", {NIP, NIPMAX});
+        con.put(WHY);
         SOLHINT(std::to_string(NIP) + " internal points are beyond the " + std::to_string(NIPMAX) + " of the classic solve");
         textio::stop("*** FATAL ERROR ***", 1);
     }

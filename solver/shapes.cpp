@@ -1,7 +1,12 @@
 // Element shapes: nodes, plane frames and the shape check (see shapes.hpp).
 #include "solver/shapes.hpp"
 
+#include <unistd.h>
+
 #include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 namespace telma {
 
@@ -147,6 +152,19 @@ SHAPEFAULT SHAPECHK(int NP, const CORNERS& X) {
     for (int M = 0; M < NP; ++M)
         if (!(E.EL[M] > DEGTOL * size)) return {SHAPE::FLAT_ZERO_EDGE, M + 1};
     return {SHAPE::OK, 0};
+}
+
+double MEMAVAIL() {
+    // MemAvailable counts the page cache the system would give up; where
+    // the file is missing, the physical memory.
+    std::ifstream f("/proc/meminfo");
+    for (std::string line; std::getline(f, line);) {
+        std::istringstream in(line);
+        std::string key;
+        double kb = 0;
+        if (in >> key >> kb && key == "MemAvailable:") return kb * 1024.0;
+    }
+    return static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE));
 }
 
 }  // namespace telma

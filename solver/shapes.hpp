@@ -14,6 +14,10 @@
 
 namespace telma {
 
+// MEMAVAIL: the bytes of memory the system can give this run now.  In
+// shapes.cpp (telma-mesh's advice uses it too).
+double MEMAVAIL();
+
 // Largest magnitude of a coordinate or a prescribed value: the squares and
 // cubes of distances and values that the solution forms stay finite.
 constexpr double XBIG = 1.0e+50;

@@ -1,7 +1,6 @@
 // Definitions of the solver's shared storage (declared in telma.hpp), and
 //
 //   MEMNEED   the memory a run takes
-//   MEMAVAIL  the memory the system can give
 //   SOLHINT   the solver that would take a problem this run could not
 //   ALLOC     the tables sized for the counts of a problem
 //   AMAT      the dense matrix of a given order
@@ -71,18 +70,6 @@ double MEMNEED(double N, double NIP, bool DENSE) {
     return N * PERELEM + NIP * PERPOINT + (DENSE ? N * N * sizeof(double) : 0.0);
 }
 
-double MEMAVAIL() {
-    // MemAvailable counts the page cache the system would give up; where
-    // the file is missing, the physical memory.
-    std::ifstream f("/proc/meminfo");
-    for (std::string line; std::getline(f, line);) {
-        std::istringstream in(line);
-        std::string key;
-        double kb = 0;
-        if (in >> key >> kb && key == "MemAvailable:") return kb * 1024.0;
-    }
-    return static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE));
-}
 
 void ALLOC(int N, int NIP) {
     NGMAX = static_cast<int>(NGROUPS(N));

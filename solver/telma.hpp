@@ -48,9 +48,6 @@ double MEMNEED(double N, double NIP, bool DENSE);
 // storage.cpp.
 void SOLHINT(const std::string& WHY);
 
-// MEMAVAIL: the bytes of memory the system can give this run now.  In
-// storage.cpp.
-double MEMAVAIL();
 
 // ALLOC: the element tables sized for N elements, the point tables for NIP
 // points, the flux table for NGMAX groups, all zero.  The matrix is not
@@ -208,8 +205,12 @@ int RUN(textio::OutUnit& rep, const SOLVER& S = GSSOLVER, const SOLREQ& R = {});
 
 // REFUSE: the console line FMT with ITEMS (its first I field widened to the
 // element count), then a stop with status 1: for an element or a problem the
-// run cannot take.  In geom.cpp.
+// run cannot take.  The line is kept in WHY.  In geom.cpp.
 [[noreturn]] void REFUSE(std::string_view FMT, std::initializer_list<textio::Item> ITEMS);
+// WHY: the console line of the refusal that stopped the run (empty when
+// none), which a run with options repeats at the end of its report.  In
+// geom.cpp.
+extern std::string WHY;
 
 // ELCHK: refuses elements the influence formulas cannot integrate: a corner
 // count other than 3 or 4, a shape fault of SHAPECHK, an element lying in an

@@ -89,7 +89,9 @@ std::string editE(double v, int w, int d, int scale);  // scale = the nP factor
 // record unless the previous write to this unit ended with a backslash.
 class OutUnit {
 public:
-    explicit OutUnit(std::ostream& os) : os_(&os) {}
+    // LINEFLUSH: each completed record is flushed at once (the console, so
+    // that progress reaches a pipe or a file as it is made).
+    explicit OutUnit(std::ostream& os, bool lineFlush = false) : os_(&os), lineFlush_(lineFlush) {}
     void write(std::string_view fmt, std::initializer_list<Item> items = {});
     void write(std::string_view fmt, std::span<const Item> items);
     // Free-form write of text items: one blank, then the items, one record.
@@ -103,6 +105,7 @@ public:
 
 private:
     std::ostream* os_;
+    bool lineFlush_;
     bool open_ = false;
 };
 

@@ -11,6 +11,7 @@ void OutUnit::put(std::string_view text) {
     if (text.empty()) return;
     os_->write(text.data(), static_cast<std::streamsize>(text.size()));
     open_ = text.back() != '\n';
+    if (lineFlush_ && text.find('\n') != std::string_view::npos) os_->flush();
 }
 
 void OutUnit::write(std::string_view fmt, std::span<const Item> items) { put(format(fmt, items)); }
@@ -31,7 +32,7 @@ void OutUnit::endRecord() {
 void OutUnit::flush() { os_->flush(); }
 
 OutUnit& console() {
-    static OutUnit con(std::cout);
+    static OutUnit con(std::cout, true);
     return con;
 }
 

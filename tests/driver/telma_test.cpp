@@ -218,6 +218,7 @@ TEST_F(Telma, HostileCasesEndAsTheyShould) {
     flag2.replace(flag2.find('\n') + 1, flag2.find('\n', flag2.find('\n') + 1) - flag2.find('\n') - 1, "6 2 0 0 2");
     vt::writeFile("flag2.in", flag2);
     vt::writeFile("case_points.vtu", SQUARE);
+    vt::writeFile("cut.in", "T\n1 0 0 0 0\n4.5 0 0 0\n");
     vt::writeFile("keep.rep", "the previous report\n");
     // where: "out" standard output, "err" standard error, "rep" the report out.rep
     const struct { std::string command; int status; const char* where; const char* says; } cases[] = {
@@ -228,6 +229,9 @@ TEST_F(Telma, HostileCasesEndAsTheyShould) {
         {solve + "--solver=hmat twice.in out.rep", 1, "out", " ELEMENTS    1 AND    7 COINCIDE"},
         {solve + "--solver=gs flag2.in out.rep", 1, "out", " SYMMETRY FLAG           2 OF THE PLANE X = 0: 1 (EVEN), -1 (ODD) OR 0 (NONE) EXPECTED\n"},
         {solve + "flag2.in out.rep", 0, "err", "telma: warning: the symmetry flag 2 of the plane X = 0 is taken as 0"},
+        // with options a refused run's report says why, as its console did
+        {solve + "--solver=gs flag2.in out.rep", 1, "rep", "\n\n *** THE RUN STOPPED: SYMMETRY FLAG           2 OF THE PLANE X = 0"},
+        {solve + "--solver=lu cut.in out.rep", 1, "rep", "\n *** THE RUN STOPPED: cut.in:3: expected an integer (NPE of element 1), found \"4.5\"\n"},
         {solve + "--capacitance --eps-r=1e308 huge.in out.rep", 1, "out", " THE CAPACITANCE IS NOT A FINITE NUMBER IN FARADS"},
         {solve + "--vtu=case.vtu case_points.vtu out.rep", 1, "err", "telma: case_points.vtu: is the input file case_points.vtu"},
         {solve + "--vtu=out.rep cube.in out.rep", 1, "err", "telma: out.rep: is also the output out.rep; one of the two would be lost"},
