@@ -90,14 +90,21 @@ CAPSCOPE::~CAPSCOPE() {
 
 int CAPRUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& R) {
     const CAPSCOPE conductors;
+    // One conductor at 1 and every other potential 0 is the data file's own
+    // right-hand side already: its solution is the capacitance's column.
+    bool own = NCOND == 1 && !MEDIA;
+    for (int I = 1; I <= NBE && own; ++I)
+        if (KODE[I] <= 0) own = VBC[I] == (ICOND[I] > 0 ? 1.0 : 0.0);
     SOLREQ RC = R;
-    RC.NRHS = 1 + NCOND;
-    RC.VRHS = VCOND.data();
+    RC.NRHS = own ? 1 : 1 + NCOND;
+    RC.VRHS = own ? nullptr : VCOND.data();
     const int status = RUN(rep, S, RC);
     // RUN has said that a failed solve leaves no valid result.
-    if (status == 0) CAPMAT(&B[static_cast<std::size_t>(NBE) + 1], NBE, rep);
+    if (status == 0) CAPMAT(&B[own ? 1 : static_cast<std::size_t>(NBE) + 1], NBE, rep);
     return status;
 }
+
+double CAPFARAD() { return EPS0 * (MEDIA ? 1.0 : OPTS.EPSR) * OPTS.LUNIT; }
 
 void CAPMAT(const double* X, int LDX, textio::OutUnit& rep) {
     // The meshed conductor stands for itself and its images in the planes.
@@ -110,8 +117,7 @@ void CAPMAT(const double* X, int LDX, textio::OutUnit& rep) {
             if (ICOND[I] > 0) C[ICOND[I] - 1] += (MEDIA ? EPSB[I] : 1.0) * Q[I - 1] * AREA[I];
         for (int H = 0; H < NCOND; ++H) C[H] *= IMAGES;
     }
-    // With media the permittivities are in CAP already.
-    const double FARAD = EPS0 * (MEDIA ? 1.0 : OPTS.EPSR) * OPTS.LUNIT;
+    const double FARAD = CAPFARAD();
     for (double c : CAP)
         if (!std::isfinite(c) || !std::isfinite(FARAD * c))
             REFUSE("(' THE CAPACITANCE IS NOT A FINITE NUMBER IN FARADS: THE PERMITTIVITY OR THE SIZE IS TOO LARGE')",

@@ -47,7 +47,9 @@ struct CAPSCOPE {
 // CAPRUN: the whole run of --capacitance, from element geometry to the
 // CAPACITANCE blocks: in a CAPSCOPE, RUN with the conductors' right-hand
 // sides after the data file's, then CAPMAT from B's further columns unless
-// the solve failed.  In capaci.cpp.
+// the solve failed.  A single conductor whose data already put it at 1 and
+// every other potential at 0 is solved once, its column the data's own
+// solution.  In capaci.cpp.
 //   rep      (in/out)  the report
 //   S, R     (in)      the solver and the request, as RUN takes them
 //   returns  the exit status of the run: 0, or 1 when the solve failed
@@ -62,5 +64,10 @@ int CAPRUN(textio::OutUnit& rep, const SOLVER& S = GSSOLVER, const SOLREQ& R = {
 //   LDX  (in)      the column stride of X
 //   rep  (in/out)  the report
 void CAPMAT(const double* X, int LDX, textio::OutUnit& rep);
+
+// CAPFARAD: farads per unit of CAP: eps0 times the relative permittivity of
+// OPTS (1 with media, whose permittivities CAP carries) times the length unit
+// in metres.  In capaci.cpp.
+double CAPFARAD();
 
 }  // namespace telma

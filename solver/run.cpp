@@ -1,5 +1,6 @@
 // The run after the data are read (RUN): geometry, the operator, the solve,
 // the internal points and the report, the same sequence for every solver.
+#include <chrono>
 #include <cmath>
 #include <utility>
 
@@ -8,6 +9,8 @@
 #include "solver/media.hpp"
 
 namespace telma {
+
+RUNREC LASTRUN;
 
 namespace {
 
@@ -40,8 +43,13 @@ int RUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& REQ) {
     const std::size_t NB = static_cast<std::size_t>(R.NRHS) * NBE + 1;
     if (B.size() < NB) B.resize(NB);
     XIT.assign(std::max(NB, XIT.size()), 0.0);
+    using CLOCK = std::chrono::steady_clock;
+    auto since = [](CLOCK::time_point t0) { return std::chrono::duration<double>(CLOCK::now() - t0).count(); };
+    LASTRUN = RUNREC{};
+    auto t0 = CLOCK::now();
     qvlib::SWSTRT();
     S.BUILD(R);
+    LASTRUN.BUILD = since(t0);
     if (S.DOMTST) {
         if (S.DOMTST(NBE))
             con.write("(' The matrix is diagonally dominant')");
@@ -50,7 +58,11 @@ int RUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& REQ) {
     }
     qvlib::SWSTRT();
     IER = 0;
+    t0 = CLOCK::now();
     const SOLSTAT ST = S.SOLVE(R);
+    LASTRUN.ST = ST;
+    LASTRUN.SOLVED = true;
+    LASTRUN.SOLVE = since(t0);
     if (IER != 0) con.write("(' Ier non zero in PVT :',i4)", {IER});
     if (!ST.RESULT) {
         // Nothing to report but why.
@@ -64,7 +76,9 @@ int RUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& REQ) {
     else
         for (int I = 1; I <= NBE; ++I)
             if (KODE[I] >= 1) std::swap(B[I], VBC[I]);
+    t0 = CLOCK::now();
     S.POINTS(R);
+    LASTRUN.POINTS = since(t0);
     RESCHK();
     OUTRES(rep);
     CURRNT(rep);

@@ -150,6 +150,15 @@ struct SOLSTAT {
     double EPS = 0.0;      // the tolerance asked for
 };
 
+// RUNREC: what the last RUN did, for the summary of a run with options:
+// how its solve ended, and the seconds of its phases (0 for one not run).
+struct RUNREC {
+    SOLSTAT ST;
+    bool SOLVED = false;  // RUN reached the solve
+    double BUILD = 0.0, SOLVE = 0.0, POINTS = 0.0;
+};
+extern RUNREC LASTRUN;  // in run.cpp
+
 // SOLVER: one way of solving the boundary system.
 struct SOLVER {
     const char* NAME;   // as --solver names it

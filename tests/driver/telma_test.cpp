@@ -173,6 +173,13 @@ TEST_F(Telma, CapacitanceMatrixAndItsRefusals) {
         if (gs.empty()) gs = c;
         EXPECT_NEAR(c[1], gs[1], 1e-5 * c[0]) << solver;
     }
+    // one conductor at potential 1, the data's own right-hand side: solved once, C = FLUX
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "sphere.in", "sphere.in");
+    r = telma("--solver=hmat --capacitance sphere.in s.rep");
+    ASSERT_EQ(r.status, 0) << r.out;
+    rep = vt::readFile("s.rep");
+    EXPECT_EQ(numbers("\n CAPACITANCE\n\n", 1)[0], numbers("\n CURRENTS\n\n FLUX  1", 1)[0]);
+    EXPECT_EQ(r.out.find(" GMRES iterations :"), r.out.rfind(" GMRES iterations :")) << r.out;
     const struct { const char *data, *message; } refused[] = {
         {SQUARE, " NO FLUX GROUP (NEGATIVE CODE): THERE IS NO CONDUCTOR\n"},
         {"Two squares\n2 0 0 0 0\n4 0 0 0 1 0 0 1 1 0 0 1 0\n4 0 0 1 1 0 1 1 1 1 0 1 1\n-1 1.0\n1 2.5\n",
