@@ -1,5 +1,6 @@
 // telma: solves one boundary-element problem from its data file to its report.
 #include <array>
+#include <chrono>
 #include <fstream>
 #include <iostream>
 #include <new>
@@ -12,6 +13,7 @@
 #include "solver/lu/lu.hpp"
 #include "solver/media.hpp"
 #include "solver/options.hpp"
+#include "solver/summary.hpp"
 #include "solver/telma.hpp"
 #include "solver/vtuout.hpp"
 
@@ -41,7 +43,9 @@ int main(int argc, char** argv) {
         std::cout << "telma " TELMA_VERSION "\n";
         return 0;
     }
+    const auto start = std::chrono::steady_clock::now();
     int status = 0;
+    std::string why;  // what stopped the run, when something did
     const SOLVER& S = *SOLVERS[static_cast<std::size_t>(OPTS.SOLVER)];
     // PETSc, for the solvers that run on it, lives as long as the run.
     std::optional<PETSCRUN> petsc;
@@ -54,8 +58,7 @@ int main(int argc, char** argv) {
         try {
             if (rep && !OPTS.CLASSIC && !why.empty()) {
                 rep->endRecord();
-                std::string line = why.substr(0, why.find_last_not_of(" \n") + 1);
-                rep->write("(/,' *** THE RUN STOPPED: ',A)", {line.substr(line.find_first_not_of(' '))});
+                rep->write("(/,' *** THE RUN STOPPED: ',A)", {why});
             }
             if (reportFile) reportFile->commit("writing the report failed");
             return true;
@@ -64,21 +67,27 @@ int main(int argc, char** argv) {
             return false;
         }
     };
+    // The message of a failure, without the blanks around it.
+    auto trimmed = [](const std::string& m) {
+        const auto a = m.find_first_not_of(" \n"), b = m.find_last_not_of(" \n");
+        return a == std::string::npos ? std::string() : m.substr(a, b - a + 1);
+    };
+    std::string inName, outName;
     try {
         if (S.PETSC) petsc.emplace();
         textio::console().write("(' TELMA')");
-        std::string inName, outName;
         FILNAM(static_cast<int>(words.size()), words.data(), inName, outName);
         std::ifstream dataFile = textio::openOld(inName);
         // No output may be an input or another output of the run.
         std::vector<std::string> outs{outName}, ins{inName};
         if (!OPTS.VTU.empty()) outs.insert(outs.end(), {OPTS.VTU, VTUPTS(OPTS.VTU)});
+        if (!OPTS.JSON.empty()) outs.push_back(OPTS.JSON);
         if (!OPTS.MEDIA.empty()) ins.push_back(OPTS.MEDIA);
         for (std::size_t K = 0; K < outs.size(); ++K) {
             for (const std::string& in : ins) textio::refuseInput(outs[K], in);
             for (std::size_t L = 0; L < K; ++L) textio::refuseOutput(outs[K], outs[L]);
         }
-        // VTK files that cannot be written are said now, not after the solve.
+        // Files that cannot be written are said now, not after the solve.
         for (std::size_t K = 1; K < outs.size(); ++K) textio::OutFile{outs[K]}.discard();
         reportFile.emplace(outName);
         rep.emplace(*reportFile);
@@ -99,23 +108,35 @@ int main(int argc, char** argv) {
         rep->endRecord();
         reportFile->commit("writing the report failed");
     } catch (const textio::Stop& s) {
-        status = keepReport(s.status != 0 ? WHY : "") ? s.status : 1;
+        why = s.status != 0 ? trimmed(WHY) : "";
+        status = keepReport(why) ? s.status : 1;
     } catch (const textio::IoError& e) {
-        textio::finish();
-        std::cerr << "telma: " << e.what() << '\n';
-        keepReport(e.what());
-        return 1;
+        why = e.what();
     } catch (const std::bad_alloc&) {
-        textio::finish();
-        std::cerr << "telma: not enough memory for the tables of the problem\n";
-        keepReport("not enough memory for the tables of the problem");
-        return 1;
+        why = "not enough memory for the tables of the problem";
     } catch (const std::exception& e) {
         // a library the solve runs on failed (PETSc), in its own words
+        why = e.what();
+    }
+    if (status == 0 && !why.empty()) {
         textio::finish();
-        std::cerr << "telma: " << e.what() << '\n';
-        keepReport(e.what());
-        return 1;
+        std::cerr << "telma: " << why << '\n';
+        keepReport(why);
+        status = 1;
+    }
+    if (!OPTS.CLASSIC) {
+        const RUNEND E{inName, outName, S.NAME, why, status,
+                       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
+        textio::console().endRecord();
+        SUMLINE(E);
+        if (!OPTS.JSON.empty()) {
+            try {
+                JSONOUT(OPTS.JSON, E);
+            } catch (const textio::IoError& e) {
+                std::cerr << "telma: " << e.what() << '\n';
+                status = 1;
+            }
+        }
     }
     textio::finish();
     return status;

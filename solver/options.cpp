@@ -61,8 +61,16 @@ shortened to any beginning that no other option shares.
                                       other; their value must be 0
                        With it FLUX and the capacitance carry the
                        permittivities (the free charge)
+  --json=FILE          also write a summary of the run to FILE as one JSON
+                       object: solver, status and result, the counts, the
+                       steps, residual and tolerance of the solve, the
+                       fluxes, the capacitance matrix, the phases' times and
+                       the peak memory (the README lists its fields)
   --help               show this help and end
   --version            show the name and version and end
+
+A run with options ends its console with one line: the whole run's time,
+the peak memory, the solver and its steps.
 
 Exit status: 0 done; 1 the run could not do its job (a file missing or
 malformed, a limit exceeded, a solve that did not converge); 2 a bad command
@@ -84,7 +92,7 @@ constexpr CHOICE<double> UNITS[] = {{"m", 1.0}, {"cm", 1.0E-2}, {"mm", 1.0E-3}, 
 // The options, in the order of --help.
 constexpr textio::OPTSPEC SPECS[] = {
     {"solver", "gs|lu|hmat"}, {"tol", "EPS"}, {"vtu", "FILE"}, {"unfold"}, {"capacitance"},
-    {"length-unit", "m|cm|mm|um"}, {"eps-r", "E"}, {"media", "FILE"}, {"help"}, {"version"},
+    {"length-unit", "m|cm|mm|um"}, {"eps-r", "E"}, {"media", "FILE"}, {"json", "FILE"}, {"help"}, {"version"},
 };
 
 // One option as read, with the checks of its value.
@@ -142,6 +150,8 @@ std::vector<char*> PARSEOPTS(int argc, char** argv) {
             unitGiven = true;
         } else if (o.name == "media") {
             OPTS.MEDIA = o.need("FILE");
+        } else if (o.name == "json") {
+            OPTS.JSON = o.need("FILE");
         } else if (o.name == "eps-r") {
             OPTS.EPSR = o.positive();
             epsGiven = true;

@@ -23,6 +23,7 @@ struct OPTIONS {
     double LUNIT = 1.0;        // metres per length unit of the data file
     double EPSR = 1.0;         // relative permittivity of the medium (with media: of the codes not listed)
     std::string MEDIA;         // --media file; empty: one homogeneous medium
+    std::string JSON;          // --json file of the run's summary; empty: none
     bool CLASSIC = true;       // no option given: the classic program
     bool HELP = false;         // --help given
     bool VERSION = false;      // --version given

@@ -2,6 +2,7 @@
 // status, and korval drawing what telma solved.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <regex>
 
 #include "viewer/support.hpp"
@@ -267,4 +268,42 @@ TEST_F(Telma, HostileCasesEndAsTheyShould) {
     const vt::Run folder = vt::runProgram(solve + "--vtu=v.vtu cube.in out.rep");
     EXPECT_EQ(std::pair(folder.status, folder.err), std::pair(1, std::string("telma: v_points.vtu: is a folder, not a file\n")));
     EXPECT_FALSE(fs::exists("out.rep"));
+}
+
+// A run with options ends with its summary line, and --json writes what the report says in a form
+// a script reads (read back here by Python's json module), a refused run's too.
+TEST_F(Telma, SummaryLineAndJson) {
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "spheres.in", "spheres.in");
+    vt::writeFile("bad.in", "T\n1 0 0 0 0\n4.5 0 0 0\n");
+    auto field = [](const std::string& expr) {
+        return vt::runProgram("python3 -c \"import json; d = json.load(open('s.json')); print(" + expr + ")\"").out;
+    };
+    const struct { std::string args, line; } runs[] = {
+        {"--solver=lu --capacitance --json=s.json spheres.in s.rep", "solver lu, factorisation and solve +[0-9]*\\.[0-9]{2} s\n$"},
+        {"--solver=gs --json=s.json spheres.in s.rep", "solver gs, +[0-9]+ sweeps +[0-9]*\\.[0-9]{2} s\n$"},
+        {"--solver=hmat --json=s.json spheres.in s.rep", "solver hmat, +[0-9]+ iterations +[0-9]*\\.[0-9]{2} s\n$"},
+    };
+    for (const auto& c : runs) {
+        const vt::Run r = vt::runProgram("ASAN_OPTIONS=detect_leaks=0 '" TELMA_EXE "' " + c.args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(std::regex_search(r.out, std::regex("\n Whole run +[0-9]*\\.[0-9]{2} s, peak memory +[0-9]+ MB, " + c.line))) << r.out;
+        const std::string rep = vt::readFile("s.rep");
+        const std::string flux = rep.substr(rep.find(" FLUX  1 :") + 10, 12);
+        EXPECT_NEAR(std::stod(field("d['fluxes'][0]['flux']")), std::stod(flux), 1e-5 * std::fabs(std::stod(flux))) << c.args;
+        EXPECT_EQ(field("d['status'], d['result'], d['elements'], d['why']"), "0 solved 672 None\n");
+    }
+    // the capacitance matrix of the lu run, against its report
+    ASSERT_EQ(vt::runProgram("'" TELMA_EXE "' --solver=lu --capacitance --json=s.json spheres.in s.rep").status, 0);
+    const std::string rep = vt::readFile("s.rep");
+    std::istringstream c(rep.substr(rep.find("\n CAPACITANCE\n\n") + 16));
+    int group = 0;
+    double c11 = 0, c12 = 0;
+    c >> group >> c11 >> c12;
+    EXPECT_NEAR(std::stod(field("d['capacitance']['matrix'][0][1]")), c12, 1e-5 * c11);
+    EXPECT_EQ(field("d['capacitance']['groups'], d['steps']['kind'], d['residual'] < d['tolerance']"), "[1, 2] factorisation True\n");
+    // a refused run: its summary says why
+    const vt::Run bad = vt::runProgram("'" TELMA_EXE "' --solver=lu --json=s.json bad.in s.rep");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.out.find("solver lu, stopped before the solve\n"), std::string::npos) << bad.out;
+    EXPECT_EQ(field("d['status'], d['result'], d['why']"), "1 stopped bad.in:3: expected an integer (NPE of element 1), found \"4.5\"\n");
 }
