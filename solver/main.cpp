@@ -106,6 +106,12 @@ int main(int argc, char** argv) {
         if (petsc) petsc->end();
         if (!OPTS.VTU.empty()) VTUOUT(OPTS.VTU, OPTS.UNFOLD);
         rep->endRecord();
+        // With options the report keeps the warnings of points too near the boundary.
+        if (!OPTS.CLASSIC)
+            for (const NEARPT& N : IPNEAR)
+                rep->write("(/,' *** NOTE: INTERNAL POINT',I8,' LIES',F7.3,' ELEMENT SIZES FROM ELEMENT',I8,"
+                           "': ITS VALUES ARE NOT ACCURATE')",
+                           {N.POINT, N.SIZES, N.ELEMENT});
         reportFile->commit("writing the report failed");
     } catch (const textio::Stop& s) {
         why = s.status != 0 ? trimmed(WHY) : "";

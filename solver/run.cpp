@@ -39,6 +39,7 @@ int RUN(textio::OutUnit& rep, const SOLVER& S, const SOLREQ& REQ) {
     ELCHK();
     GEOM();
     if (!MEDIA) NEUCHK();
+    IPCHK();
     // B and the iterates hold every right-hand side, NBE entries each.
     const std::size_t NB = static_cast<std::size_t>(R.NRHS) * NBE + 1;
     if (B.size() < NB) B.resize(NB);

@@ -337,6 +337,18 @@ bool ITSOLV(const double* A, double* B, double* X, int N, int M, int LDA, double
 //   X, Y, Z  (in)   the point;  UP (out) the potential
 void POTINT(double X, double Y, double Z, double& UP);
 
+// IPCHK: the internal points closer to an element (or to an element's
+// symmetry image) than half the element's size, its longest edge, where the
+// boundary integrals lose their accuracy: IPNEAR gets each such point with
+// its nearest element and their distance in element sizes, and standard
+// error a warning naming them (the first ten).  After GEOM.  In intpts.cpp.
+struct NEARPT {
+    int POINT, ELEMENT;
+    double SIZES;
+};
+extern std::vector<NEARPT> IPNEAR;
+void IPCHK();
+
 // INTPTS: potential UIP and gradient GRADV at the internal points, the
 // gradient by forward differences of step DELTA.  In intpts.cpp.
 void INTPTS();

@@ -125,7 +125,13 @@ TEST_F(Telma, OptionsSetTheSolve) {
     fs::copy_file(fs::path(EXAMPLES_DIR) / "cube.in", "cube.in");
     const vt::Run plain = telma("cube.in plain.rep"), gs = telma("--solver gs --to 1.0E-8 -- cube.in gs.rep");
     EXPECT_EQ(gs.status, 0) << gs.err;
-    EXPECT_EQ(vt::readFile("gs.rep"), vt::readFile("plain.rep"));
+    // the same report; with options it keeps the warning of point 2, a quarter of the 1 x 1 face
+    // from the bottom (its potential 0.281 where 0.25 is exact), which both runs give on standard error
+    const std::string near = "telma: warning: internal point 2 lies 0.25 element sizes from element 1: its values are "
+                             "not accurate there (keep points half an element size or more from the boundary)\n";
+    EXPECT_EQ(vt::readFile("gs.rep"), vt::readFile("plain.rep") + "\n *** NOTE: INTERNAL POINT       2 LIES   .250 ELEMENT "
+                                                                   "SIZES FROM ELEMENT       1: ITS VALUES ARE NOT ACCURATE\n");
+    EXPECT_EQ(std::pair(gs.err, plain.err), std::pair(near, near));
     // the consoles from the dominance line to the last sweep (the times differ)
     auto sweeps = [](const std::string& out) { return out.substr(out.find("\n\n"), out.find(" Elapsed") - out.find("\n\n")); };
     EXPECT_EQ(sweeps(gs.out), sweeps(plain.out));
@@ -133,10 +139,10 @@ TEST_F(Telma, OptionsSetTheSolve) {
     EXPECT_EQ(loose.status, 0) << loose.err;
     EXPECT_NE(loose.out.find(" Niter :  5  RMS error : 7.359E-03\n Elapsed"), std::string::npos) << loose.out;
     // the compressed solve: the report up to the internal points (their gradients' rounding noise
-    // differs), its own console, nothing on standard error (the leak checker of a sanitized build
+    // differs), its own console, nothing else on standard error (the leak checker of a sanitized build
     // reports the allocations of the components that OpenMPI, started by PETSc, unloads at its end)
     const vt::Run hm = vt::runProgram("ASAN_OPTIONS=detect_leaks=0 '" TELMA_EXE "' --solver=hmat cube.in hm.rep");
-    EXPECT_EQ(std::pair(hm.status, hm.err), std::pair(0, std::string()));
+    EXPECT_EQ(std::pair(hm.status, hm.err), std::pair(0, near));
     const std::string hmRep = vt::readFile("hm.rep"), plainRep = vt::readFile("plain.rep");
     EXPECT_EQ(hmRep.substr(0, hmRep.find("  INTERNAL")), plainRep.substr(0, plainRep.find("  INTERNAL")));
     EXPECT_NE(hm.out.find(" Relative residual ||B - A x||/||B|| :"), std::string::npos) << hm.out;

@@ -92,3 +92,28 @@ TEST(Intpts, GradientBesideTheLineOfALongEdge) {
         EXPECT_NEAR(GRADV[3][1], dz, c.tol * std::fabs(dz)) << S << " " << c.p[0];
     }
 }
+
+// Points nearer an element (or its image) than half its size are named with their distance in
+// element sizes: over the square, beside an edge, beyond a corner, and across an even plane.
+TEST(Intpts, PointsTooNearTheBoundaryAreNamed) {
+    const struct { fx::P3 point; int sym; double sizes; } cases[] = {
+        {{0.5, 0.5, 0.1}, 0, 0.1},     // above the square
+        {{0.5, 0.5, -0.6}, 0, 0.0},    // far enough below
+        {{1.3, 0.5, 0.0}, 0, 0.3},     // beside an edge, in its plane
+        {{1.3, 1.4, 0.0}, 0, 0.5},     // beyond a corner: 0.5 exactly is not too near
+        {{-0.2, 0.5, 0.2}, 0, std::sqrt(0.08)},
+        {{-1.2, 0.5, 0.0}, 1, 0.2},    // beside the square's image in the even plane x = 0 (x from -1 to 0)
+        {{-1.2, 0.5, 0.0}, 0, 0.0},    // and without the plane, 1.2 from the square
+    };
+    for (const auto& c : cases) {
+        fx::unitSquare();
+        fx::setSymmetry(c.sym, 0, 0);
+        NIP = 1;
+        for (int K = 1; K <= 3; ++K) XIP[1][K] = c.point[K - 1];
+        GEOM();
+        IPCHK();
+        const double got = IPNEAR.empty() ? 0.0 : IPNEAR[0].SIZES;
+        EXPECT_NEAR(got, c.sizes, 1e-12) << c.point[0] << ' ' << c.point[1] << ' ' << c.point[2];
+        if (!IPNEAR.empty()) EXPECT_EQ(std::pair(IPNEAR[0].POINT, IPNEAR[0].ELEMENT), std::pair(1, 1));
+    }
+}
