@@ -35,6 +35,10 @@ comma-separated list:
                  through each group
   q=V            the normal derivative V is prescribed (code 1); q=0 is an
                  insulating wall
+V is a number, or a formula of the element's centroid x, y, z and unit
+normal nx, ny, nz (muparser's syntax, without commas), evaluated for each
+element: q=-nx is the disturbance of a unit stream along x past a body,
+u=z a uniform field along z.
 Corners are ordered so that each element's normal points out of the region
 where the potential is sought; the normal derivative is taken along it.
 
@@ -183,17 +187,36 @@ struct Condition {
     bool flip = false;
 };
 
+// The formulas of the conditions of one command line, BC::expr indexing them.
+std::vector<std::string> FORMULAS;
+
+// A condition's value: a number, else a formula of the element (kept in
+// FORMULAS, its index in EXPR).
+double toValue(const std::string& s, const std::string& what, int& expr) {
+    double v = 0;
+    if (textio::parseReal(s, v) && std::isfinite(v)) return v;
+    try {
+        checkFormula(s, what);
+    } catch (const MeshError& e) {
+        throw UsageError(e.what());
+    }
+    expr = static_cast<int>(FORMULAS.size());
+    FORMULAS.push_back(s);
+    return 0.0;
+}
+
 Condition toCondition(const std::string& s, const std::string& what, bool allowDiv, bool allowFlip) {
     Condition sp;
     std::optional<double> u, q;
+    int expr = -1;
     int group = 0;
     for (const std::string& item : splitOn(s, ',')) {
         auto eq = item.find('=');
         std::string key = item.substr(0, eq);
         std::string val = eq == std::string::npos ? "" : item.substr(eq + 1);
         bool hasVal = eq != std::string::npos;
-        if (key == "u" && hasVal) u = toReal(val, what + " u");
-        else if (key == "q" && hasVal) q = toReal(val, what + " q");
+        if (key == "u" && hasVal) u = toValue(val, what + " u", expr);
+        else if (key == "q" && hasVal) q = toValue(val, what + " q", expr);
         else if (key == "group" && hasVal) {
             group = toInt(val, what + " group");
             if (group < 1 || group > telma::NBEMAX)
@@ -213,8 +236,8 @@ Condition toCondition(const std::string& s, const std::string& what, bool allowD
     if (u && q) throw UsageError(what + ": give either u= or q=, not both");
     if (!u && !q) throw UsageError(what + ": the condition \"" + s + "\" needs u=V or q=V");
     if (q && group) throw UsageError(what + ": a flux group needs a prescribed potential (u=V)");
-    if (u) sp.bc = BC{group ? -group : 0, *u};
-    else sp.bc = BC{1, *q};
+    if (u) sp.bc = BC{group ? -group : 0, *u, expr};
+    else sp.bc = BC{1, *q, expr};
     return sp;
 }
 
@@ -311,6 +334,7 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
     output = "TELMA.IN";
     if (args.empty()) throw UsageError("say what to build: box, sphere or gmsh FILE");
     const std::string shape = args[0];
+    FORMULAS.clear();
     Common c;
     Mesh m;
     if (shape == "box") {
@@ -416,6 +440,7 @@ Mesh buildFromArgs(const std::vector<std::string>& args, std::string& output, No
     for (int k = 0; k < 3; ++k)
         if (c.parity[k] != 0) cutSymmetry(m, k, c.side[k], c.parity[k]);
     if (m.el.empty()) throw MeshError("no element is left on the kept side of the symmetry planes");
+    applyFormulas(m, FORMULAS);
     m.ip = c.ip;
     if (c.title) {
         m.title = *c.title;

@@ -31,6 +31,7 @@ public:
 struct BC {
     int kode = 1;       // 1: normal derivative; 0: potential; -K: potential, flux group K
     double vbc = 0.0;
+    int expr = -1;      // >= 0: vbc is formula EXPR (of the list applyFormulas takes) at the element
 };
 
 struct Element {
@@ -161,5 +162,18 @@ void checkForSolver(const Mesh& m);
 // solve takes (its bounds NBEMAX and NIPMAX): only --solver=lu or hmat
 // solve it.
 bool beyondClassic(const Mesh& m);
+
+// ---------------------------------------------------------------- formulas
+
+// checkFormula: throws MeshError, naming WHAT, when TEXT is not a formula of
+// x, y, z (the element's centroid) and nx, ny, nz (its unit normal) that
+// muparser reads.  In formula.cpp.
+void checkFormula(const std::string& text, const std::string& what);
+
+// applyFormulas: the prescribed value of every element whose condition is a
+// formula (BC::expr, an index into FORMULAS), evaluated at its centroid and
+// normal as the solver computes them.  Throws MeshError for a value that is
+// not a number within +/-1e50.  In formula.cpp.
+void applyFormulas(Mesh& m, const std::vector<std::string>& formulas);
 
 }  // namespace tmesh

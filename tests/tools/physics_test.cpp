@@ -7,8 +7,10 @@
 #include <sstream>
 
 #include "solver/capaci.hpp"
+#include "solver/lu/lu.hpp"
 #include "solver/telma.hpp"
 #include "textio/textio.hpp"
+#include "tools/cli.hpp"
 #include "tools/datafile.hpp"
 
 using namespace tmesh;
@@ -19,14 +21,14 @@ std::string report;  // of the last run
 
 // READIN on the data file the tool writes for `m`, then RUN, or with `capacitance` the run of
 // --capacitance (the matrix left in telma::CAP); returns the exit status.
-int run(const Mesh& m, bool capacitance = false) {
+int run(const Mesh& m, bool capacitance = false, const telma::SOLVER& S = telma::GSSOLVER) {
     std::ostringstream os, rs;
     writeDataFile(os, m);
     std::istringstream in(os.str());
     textio::Reader rd(in, "mesh.in");
     textio::OutUnit rep(rs);
     telma::READIN(rd, rep);
-    const int status = capacitance ? telma::CAPRUN(rep) : telma::RUN(rep);
+    const int status = capacitance ? telma::CAPRUN(rep, S) : telma::RUN(rep, S);
     report = rs.str();
     return status;
 }
@@ -140,5 +142,40 @@ TEST(Capacitance, FourCrossingBars) {
         EXPECT_NEAR(cap(2, 2), c11, 1e-6 * c11);
         EXPECT_NEAR(cap(4, 4), cap(3, 3), 1e-6 * c11);
         for (auto [h, g] : {std::pair{1, 4}, {2, 3}, {2, 4}, {3, 1}, {4, 2}}) EXPECT_NEAR(cap(h, g), c13, 1e-3 * c11);
+    }
+}
+
+// Potential flow past a sphere, U = 1 along x: the disturbance potential has q = -nx, given to
+// telma-mesh as a formula; on the surface the whole potential is 1.5 x, so the fitted slope of
+// x + U against x, the surface speed at the equator, is 1.5 (an eighth model of level 5, 2608
+// elements: odd in x, even in y and z).  A formula that cannot be read, or gives no number, is
+// refused.
+TEST(Physics, PotentialFlowPastASphereFromAFormula) {
+    std::string out;
+    const Mesh m = buildFromArgs({"sphere", "--level", "5", "--sym", "x=odd", "--sym", "y=even", "--sym", "z=even",
+                                  "--bc", "q=-nx"}, out);
+    ASSERT_EQ(m.el.size(), 2608u);
+    ASSERT_EQ(run(m, false, telma::LUSOLVER), 0);
+    double ux = 0, xx = 0;
+    for (int I = 1; I <= telma::NBE; ++I) ux += telma::VBC[I] * telma::XC[I][1], xx += telma::XC[I][1] * telma::XC[I][1];
+    EXPECT_NEAR(1.0 + ux / xx, 1.5, 1.5e-3);
+    // u=z on a box: each face's value is its centroid's z; the normals' signs as the solver's
+    const Mesh b = buildFromArgs({"box", "--face", "zmax", "u=z*2", "--face", "xmin", "q=nx+10*y"}, out);
+    for (const Element& e : b.el) {
+        if (e.bc.kode == 0) { EXPECT_EQ(e.bc.vbc, 2.0); }
+        if (e.bc.kode == 1 && e.x[0][0] == 0.0 && e.x[1][0] == 0.0 && e.x[2][0] == 0.0) { EXPECT_EQ(e.bc.vbc, -1.0 + 5.0); }
+    }
+    const struct { std::vector<std::string> args; const char* says; } bad[] = {
+        {{"sphere", "--bc", "q=-(nx"}, "the formula \"-(nx\" cannot be read: "},
+        {{"sphere", "--bc", "u=w"}, "the formula \"w\" cannot be read: "},
+        {{"sphere", "--bc", "u=1/(x-x)"}, "element 1: the formula \"1/(x-x)\" gives inf, beyond the +/-1e50"},
+    };
+    for (const auto& c : bad) {
+        try {
+            buildFromArgs(c.args, out);
+            ADD_FAILURE() << c.says;
+        } catch (const std::exception& e) {
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+        }
     }
 }
