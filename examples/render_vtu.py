@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Renders a VTU file of telma (telma --vtu=FILE) to a PNG picture, headless.
 
-Usage: python3 render_vtu.py FILE.vtu PICTURE.png [WIDTH HEIGHT]
+Usage: /usr/bin/python3 render_vtu.py [--field NAME] FILE.vtu PICTURE.png [WIDTH HEIGHT]
 
-The elements are coloured by their potential on a blue-to-red scale with a
-colour bar; the internal points of FILE_points.vtu, when that file exists,
-are drawn as small balls coloured on the same scale.  Needs VTK for Python
-(Debian: python3-vtk9); without a display, run it under xvfb-run.
+The elements are coloured by the cell field NAME (default potential; also
+normal_derivative, area, code, flux_group, element, and with --media eps,
+eps_front, interface) on a blue-to-red scale with a colour bar; the internal
+points of FILE_points.vtu, when that file exists, are drawn as small balls,
+coloured on the same scale when NAME is potential.  Needs VTK for Python
+(Debian: python3-vtk9, for the system's /usr/bin/python3); without a
+display, run it under xvfb-run (Debian: xvfb).
 """
 import os
 import sys
@@ -22,10 +25,23 @@ def reader(path):
 
 
 def main():
-    vtu, png = sys.argv[1], sys.argv[2]
-    size = [int(v) for v in sys.argv[3:5]] or [800, 600]
+    args = sys.argv[1:]
+    field = "potential"
+    if args[:1] == ["--field"] and len(args) > 1:
+        field, args = args[1], args[2:]
+    elif args and args[0].startswith("--field="):
+        field, args = args[0][len("--field="):], args[1:]
+    if len(args) < 2:
+        sys.exit(__doc__)
+    vtu, png = args[0], args[1]
+    size = [int(v) for v in args[2:4]] or [800, 600]
     grid = reader(vtu)
-    lo, hi = grid.GetOutput().GetCellData().GetArray("potential").GetRange()
+    data = grid.GetOutput().GetCellData().GetArray(field)
+    if data is None:
+        cells = grid.GetOutput().GetCellData()
+        names = [cells.GetArrayName(k) for k in range(cells.GetNumberOfArrays())]
+        sys.exit("render_vtu.py: %s has no cell field %s (it has %s)" % (vtu, field, ", ".join(names)))
+    lo, hi = data.GetRange()
 
     lut = vtk.vtkLookupTable()
     lut.SetHueRange(0.667, 0.0)  # blue (low) to red (high)
@@ -37,7 +53,7 @@ def main():
     surf = vtk.vtkDataSetMapper()
     surf.SetInputConnection(grid.GetOutputPort())
     surf.SetScalarModeToUseCellFieldData()
-    surf.SelectColorArray("potential")
+    surf.SelectColorArray(field)
     surf.SetLookupTable(lut)
     surf.UseLookupTableScalarRangeOn()
     body = vtk.vtkActor()
@@ -47,7 +63,7 @@ def main():
     ren.AddActor(body)
 
     pts = vtu[:-4] + "_points.vtu" if vtu.endswith(".vtu") else vtu + "_points.vtu"
-    if os.path.exists(pts):
+    if os.path.exists(pts) and field == "potential":
         ball = vtk.vtkSphereSource()
         ball.SetRadius(0.02 * grid.GetOutput().GetLength())
         pr = reader(pts)  # kept alive while the pipeline runs
@@ -66,7 +82,7 @@ def main():
 
     bar = vtk.vtkScalarBarActor()
     bar.SetLookupTable(lut)
-    bar.SetTitle("potential")
+    bar.SetTitle(field)
     bar.SetNumberOfLabels(5)
     bar.SetWidth(0.1)
     for text in (bar.GetTitleTextProperty(), bar.GetLabelTextProperty()):
