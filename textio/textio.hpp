@@ -181,6 +181,22 @@ bool consoleLine(std::string& line);
 [[noreturn]] void stop(std::string_view msg, int status);
 // Ends an open console record and flushes; called once at program end.
 void finish();
+// HEARTBEAT: while it lives, a line " Still busy with WHAT, time : T" (T the
+// seconds since it began) each time the console has said nothing for PERIOD
+// seconds, so that a long phase is never silent for long.  The console's
+// writes are serialised with it.
+class HEARTBEAT {
+public:
+    explicit HEARTBEAT(std::string what, double period = 10.0);
+    ~HEARTBEAT();
+    HEARTBEAT(const HEARTBEAT&) = delete;
+    HEARTBEAT& operator=(const HEARTBEAT&) = delete;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> p_;
+};
+
 // Takes what the console unit writes while it lives (drivers that run the
 // solver in-process: the benchmark, the tests); text() is that so far.
 class ConsoleCapture {

@@ -25,8 +25,27 @@ SOLSTAT HMSTEP(const SOLREQ& R) {
     return ST;
 }
 
+// The phases as the run calls them, each with a heartbeat on the console:
+// a compression can run for minutes between its counter's lines.
+void BUILD(const SOLREQ& R) {
+    const textio::HEARTBEAT beat("the compression");
+    HMBILD(R);
+}
+SOLSTAT STEP(const SOLREQ& R) {
+    const textio::HEARTBEAT beat("the solve");
+    return HMSTEP(R);
+}
+void POINTS(const SOLREQ& R) {
+    const textio::HEARTBEAT beat("the internal points");
+    HMPNTS(R);
+}
+void SUMS(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K) {
+    const textio::HEARTBEAT beat("the sums over the charges");
+    HMSUMS(R, U, K);
+}
+
 }  // namespace hm
 
-const SOLVER HMSOLVER = {"hmat", TOLHM, false, false, true, hm::HMBILD, nullptr, hm::HMSTEP, hm::HMPNTS, hm::HMSUMS};
+const SOLVER HMSOLVER = {"hmat", TOLHM, false, false, true, hm::BUILD, nullptr, hm::STEP, hm::POINTS, hm::SUMS};
 
 }  // namespace telma

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <chrono>
 
 #include "textio/textio.hpp"
 
@@ -152,4 +154,22 @@ TEST(Files, OutputsArePutInPlaceWhole) {
     EXPECT_TRUE(textio::sameFile(at("new.vtu"), at("./NEW.vtu")));  // neither exists yet
     EXPECT_FALSE(textio::sameFile(at("new.vtu"), at("new_points.vtu")));
     fs::remove_all(dir);
+}
+
+// A heartbeat speaks only when the console has been silent for its period.
+TEST(Console, HeartbeatFillsSilencesOnly) {
+    textio::ConsoleCapture cap;
+    {
+        const textio::HEARTBEAT beat("the test", 0.4);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // silent: two lines
+        for (int k = 0; k < 10; ++k) {                                 // busy: none
+            textio::console().write("(' line')");
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    const std::string text = cap.text();
+    const auto first = text.find(" Still busy with the test, time :");
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_NE(text.find(" Still busy with the test, time :", first + 1), std::string::npos) << text;
+    EXPECT_EQ(text.find(" Still busy", text.find(" line")), std::string::npos) << text;
 }
