@@ -4,6 +4,7 @@
 //   KORVAL  switch, title, loading, summary, then pictures and the dialogue
 //           without end
 #include <filesystem>
+#include <iostream>
 #include <string_view>
 
 #include "textio/textio.hpp"
@@ -31,6 +32,13 @@ void SWITCH(int argc, char** argv) {
     if (argc < 2) return;
     // The first two characters, compared exactly.
     const std::string_view sw = std::string_view(argv[1]).substr(0, 2);
+    // A file named first is taken for the switch, as the classic program
+    // does; say so, since the run then looks for the default files.
+    std::error_code ec;
+    if (sw != "/p" && sw != "/P" && sw != "/f" && sw != "/F" &&
+        std::filesystem::is_regular_file(textio::resolveExisting(argv[1]), ec))
+        std::cerr << "korval: note: \"" << argv[1] << "\" is taken for the switch (outlines only); the data file "
+                  << "comes after it: korval /p " << argv[1] << " REPORT\n";
     if (sw == "/p" || sw == "/P") {
         ICOL = 1;
         IPOT = 1;

@@ -55,6 +55,7 @@ TEST_F(Korval, SwitchChoosesTheColouringValue) {
         {"/p case.in CASE.REP", "    3    1    1\n solmin, solmax :   5.000000E+00   5.000000E+00\n", 1, 101},
         {"-- /F CASE.IN case.rep", "    3    1    1\n solmin, solmax :  -1.000000E+00  -1.000000E+00\n", 1, 101},
         {"x case.in", "    3    1    0\n", 0, 0},
+        {"case.in", "    7    2    0\n", 0, 0},  // a file for the switch: outlines of the default files, and a note
     };
     vt::writeFile("TELMA.IN", TWO_FACES);  // both names found without regard to case
     vt::writeFile("TELMA.OUT", REPORT);
@@ -68,6 +69,9 @@ TEST_F(Korval, SwitchChoosesTheColouringValue) {
         EXPECT_EQ(has(r.out, " Ex ="), c.faces > 0) << r.out;
         EXPECT_EQ(count(r.ps, " K \n"), c.faces) << c.args;
         EXPECT_EQ(count(r.ps, " K\n"), c.bar) << c.args;
+        EXPECT_EQ(r.err, std::string(c.args) == "case.in" ? "korval: note: \"case.in\" is taken for the switch (outlines "
+                                                             "only); the data file comes after it: korval /p case.in REPORT\n"
+                                                           : "") << c.args;
     }
 }
 
