@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
     }
     const auto start = std::chrono::steady_clock::now();
     int status = 0;
-    std::string why;  // what stopped the run, when something did
+    std::string why;      // what stopped the run, when something did
+    bool failed = false;  // an error ended it (not a stop the console has said)
     const SOLVER& S = *SOLVERS[static_cast<std::size_t>(OPTS.SOLVER)];
     // PETSc, for the solvers that run on it, lives as long as the run.
     std::optional<PETSCRUN> petsc;
@@ -118,13 +119,16 @@ int main(int argc, char** argv) {
         status = keepReport(why) ? s.status : 1;
     } catch (const textio::IoError& e) {
         why = e.what();
+        failed = true;
     } catch (const std::bad_alloc&) {
         why = "not enough memory for the tables of the problem";
+        failed = true;
     } catch (const std::exception& e) {
         // a library the solve runs on failed (PETSc), in its own words
         why = e.what();
+        failed = true;
     }
-    if (status == 0 && !why.empty()) {
+    if (failed) {
         textio::finish();
         std::cerr << "telma: " << why << '\n';
         keepReport(why);
