@@ -43,7 +43,11 @@ void frame(int J, const double xc[3], ELDATA& E) { telma::frame(NPE[J], cornersO
 std::string WHY;
 
 void REFUSE(std::string_view FMT, std::initializer_list<textio::Item> ITEMS) {
-    WHY = textio::format(WIDEN(FMT, {NBE}), ITEMS);
+    // The integers in order are the values of the I fields.
+    std::vector<long long> V;
+    for (const textio::Item& it : ITEMS)
+        if (it.kind() == textio::Item::Kind::Int) V.push_back(it.i());
+    WHY = textio::format(WIDEN(FMT, V), ITEMS);
     textio::console().put(WHY);
     textio::stop("*** FATAL ERROR ***", 1);
 }
@@ -93,11 +97,8 @@ void ELCHK() {
 namespace {
 
 // Element I's corners in one order, whatever order the file gives them.
-std::array<std::array<double, 3>, MAXV> sortedCorners(int I) {
-    std::array<std::array<double, 3>, MAXV> C{};
-    const int NP = std::min(NPE[I], MAXV);
-    for (int M = 0; M < NP; ++M)
-        for (int K = 0; K < 3; ++K) C[M][K] = XE[I][M + 1][K + 1];
+CORNERS sortedCorners(int I) {
+    CORNERS C = cornersOf(I);
     std::sort(C.begin(), C.end());  // a triangle's unused corner (0, 0, 0) among them
     return C;
 }
@@ -134,10 +135,7 @@ void DUPCHK() {
             break;
         }
     if (FIRST == 0) return;
-    WHY = textio::format(WIDEN("(' ELEMENTS',I5,' AND',I5,' COINCIDE: THEY HAVE THE SAME CORNERS')", {NBE, NBE}),
-                         {FIRST, SECOND});
-    textio::console().put(WHY);
-    textio::stop("*** FATAL ERROR ***", 1);
+    REFUSE("(' ELEMENTS',I5,' AND',I5,' COINCIDE: THEY HAVE THE SAME CORNERS')", {FIRST, SECOND});
 }
 
 void SYMCHK(bool STRICT) {
@@ -148,9 +146,8 @@ void SYMCHK(bool STRICT) {
         if (STRICT)
             REFUSE("(' SYMMETRY FLAG',I12,' OF THE PLANE ',A,' = 0: 1 (EVEN), -1 (ODD) OR 0 (NONE) EXPECTED')",
                    {ISYM[K], AXIS[K]});
-        std::fflush(stdout);
-        std::fprintf(stderr, "telma: warning: the symmetry flag %d of the plane %s = 0 is taken as 0 (no symmetry);"
-                     " 1 (even), -1 (odd) or 0 expected\n", ISYM[K], AXIS[K]);
+        textio::notice("telma: warning: the symmetry flag %d of the plane %s = 0 is taken as 0 (no symmetry);"
+                       " 1 (even), -1 (odd) or 0 expected", ISYM[K], AXIS[K]);
     }
 }
 
@@ -212,11 +209,10 @@ bool NEUCHK() {
     if (!(std::fabs(S) < NEUTOL)) return false;
     double NET = 0.0, ABS = 0.0;
     for (int I = 1; I <= NBE; ++I) NET += VBC[I] * AREA[I], ABS += std::fabs(VBC[I] * AREA[I]);
-    std::fflush(stdout);
-    std::fprintf(stderr, "telma: note: every element has a prescribed normal derivative and the boundary encloses"
-                         " the region, so the potential is fixed only up to a constant%s\n",
-                 std::fabs(NET) > NEUTOL * ABS ? "; the prescribed fluxes do not sum to zero, so there is no solution"
-                                               : "");
+    textio::notice("telma: note: every element has a prescribed normal derivative and the boundary encloses the"
+                   " region, so the potential is fixed only up to a constant%s",
+                   std::fabs(NET) > NEUTOL * ABS ? "; the prescribed fluxes do not sum to zero, so there is no solution"
+                                                 : "");
     return true;
 }
 

@@ -78,12 +78,11 @@ void IPCHK() {
         }
         if (best.ELEMENT != 0) IPNEAR.push_back(best);
     }
-    std::fflush(stdout);
     for (std::size_t K = 0; K < IPNEAR.size() && K < 10; ++K)
-        std::fprintf(stderr, "telma: warning: internal point %d lies %.3g element sizes from element %d: its values"
-                             " are not accurate there (keep points half an element size or more from the boundary)\n",
-                     IPNEAR[K].POINT, IPNEAR[K].SIZES, IPNEAR[K].ELEMENT);
-    if (IPNEAR.size() > 10) std::fprintf(stderr, "telma: warning: and %zu more such points\n", IPNEAR.size() - 10);
+        textio::notice("telma: warning: internal point %d lies %.3g element sizes from element %d: its values are not"
+                       " accurate there (keep points half an element size or more from the boundary)",
+                       IPNEAR[K].POINT, IPNEAR[K].SIZES, IPNEAR[K].ELEMENT);
+    if (IPNEAR.size() > 10) textio::notice("telma: warning: and %zu more such points", IPNEAR.size() - 10);
 }
 
 void POTINT(double X, double Y, double Z, double& UP) {

@@ -33,9 +33,8 @@ std::string of(const char* what, int i) { return std::string(what) + std::to_str
 void MEMCHK(const textio::Reader& in, bool dense) {
     const double need = MEMNEED(NBE, NIP, dense), avail = MEMAVAIL();
     if (need <= avail) return;
-    auto mb = [](double b) { return std::to_string(static_cast<long long>(std::ceil(b / (1 << 20)))) + " MB"; };
     in.fail(std::string(dense ? "the dense matrix and the tables of " : "the tables of ") + std::to_string(NBE) +
-            " elements need " + mb(need) + " of memory, " + mb(avail) + " available" +
+            " elements need " + MBTEXT(need) + " of memory, " + MBTEXT(avail) + " available" +
             (dense ? " (--solver=hmat holds no dense matrix)" : ""));
 }
 

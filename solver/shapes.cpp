@@ -167,4 +167,17 @@ double MEMAVAIL() {
     return static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE));
 }
 
+std::string MBTEXT(double BYTES) {
+    return std::to_string(static_cast<long long>(std::ceil(BYTES / (1 << 20)))) + " MB";
+}
+
+std::string SOLADVICE(double DENSE) {
+    const double avail = MEMAVAIL();
+    if (DENSE <= avail)
+        return "--solver=lu (its dense matrix needs " + MBTEXT(DENSE) + " of the " + MBTEXT(avail) +
+               " available) or --solver=hmat";
+    return "--solver=hmat (the dense matrix of --solver=lu would need " + MBTEXT(DENSE) + ", more than the " +
+           MBTEXT(avail) + " available)";
+}
+
 }  // namespace telma

@@ -10,6 +10,8 @@
 // All in shapes.cpp.
 #pragma once
 
+#include <string>
+
 #include <array>
 
 namespace telma {
@@ -17,6 +19,16 @@ namespace telma {
 // MEMAVAIL: the bytes of memory the system can give this run now.  In
 // shapes.cpp (telma-mesh's advice uses it too).
 double MEMAVAIL();
+
+// MBTEXT: BYTES as whole megabytes, rounded up: "123 MB".  In shapes.cpp.
+std::string MBTEXT(double BYTES);
+
+// SOLADVICE: the solver that takes a problem beyond the classic bounds,
+// whose dense operator needs DENSE bytes: "--solver=lu (its dense matrix
+// needs ... of the ... available) or --solver=hmat" while it fits in the
+// memory available, else "--solver=hmat (the dense matrix of --solver=lu
+// would need ..., more than the ... available)".  In shapes.cpp.
+std::string SOLADVICE(double DENSE);
 
 // Largest magnitude of a coordinate or a prescribed value: the squares and
 // cubes of distances and values that the solution forms stay finite.

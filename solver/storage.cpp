@@ -137,17 +137,7 @@ void AMAT(int N) {
 double& A(int I, int J) { return Amat[static_cast<std::size_t>(I - 1) * NDIM + (J - 1)]; }
 
 void SOLHINT(const std::string& WHY) {
-    const double need = MEMNEED(NBE, NIP, true), avail = MEMAVAIL();
-    auto mb = [](double b) { return std::to_string(static_cast<long long>(std::ceil(b / (1 << 20)))) + " MB"; };
-    std::fflush(stdout);
-    if (need <= avail)
-        std::fprintf(stderr, "telma: hint: %s; --solver=lu solves it directly (its dense matrix needs %s of the %s"
-                             " available), --solver=hmat by a compressed operator\n",
-                     WHY.c_str(), mb(need).c_str(), mb(avail).c_str());
-    else
-        std::fprintf(stderr, "telma: hint: %s; --solver=hmat solves it by a compressed operator (the dense matrix of"
-                             " --solver=lu would need %s, more than the %s available)\n",
-                     WHY.c_str(), mb(need).c_str(), mb(avail).c_str());
+    textio::notice("telma: hint: %s; solve it with %s", WHY.c_str(), SOLADVICE(MEMNEED(NBE, NIP, true)).c_str());
 }
 
 }  // namespace telma

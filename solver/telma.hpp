@@ -99,7 +99,10 @@ constexpr double DELTA = 1.0E-4;  // finite-difference step of INTPTS
 // NIPMAX); FMT unchanged otherwise, so that classic runs keep every line
 // they wrote.  In widen.cpp.
 //   FMT  (in)  the format;  V (in) the largest value each field holds
-std::string WIDEN(std::string_view FMT, std::initializer_list<long long> V);
+std::string WIDEN(std::string_view FMT, std::span<const long long> V);
+inline std::string WIDEN(std::string_view FMT, std::initializer_list<long long> V) {
+    return WIDEN(FMT, std::span<const long long>(V.begin(), V.size()));
+}
 
 // ---- the solvers of the boundary system
 //
@@ -212,9 +215,10 @@ void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S = GSSOLVER
 //   returns  the exit status of the run: 0, or 1 when the solve failed
 int RUN(textio::OutUnit& rep, const SOLVER& S = GSSOLVER, const SOLREQ& R = {});
 
-// REFUSE: the console line FMT with ITEMS (its first I field widened to the
-// element count), then a stop with status 1: for an element or a problem the
-// run cannot take.  The line is kept in WHY.  In geom.cpp.
+// REFUSE: the console line FMT with ITEMS (each I field widened to its
+// integer where the run is beyond the classic bounds, as WIDEN does), then a
+// stop with status 1: for an element or a problem the run cannot take.  The
+// line is kept in WHY.  In geom.cpp.
 [[noreturn]] void REFUSE(std::string_view FMT, std::initializer_list<textio::Item> ITEMS);
 // WHY: the console line of the refusal that stopped the run (empty when
 // none), which a run with options repeats at the end of its report.  In

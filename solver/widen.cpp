@@ -5,7 +5,7 @@
 
 namespace telma {
 
-std::string WIDEN(std::string_view FMT, std::initializer_list<long long> V) {
+std::string WIDEN(std::string_view FMT, std::span<const long long> V) {
     std::string out(FMT);
     if (NBE <= NBEMAX && NIP <= NIPMAX) return out;
     auto digits = [](long long v) {
@@ -13,7 +13,7 @@ std::string WIDEN(std::string_view FMT, std::initializer_list<long long> V) {
         for (v = v < 0 ? -v : v; v >= 10; v /= 10) ++n;
         return n;
     };
-    const long long* next = V.begin();
+    auto next = V.begin();
     bool quoted = false;
     for (std::size_t k = 0; k < out.size() && next != V.end(); ++k) {
         const char c = out[k];

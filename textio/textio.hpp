@@ -181,6 +181,10 @@ bool consoleLine(std::string& line);
 [[noreturn]] void stop(std::string_view msg, int status);
 // Ends an open console record and flushes; called once at program end.
 void finish();
+// A note, warning or hint of the program on standard error: the console is
+// flushed first, so that both streams read in order on one terminal; FMT
+// and its arguments as printf takes them, the line end added.
+[[gnu::format(printf, 1, 2)]] void notice(const char* fmt, ...);
 // HEARTBEAT: while it lives, a line " Still busy with WHAT, time : T" (T the
 // seconds since it began) each time the console has said nothing for PERIOD
 // seconds, so that a long phase is never silent for long.  The console's

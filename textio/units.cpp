@@ -1,5 +1,7 @@
 // Output units and the console.
 #include <atomic>
+#include <cstdarg>
+#include <cstdio>
 #include <chrono>
 #include <condition_variable>
 #include <iostream>
@@ -103,6 +105,15 @@ void stop(std::string_view msg, int status) {
     console().put(rec);
     console().flush();
     throw Stop{status};
+}
+
+void notice(const char* fmt, ...) {
+    console().flush();
+    std::va_list args;
+    va_start(args, fmt);
+    std::vfprintf(stderr, fmt, args);
+    va_end(args);
+    std::fputc('\n', stderr);
 }
 
 void finish() {

@@ -470,17 +470,10 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         std::ostringstream text;
         writeDataFile(text, m);
         if (beyondClassic(m)) {
-            // lu while its dense matrix fits in the memory there is now, else hmat
-            const double n = static_cast<double>(m.el.size()), dense = 8.0 * n * n, avail = telma::MEMAVAIL();
-            auto mb = [](double b) { return std::to_string(static_cast<long long>(std::ceil(b / (1 << 20)))) + " MB"; };
+            const double n = static_cast<double>(m.el.size());
             err << "telma-mesh: note: " << m.el.size() << " elements and " << m.ip.size()
                 << " internal points are beyond the " << telma::NBEMAX << " and " << telma::NIPMAX
-                << " of telma's classic solve: solve it with "
-                << (dense < 0.8 * avail ? "telma --solver=lu (its dense matrix takes " + mb(dense) + " of the " + mb(avail) +
-                                              " available) or --solver=hmat"
-                                        : "telma --solver=hmat (the dense matrix of --solver=lu would take " + mb(dense) +
-                                              ", more than the " + mb(avail) + " available)")
-                << "\n";
+                << " of telma's classic solve: solve it with telma " << telma::SOLADVICE(8.0 * n * n) << "\n";
         }
         if (output == "-") {
             out << text.str();

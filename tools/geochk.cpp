@@ -118,7 +118,7 @@ public:
                 for (const auto& f : FORBIDDEN)
                     if (w == f.word) refuse(where, w, f.does);
                 for (std::string_view o : FORBIDDEN_OPTIONS)
-                    if (w.size() > o.size() && w.find('.') != std::string::npos && w.ends_with(o))
+                    if (w.find('.') != std::string::npos && w.find(o) != std::string::npos)
                         refuse(where, w, "names a file to write or a program to run");
                 // Printf writes to the terminal, or with > or >> after it to a file.
                 if (w == "Printf") {

@@ -136,6 +136,7 @@ TEST(Msh, GeometryIsReadNotRun) {
         {"\nPrint \"pic.png\";\n", "t.geo:2: Print writes a file"},
         {"Exit;\n", "t.geo:1: Exit ends the program"},
         {"General.OptionsFileName = \"x\";\n", "t.geo:1: General.OptionsFileName names a file to write"},
+        {"Solver.Executable0 = \"rm\";\n", "t.geo:1: Solver.Executable0 names a file to write or a program to run"},
         {"Include \"writes.geo\";\n", "writes.geo:3: Printf > file writes a file"},
         {"Include StrCat(\"pa\", \"rt.geo\");\n", "t.geo:1: Include with a name that is computed"},
     };
