@@ -100,21 +100,21 @@ void POTINT(double X, double Y, double Z, double& UP) {
     UP = up;
 }
 
-void INTPTS() {
-    if (NIP == 0) return;
+void INTPTS(int FIRST, int LAST) {
+    if (LAST < FIRST) return;
     qvlib::SWSTRT();
     // Each point is computed whole by one thread and written to its own
     // place, so the results do not depend on the number of threads.
-    PROGRESS progress("(' Internal points #',i4,'/',i4,\\)", NIP);
+    PROGRESS progress("(' Internal points #',i4,'/',i4,\\)", LAST - FIRST + 1);
 #pragma omp parallel for schedule(dynamic, 1)
-    for (int I = 1; I <= NIP; ++I) {
+    for (int I = FIRST; I <= LAST; ++I) {
         const double X = XIP[I][1], Y = XIP[I][2], Z = XIP[I][3];
         POTINT(X, Y, Z, UIP[I]);
         POTINT(X + DELTA, Y, Z, GRADV[1][I]);
         POTINT(X, Y + DELTA, Z, GRADV[2][I]);
         POTINT(X, Y, Z + DELTA, GRADV[3][I]);
         for (int K = 1; K <= 3; ++K) GRADV[K][I] = (GRADV[K][I] - UIP[I]) / DELTA;
-        progress.done(I);
+        progress.done(I - FIRST + 1);
     }
 }
 

@@ -48,8 +48,12 @@ int main(int argc, char** argv) {
     std::string why;      // what stopped the run, when something did
     bool failed = false;  // an error ended it (not a stop the console has said)
     const SOLVER& S = *SOLVERS[static_cast<std::size_t>(OPTS.SOLVER)];
-    // PETSc, for the solvers that run on it, lives as long as the run.
+    // PETSc, for the solvers that run on it and for a run of several
+    // processes, lives as long as the run.
     std::optional<PETSCRUN> petsc;
+    double peak = 0.0;  // the largest process's peak memory, when there are several
+    // The processes after the first write their report nowhere.
+    std::ofstream nowhere;
     // A run that stops early keeps the report written so far, as the classic
     // program does; a killed one leaves the previous report whole.
     std::optional<textio::OutFile> reportFile;
@@ -75,7 +79,13 @@ int main(int argc, char** argv) {
     };
     std::string inName, outName;
     try {
-        if (S.PETSC) petsc.emplace();
+        if (S.PETSC || LAUNCHED()) petsc.emplace();
+        if (NPROC > 1 && !S.PETSC)
+            throw std::runtime_error(std::string("the solver ") + S.NAME + " runs in one process, and " +
+                                     std::to_string(NPROC) + " were started (--solver=hmat shares its solve)");
+        if (NPROC > 1 && words.size() < 3)
+            throw std::runtime_error("a run of several processes takes the data file and the report from the "
+                                     "command line");
         textio::console().write("(' TELMA')");
         FILNAM(static_cast<int>(words.size()), words.data(), inName, outName);
         std::ifstream dataFile = textio::openOld(inName);
@@ -89,9 +99,14 @@ int main(int argc, char** argv) {
             for (std::size_t L = 0; L < K; ++L) textio::refuseOutput(outs[K], outs[L]);
         }
         // Files that cannot be written are said now, not after the solve.
-        for (std::size_t K = 1; K < outs.size(); ++K) textio::OutFile{outs[K]}.discard();
-        reportFile.emplace(outName);
-        rep.emplace(*reportFile);
+        if (MYPROC == 0) {
+            for (std::size_t K = 1; K < outs.size(); ++K) textio::OutFile{outs[K]}.discard();
+            reportFile.emplace(outName);
+            rep.emplace(*reportFile);
+        } else {
+            nowhere.open("/dev/null");
+            rep.emplace(nowhere);
+        }
         textio::Reader in(dataFile, inName);
         READIN(in, *rep, S);
         dataFile.close();
@@ -104,7 +119,9 @@ int main(int argc, char** argv) {
         }
         const SOLREQ R{.EPS = OPTS.TOL};
         status = OPTS.CAPAC ? CAPRUN(*rep, S, R) : RUN(*rep, S, R);
+        if (NPROC > 1) peak = PEAKALL();
         if (petsc) petsc->end();
+        if (MYPROC > 0) return status;  // the first process writes the rest
         if (!OPTS.VTU.empty()) VTUOUT(OPTS.VTU, OPTS.UNFOLD);
         rep->endRecord();
         // With options the report keeps the warnings of points too near the boundary.
@@ -115,6 +132,8 @@ int main(int argc, char** argv) {
                            {N.POINT, N.SIZES, N.ELEMENT});
         reportFile->commit("writing the report failed");
     } catch (const textio::Stop& s) {
+        // A stop is made alike by every process (the same data, the same solve).
+        if (MYPROC > 0) return s.status;
         why = s.status != 0 ? trimmed(WHY) : "";
         status = keepReport(why) ? s.status : 1;
     } catch (const textio::IoError& e) {
@@ -130,13 +149,18 @@ int main(int argc, char** argv) {
     }
     if (failed) {
         textio::finish();
-        std::cerr << "telma: " << why << '\n';
+        if (NPROC > 1)
+            PEERSTOP(why);
+        else
+            std::cerr << "telma: " << why << '\n';
+        if (MYPROC > 0) return 1;
         keepReport(why);
         status = 1;
     }
     if (!OPTS.CLASSIC) {
         const RUNEND E{inName, outName, S.NAME, why, status,
-                       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
+                       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), peak,
+                       NPROC};
         textio::console().endRecord();
         SUMLINE(E);
         if (!OPTS.JSON.empty()) {

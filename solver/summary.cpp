@@ -52,6 +52,8 @@ double PEAKMB() {
     return static_cast<double>(u.ru_maxrss) / 1024.0;  // kilobytes on Linux
 }
 
+double PEAKOF(const RUNEND& E) { return E.PEAK > 0.0 ? E.PEAK : PEAKMB(); }
+
 void SUMLINE(const RUNEND& E) {
     std::string what;
     if (!LASTRUN.SOLVED) {
@@ -62,7 +64,7 @@ void SUMLINE(const RUNEND& E) {
         what = textio::format("(I6,1X,A,F9.2,' s'\\)", {LASTRUN.ST.NSTEP, stepsName(LASTRUN.ST.KIND), LASTRUN.SOLVE});
     }
     textio::console().write("(' Whole run',F9.2,' s, peak memory',I7,' MB, solver ',A,', ',A)",
-                            {E.WALL, static_cast<int>(std::ceil(PEAKMB())), E.SOLVER, what});
+                            {E.WALL, static_cast<int>(std::ceil(PEAKOF(E))), E.SOLVER, what});
 }
 
 void JSONOUT(const std::string& FILE, const RUNEND& E) {
@@ -109,7 +111,8 @@ void JSONOUT(const std::string& FILE, const RUNEND& E) {
     }
     j += "  \"times\": {\"build\": " + num(LASTRUN.BUILD) + ", \"solve\": " + num(LASTRUN.SOLVE) +
          ", \"points\": " + num(LASTRUN.POINTS) + ", \"whole\": " + num(E.WALL) + "},\n";
-    j += "  \"peak_memory_mb\": " + num(PEAKMB()) + "\n}\n";
+    j += "  \"processes\": " + std::to_string(E.PROCS) + ",\n";
+    j += "  \"peak_memory_mb\": " + num(PEAKOF(E)) + "\n}\n";
     textio::OutFile out(FILE);
     out << j;
     out.commit("writing the summary failed");

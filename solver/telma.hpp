@@ -353,9 +353,11 @@ struct NEARPT {
 extern std::vector<NEARPT> IPNEAR;
 void IPCHK();
 
-// INTPTS: potential UIP and gradient GRADV at the internal points, the
-// gradient by forward differences of step DELTA.  In intpts.cpp.
-void INTPTS();
+// INTPTS: potential UIP and gradient GRADV at the internal points FIRST..
+// LAST (all of them by default), the gradient by forward differences of
+// step DELTA.  In intpts.cpp.
+void INTPTS(int FIRST, int LAST);
+inline void INTPTS() { INTPTS(1, NIP); }
 
 // OUTRES: the RESULTS section of the report.  In outres.cpp.
 //   rep  (in/out)  the report

@@ -4,6 +4,7 @@
 #include "solver/media.hpp"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace telma::hm {
 
@@ -33,8 +34,12 @@ void apply(const KT& KW, const std::vector<int>& ROWSOF, std::vector<double> X, 
     hmat_cluster_tree_t* T = tree(NBE, true, nullptr);
     HI().vector_reorder(X.data(), T, NBE, nullptr, 1);
     const int NS = std::clamp(NR / std::max(R.SLICE / 4, 1), 1, 16);
+    // With several processes each takes its share of the slices, the others'
+    // rows left 0 for the sum that gathers them.
+    const PROCS PR = procs(PCOMM(R.COMM));
+    const int S0 = FIRSTOF(NS, PR.RANK, PR.SIZE), S1 = FIRSTOF(NS, PR.RANK + 1, PR.SIZE);
 #pragma omp parallel for schedule(dynamic, 1)
-    for (int p = 0; p < NS; ++p) {
+    for (int p = S0; p < S1; ++p) {
         const int K0 = static_cast<int>(static_cast<long>(NR) * p / NS);
         const int NP = static_cast<int>(static_cast<long>(NR) * (p + 1) / NS) - K0;
         ROWS W;
@@ -47,6 +52,8 @@ void apply(const KT& KW, const std::vector<int>& ROWSOF, std::vector<double> X, 
         hmat_delete_cluster_tree(C);
     }
     hmat_delete_cluster_tree(T);
+    if (PR.SIZE > 1 && MPI_Allreduce(MPI_IN_PLACE, Y.data(), NR, MPI_DOUBLE, MPI_SUM, PR.COMM) != MPI_SUCCESS)
+        throw std::runtime_error("MPI failed in MPI_Allreduce");
 }
 
 // The weights of a kernel of the media: all elements alike.

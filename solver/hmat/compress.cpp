@@ -3,6 +3,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
 #include "solver/hmat/hmlib.hpp"
@@ -69,7 +70,8 @@ void prepare(int row_start, int row_count, int col_start, int col_count, int* ro
     const int* cols = col_hmat2client + col_start;
     bool owns = false;  // whether a row's own element is among the columns
     for (int r = 0; job.K->OWN && r < row_count && !owns; ++r) {
-        const int c = col_client2hmat[job.K->OWN[rows[r]]];
+        const int e = job.K->OWN[rows[r]], j = job.K->COLOF ? job.K->COLOF[e] : e;
+        const int c = j >= 0 ? col_client2hmat[j] : -1;
         owns = c >= col_start && c < col_start + col_count;
     }
     const bool zero = !owns && flat(*job.K, rows, row_count, cols, col_count);
@@ -135,14 +137,17 @@ hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tr
     return m;
 }
 
-void memory(const std::vector<hmat_matrix_t*>& M) {
-    double compressed = 0.0, dense = 0.0;
+void memory(const std::vector<hmat_matrix_t*>& M, MPI_Comm COMM) {
+    double size[2] = {0.0, 0.0};  // compressed, dense
     for (hmat_matrix_t* m : M) {
         hmat_info_t info;
         HI().get_info(m, &info);
-        compressed += static_cast<double>(info.compressed_size);
-        dense += static_cast<double>(info.uncompressed_size);
+        size[0] += static_cast<double>(info.compressed_size);
+        size[1] += static_cast<double>(info.uncompressed_size);
     }
+    if (COMM != MPI_COMM_SELF && MPI_Allreduce(MPI_IN_PLACE, size, 2, MPI_DOUBLE, MPI_SUM, COMM) != MPI_SUCCESS)
+        throw std::runtime_error("MPI failed in MPI_Allreduce");
+    const double compressed = size[0], dense = size[1];
     const double mb = compressed * sizeof(double) / 1048576.0, pc = 100.0 * compressed / dense;
     float t;
     qvlib::SWTIME(t);

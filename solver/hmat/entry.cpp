@@ -29,7 +29,8 @@ double mediaEntry(const KERNEL& K, int i, int j) {
 
 }  // namespace
 
-double entry(const KERNEL& K, int i, int j) {
+double entry(const KERNEL& K, int i, int c) {
+    const int j = K.COLS ? K.COLS[c] : c;
     if (K.RD) return mediaEntry(K, i, j);
     const double wh = K.WH[j], wg = K.WG[j];
     if (wh == 0.0 && wg == 0.0) return 0.0;
@@ -45,14 +46,15 @@ double entry(const KERNEL& K, int i, int j) {
 }
 
 bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC) {
-    const ELDATA& E0 = ELD[C[0] + 1];
+    auto element = [&K, C](int c) { return K.COLS ? K.COLS[C[c]] : C[c]; };
+    const ELDATA& E0 = ELD[element(0) + 1];
     const double* n = E0.EN;
     const double d = n[0] * E0.XN[0] + n[1] * E0.XN[1] + n[2] * E0.XN[2];
     double tol = 0.0;  // a tenth of a millionth of a millionth of its longest edge
     for (int M = 0; M < E0.NV; ++M) tol = std::max(tol, 1.0e-10 * E0.EL[M]);
     for (int c = 0; c < NC; ++c) {
-        const ELDATA& E = ELD[C[c] + 1];
-        if (!K.RD && K.WG[C[c]] != 0.0) return false;
+        const ELDATA& E = ELD[element(c) + 1];
+        if (!K.RD && K.WG[element(c)] != 0.0) return false;
         const double dot = n[0] * E.EN[0] + n[1] * E.EN[1] + n[2] * E.EN[2];
         const double off = n[0] * E.XN[0] + n[1] * E.XN[1] + n[2] * E.XN[2] - d;
         if (std::fabs(std::fabs(dot) - 1.0) > 1.0e-12 || std::fabs(off) > tol) return false;

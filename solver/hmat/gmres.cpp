@@ -36,11 +36,15 @@ PETSCRUN::PETSCRUN() {
     hm::PCHECK(e, "PetscInitialize");
     // Errors come back as codes, to be said once in the program's words.
     hm::PCHECK(PetscPushErrorHandler(PetscReturnErrorHandler, nullptr), "PetscPushErrorHandler");
+    MPI_Comm_size(PETSC_COMM_WORLD, &NPROC);
+    MPI_Comm_rank(PETSC_COMM_WORLD, &MYPROC);
+    hm::QUIET();
 }
 
 void PETSCRUN::end() {
     if (ended) return;
     ended = true;
+    hm::LEAVE();
     hm::PCHECK(PetscPopErrorHandler(), "PetscPopErrorHandler");
     hm::PCHECK(PetscFinalize(), "PetscFinalize");
 }
@@ -68,11 +72,6 @@ MPI_Comm PCOMM(int COMM) {
     PCHECK(PetscInitialized(&up), "PetscInitialized");
     if (!up) throw std::logic_error("PETSc was not started before the compressed solve");
     const MPI_Comm c = COMM == WORLD ? PETSC_COMM_WORLD : MPI_Comm_f2c(COMM);
-    int size = 0;
-    if (MPI_Comm_size(c, &size) != MPI_SUCCESS) throw std::runtime_error("MPI failed in MPI_Comm_size");
-    if (size > 1)
-        throw std::runtime_error("the compressed solve runs in one process, and " + std::to_string(size) +
-                                 " were started");
     return c;
 }
 
@@ -153,16 +152,22 @@ struct OBJECTS {
 
 bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, int COMM, int& NIT,
            double& RES) {
-    const MPI_Comm comm = PCOMM(COMM);
+    const PROCS PR = procs(PCOMM(COMM));
+    const MPI_Comm comm = PR.COMM;
     const PetscInt N = A.N;
     double bnorm = 0.0;
     for (PetscInt I = 0; I < N; ++I) bnorm += B[I] * B[I];
-    bnorm = std::sqrt(bnorm);
+    bnorm = std::sqrt(SUMALL(bnorm, PR));
     CALL call{&A, nullptr, bnorm, NIT};
     OBJECTS o;
-    PCHECK(VecCreateSeqWithArray(comm, 1, N, B, &o.b), "VecCreateSeqWithArray");
-    PCHECK(VecCreateSeqWithArray(comm, 1, N, X, &o.x), "VecCreateSeqWithArray");
-    PCHECK(MatCreateShell(comm, N, N, N, N, &call, &o.M), "MatCreateShell");
+    if (PR.SIZE == 1) {
+        PCHECK(VecCreateSeqWithArray(comm, 1, N, B, &o.b), "VecCreateSeqWithArray");
+        PCHECK(VecCreateSeqWithArray(comm, 1, N, X, &o.x), "VecCreateSeqWithArray");
+    } else {
+        PCHECK(VecCreateMPIWithArray(comm, 1, N, PETSC_DETERMINE, B, &o.b), "VecCreateMPIWithArray");
+        PCHECK(VecCreateMPIWithArray(comm, 1, N, PETSC_DETERMINE, X, &o.x), "VecCreateMPIWithArray");
+    }
+    PCHECK(MatCreateShell(comm, N, N, PETSC_DETERMINE, PETSC_DETERMINE, &call, &o.M), "MatCreateShell");
     PCHECK(MatShellSetOperation(o.M, MATOP_MULT, reinterpret_cast<void (*)(void)>(shellMult)), "MatShellSetOperation");
     PCHECK(KSPCreate(comm, &o.ksp), "KSPCreate");
     KSP ksp = o.ksp;

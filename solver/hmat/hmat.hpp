@@ -12,8 +12,23 @@
 //   points.cpp    the internal points through a compressed operator
 //   charges.cpp   the sums of the media (--media) through compressed operators
 //   gmres.cpp     PETSc for the program, and its GMRES
+//   procs.cpp     the processes of a launcher (mpirun) that share the solve
 //   run.cpp       HMSOLVER, the solver the run calls
+//
+// Started by a launcher (mpirun -np P), the solve is shared: every process
+// reads the data and holds the whole mesh; process p compresses the rows of
+// the p-th of P consecutive parts of the elements' tree against all columns,
+// and the right-hand sides of those rows; GMRES runs on PETSc's distributed
+// vectors, its product gathering the vector and multiplying each process's
+// block row, its preconditioner block Jacobi (each process's diagonal, then
+// the coarse LU of its diagonal block).  The solution and the internal
+// points, shared out in the same way, are gathered on every process, so
+// that the rest of the run is the same everywhere; the first process alone
+// writes the console, the report and the other files.
 #pragma once
+
+#include <stdexcept>
+#include <string>
 
 #include "solver/telma.hpp"
 
@@ -40,10 +55,13 @@ constexpr double TOLHM = 1.0E-10;
 extern const SOLVER HMSOLVER;
 
 // HMINTP: INTPTS through a compressed operator of the internal points
-// against the elements, approximated to 100 EPS: four rows a point, its
-// potential and the difference quotients of its gradient.
+// FIRST..LAST against the elements, approximated to 100 EPS: four rows a
+// point, its potential and the difference quotients of its gradient.
+// Collective over COMM: the console's memory line is of every process's
+// points.
 //   EPS  (in)  the tolerance of the solve
-void HMINTP(double EPS);
+void HMINTP(double EPS, int FIRST, int LAST, int COMM = WORLD);
+inline void HMINTP(double EPS) { HMINTP(EPS, 1, NIP); }
 
 // PETSCRUN: PETSc (and the MPI runtime under it) for the program while it
 // lives: started without options files or signal handlers, every error of
@@ -60,5 +78,36 @@ struct PETSCRUN {
     PETSCRUN(const PETSCRUN&) = delete;
     PETSCRUN& operator=(const PETSCRUN&) = delete;
 };
+
+// ---- the processes of a launcher (procs.cpp)
+//
+// NPROC, MYPROC: the processes of the run and this one's rank (0-based), set
+// by PETSCRUN; 1 and 0 without it.  PETSCRUN sends the standard output and
+// error of every process but the first to /dev/null: the first says what
+// all say alike.
+extern int NPROC, MYPROC;
+
+// LAUNCHED: whether a launcher started this program as one of several
+// processes (before PETSc is started, which then joins them).
+bool LAUNCHED();
+
+// PEERFAIL: thrown where the processes meet before the shared solve, by a
+// process that has come there when another has not (it failed before).
+struct PEERFAIL : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// PEERSTOP: says the failure WHY of this process of a run of several (on
+// the standard error it was started with).  Before the shared solve the
+// processes first agree which is to say it, the lowest that failed, so that
+// a failure of all (bad data) is said once and every process ends; within
+// it this process says it, naming itself, and ends every process of the
+// run (MPI_Abort), so that none is left waiting for it.  After a PEERFAIL
+// the first process says it.
+void PEERSTOP(const std::string& WHY);
+
+// PEAKALL: the largest peak memory of the run's processes so far, in MB
+// (collective: every process calls it, before PETSc ends).
+double PEAKALL();
 
 }  // namespace telma

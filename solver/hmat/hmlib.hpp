@@ -31,12 +31,16 @@ namespace telma::hm {
 // on the diagonal, with DS the derivative of GS along the row's normal; the
 // weights are those of MDCOEF, indexed by the row's element (0-based).  The
 // sums of the media add RH HS and RM MDMID; a null RJ, RH or RM is 0.
+//
+// With COLS set the columns are some elements only: column j is element
+// COLS(j) + 1, and COLOF the other way round (-1: not a column).
 struct KERNEL {
     const double* P;
     const int* OWN;
     const double *WH, *WG;
     bool FD;
     const double *RG = nullptr, *RD = nullptr, *RJ = nullptr, *RH = nullptr, *RM = nullptr;
+    const int *COLS = nullptr, *COLOF = nullptr;
 };
 
 // entry: the entry (i, j) of K, both 0-based.
@@ -54,11 +58,12 @@ bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC);
 // ---------------------------------------------------------------- tree.cpp
 //
 // tree: the cluster tree of N points (ELEMENTS false: P holds 3 N
-// coordinates) or of the elements 1..N (P unused).  Each dof is given the
+// coordinates) or of N elements (P unused): 1..N, or with LIST the
+// elements LIST(i) + 1, i = 0..N-1.  Each dof is given the
 // points it covers, folded onto one side of every symmetry plane, so that a
 // block is admissible only when every image of its column cluster is far
 // from its row cluster.
-hmat_cluster_tree_t* tree(int N, bool ELEMENTS, const double* P);
+hmat_cluster_tree_t* tree(int N, bool ELEMENTS, const double* P, const int* LIST = nullptr);
 
 // Rows of an operator that are field points at nodes: their coordinates, the
 // node each is (its own element), and a tree of their own (released by the
@@ -124,13 +129,44 @@ void assemble(hmat_matrix_t* M, const KERNEL& K, double EPS, COUNTER* COUNT);
 hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double EPS,
                         COUNTER* COUNT);
 
-// memory: the console line of the memory of the operators M against their
-// dense matrices.
-void memory(const std::vector<hmat_matrix_t*>& M);
+// memory: the console line of the memory of the operators M of every
+// process of COMM against their dense matrices (collective).
+void memory(const std::vector<hmat_matrix_t*>& M, MPI_Comm COMM = MPI_COMM_SELF);
 
 // gemm: Y = M X for NC columns, X in the order of M's column tree, Y in that
 // of its row tree.
 void gemm(hmat_matrix_t* M, const double* X, double* Y, int NC);
+
+// ---------------------------------------------------------------- procs.cpp
+//
+// The processes of a communicator, and this one's rank in it.
+struct PROCS {
+    MPI_Comm COMM = MPI_COMM_SELF;
+    int SIZE = 1, RANK = 0;
+};
+PROCS procs(MPI_Comm COMM);
+
+// FIRSTOF: the first of N places that process P of NP holds: they are
+// shared out in order, as evenly as they divide.
+inline int FIRSTOF(int N, int P, int NP) { return static_cast<int>(static_cast<long long>(N) * P / NP); }
+
+// SHAREV: V(0..N-1) made whole on every process of PR, each having set its
+// own places (FIRSTOF).
+void SHAREV(double* V, int N, const PROCS& PR);
+
+// SUMALL: the sum of V over the processes of PR.
+double SUMALL(double V, const PROCS& PR);
+
+// QUIET: the standard output and error of every process but the first to
+// /dev/null (PETSCRUN, once it knows the ranks).
+void QUIET();
+
+// ENTER: the processes of the run meet before the shared solve; throws
+// PEERFAIL when one of them failed on its way.  Only the first call does.
+void ENTER();
+
+// LEAVE: PETSc has ended: a failure now is the first process's alone.
+void LEAVE();
 
 // ---------------------------------------------------------------- system.cpp
 //
@@ -147,20 +183,30 @@ struct PART {
 };
 
 // The compressed system of one run, in the order of the elements' tree T:
-// the nodes and the weights of its kernel KA, its slices of rows, its
-// right-hand sides BT (NBE x NRHS), the inverse of its diagonal, and the
-// factorised coarse operator once it is built.  Its destructor releases
-// what the library holds.
+// the nodes and the weights of its kernel KA, the processes that share it
+// (this one holds the NL rows from the place R0), its slices of those rows,
+// their right-hand sides BT (NL x NRHS), the inverse of their diagonal, the
+// whole vector of a product (XG, with more than one process), and the
+// factorised coarse operator once it is built: of the whole system in one
+// process, else of the diagonal block, its rows and columns the process's
+// elements, on a tree of their own (TL, with DW and COLOF for its kernel).
+// Its destructor releases what the library holds.
 struct SYSTEM {
     std::vector<double> P, WHA, WGA;
     std::vector<double> RG, RD, RJ;  // with media: the rows' weights
     std::vector<int> OWN;
     KERNEL KA{};
     hmat_cluster_tree_t* T = nullptr;
+    PROCS PR;
+    int R0 = 0, NL = 0;
     std::vector<PART> A;
     std::vector<double> BT;
     std::vector<double> DINV;
+    std::vector<double> XG;
     hmat_matrix_t* LU = nullptr;
+    hmat_cluster_tree_t* TL = nullptr;
+    ROWS DW;
+    std::vector<int> COLOF;
     SYSTEM() = default;
     SYSTEM(const SYSTEM&) = delete;
     SYSTEM& operator=(const SYSTEM&) = delete;
@@ -174,13 +220,14 @@ extern std::unique_ptr<SYSTEM> HMSYS;
 // BUILD).
 void HMBILD(const SOLREQ& R);
 
-// mult: y = A x for GMRES, the slices side by side, both vectors in the
-// order of the elements' tree; C the SYSTEM.
+// mult: y = A x for GMRES, the slices side by side, both vectors this
+// process's rows in the order of the elements' tree; C the SYSTEM.
 void mult(void* C, const double* x, double* y);
 
 // ---------------------------------------------------------------- precond.cpp
 //
-// SOLVE1: A x = b of S from x = 0, to the relative residual EPS: GMRES with
+// SOLVE1: A x = b of S from x = 0, to the relative residual EPS (b and x
+// this process's rows; collective over its processes): GMRES with
 // the diagonal preconditioner, then, unless it converges fast enough, with
 // the LU factorisation of S's kernel compressed coarsely, built on first
 // need and kept for later right-hand sides.  Writes the iterations and the
@@ -241,13 +288,14 @@ struct LINOP {
 // iterations.  Writes a console line every iteration, numbered on from NIT.
 // On return X is the iterate, NIT has the iterations of this call added and
 // RES is the relative residual; returns false when EPS was not reached.
-// Throws std::runtime_error with PETSc's words when a PETSc call fails, and
-// when COMM holds more than one process (the operator is not distributed).
+// With more than one process in COMM, N, B and X are this process's rows
+// (and the maps take and give them).  Throws std::runtime_error with PETSc's
+// words when a PETSc call fails.
 bool GMRES(const LINOP& A, const double* B, double* X, double EPS, int MAXIT, int COMM, int& NIT,
            double& RES);
 
 // PCOMM: the MPI communicator of the handle COMM (WORLD: PETSc's world).
-// Throws std::runtime_error when it holds more than one process.
+// Throws std::logic_error when PETSc was not started.
 MPI_Comm PCOMM(int COMM);
 
 // PCHECK: throws std::runtime_error naming the PETSc routine WHAT and the

@@ -9,17 +9,22 @@ namespace telma {
 
 using namespace hm;
 
-void HMINTP(double EPS) {
-    if (NIP == 0) return;
+void HMINTP(double EPS, int FIRST, int LAST, int COMM) {
+    const MPI_Comm comm = PCOMM(COMM);
+    const int NP = LAST - FIRST + 1;
+    if (NP <= 0) {
+        memory({}, comm);  // the others' line
+        return;
+    }
     const ONEBLAS one;
     qvlib::SWSTRT();
     hmat_interface_t& hi = HI();
     // four rows a point: its potential, then the three difference quotients
-    const int M = 4 * NIP;
+    const int M = 4 * NP;
     std::vector<double> P(3 * static_cast<std::size_t>(M));
-    for (int I = 1; I <= NIP; ++I)
+    for (int I = FIRST; I <= LAST; ++I)
         for (int D = 0; D < 4; ++D)
-            for (int K = 0; K < 3; ++K) P[3 * (4 * (I - 1) + D) + K] = XIP[I][K + 1];
+            for (int K = 0; K < 3; ++K) P[3 * (4 * (I - FIRST) + D) + K] = XIP[I][K + 1];
     // The potential at a point is the sum of its row, the columns weighted by
     // U and -Q (with media: by the charges, -SIGMA on G alone).
     std::vector<double> WH(NBE), WG(NBE);
@@ -32,16 +37,16 @@ void HMINTP(double EPS) {
     hmat_cluster_tree_t* C = tree(NBE, true, nullptr);
     COUNTER progress;
     hmat_matrix_t* m = compress(K, R, C, ACAFRAC * EPS, &progress);
-    memory({m});
+    memory({m}, comm);
     std::vector<double> ones(NBE, 1.0), u(M);
     gemm(m, ones.data(), u.data(), 1);
     hi.vector_restore(u.data(), R, M, nullptr, 1);
     hi.destroy(m);
     hmat_delete_cluster_tree(R);
     hmat_delete_cluster_tree(C);
-    for (int I = 1; I <= NIP; ++I) {
-        UIP[I] = u[4 * (I - 1)];
-        for (int K = 1; K <= 3; ++K) GRADV[K][I] = u[4 * (I - 1) + K];
+    for (int I = FIRST; I <= LAST; ++I) {
+        UIP[I] = u[4 * (I - FIRST)];
+        for (int K = 1; K <= 3; ++K) GRADV[K][I] = u[4 * (I - FIRST) + K];
     }
 }
 
@@ -58,10 +63,16 @@ constexpr int PTSNBE = 16384, PTSNIP = 1000;
 }  // namespace
 
 void HMPNTS(const SOLREQ& R) {
+    // Each process its share of the points, then every process all of them.
+    const PROCS PR = procs(PCOMM(R.COMM));
+    const int FIRST = 1 + FIRSTOF(NIP, PR.RANK, PR.SIZE), LAST = FIRSTOF(NIP, PR.RANK + 1, PR.SIZE);
     if (NBE >= PTSNBE && NIP >= PTSNIP)
-        HMINTP(R.EPS);
+        HMINTP(R.EPS, FIRST, LAST, R.COMM);
     else
-        INTPTS();
+        INTPTS(FIRST, LAST);
+    if (NIP == 0) return;
+    SHAREV(&UIP[1], NIP, PR);
+    for (int K = 1; K <= 3; ++K) SHAREV(&GRADV[K][1], NIP, PR);
 }
 
 }  // namespace hm

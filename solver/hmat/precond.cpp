@@ -27,8 +27,33 @@ void diagonal(void* c, const double* x, double* y) {
 
 void coarseLU(void* c, const double* x, double* y) {
     const SYSTEM& s = *static_cast<SYSTEM*>(c);
-    std::copy(x, x + s.DINV.size(), y);
+    const int N = static_cast<int>(s.DINV.size());
+    std::copy(x, x + N, y);
+    if (s.TL) HI().vector_reorder(y, s.TL, N, nullptr, 1);
     HI().solve_dense(s.LU, y, 1);
+    if (s.TL) HI().vector_restore(y, s.TL, N, nullptr, 1);
+}
+
+// The coarse operator to factorise: the whole system in one process, else
+// the process's diagonal block, on a tree of its own elements (the rows'
+// nodes are their own elements').
+hmat_matrix_t* coarse(SYSTEM& S) {
+    if (S.PR.SIZE == 1) return compress(S.KA, S.T, S.T, PRETOL, nullptr);
+    const int* mine = hmat_cluster_get_indices(S.T) + S.R0;
+    S.DW.P.resize(3 * static_cast<std::size_t>(S.NL));
+    S.DW.OWN.assign(mine, mine + S.NL);
+    S.COLOF.assign(S.P.size() / 3, -1);
+    for (int c = 0; c < S.NL; ++c) {
+        S.COLOF[mine[c]] = c;
+        std::copy_n(&S.P[3 * static_cast<std::size_t>(mine[c])], 3, &S.DW.P[3 * static_cast<std::size_t>(c)]);
+    }
+    KERNEL K = S.KA;
+    K.P = S.DW.P.data();
+    K.OWN = S.DW.OWN.data();
+    K.COLS = mine;
+    K.COLOF = S.COLOF.data();
+    S.TL = tree(S.NL, true, nullptr, mine);
+    return compress(K, S.TL, S.TL, PRETOL, nullptr);
 }
 
 // Whether GMRES, having brought the relative residual from 1 to RES in NIT
@@ -54,7 +79,7 @@ bool SOLVE1(SYSTEM& S, const double* b, double* x, double EPS, int COMM, int& NI
     }
     float t;
     if (!ok && !S.LU) {
-        S.LU = compress(S.KA, S.T, S.T, PRETOL, nullptr);
+        S.LU = coarse(S);
         hmat_factorization_context_t fc;
         hmat_factorization_context_init(&fc);
         fc.factorization = hmat_factorization_lu;
@@ -73,6 +98,8 @@ bool SOLVE1(SYSTEM& S, const double* b, double* x, double EPS, int COMM, int& NI
         rr += (b[I] - ax[I]) * (b[I] - ax[I]);
         bb += b[I] * b[I];
     }
+    rr = SUMALL(rr, S.PR);
+    bb = SUMALL(bb, S.PR);
     REL = bb > 0.0 ? std::sqrt(rr / bb) : std::sqrt(rr);
     NIT = nit;
     con.write("(' Relative residual ||B - A x||/||B|| :',1Pe10.3)", {REL});

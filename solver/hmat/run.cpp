@@ -14,13 +14,16 @@ SOLSTAT HMSTEP(const SOLREQ& R) {
     const int N = NBE, M = R.NRHS;
     SOLSTAT ST{"GMRES", STEPS::ITERATIONS};
     ST.EPS = R.EPS;
-    // B's columns hold the solutions in the tree's order until restored.
+    // B's columns hold the solutions in the tree's order until restored,
+    // each process's rows gathered on every process.
     double* x = &B[1];
     std::fill(x, x + static_cast<std::size_t>(N) * M, 0.0);
     for (int L = 0; L < M && ST.CONVGD; ++L) {
         const std::size_t at = static_cast<std::size_t>(L) * N;
-        ST.CONVGD = SOLVE1(*S, &S->BT[at], x + at, R.EPS, R.COMM, ST.NSTEP, ST.REACHED);
+        ST.CONVGD = SOLVE1(*S, &S->BT[static_cast<std::size_t>(L) * S->NL], x + at + S->R0, R.EPS, R.COMM,
+                           ST.NSTEP, ST.REACHED);
     }
+    for (int L = 0; L < M; ++L) SHAREV(x + static_cast<std::size_t>(L) * N, N, S->PR);
     HI().vector_restore(x, S->T, N, nullptr, M);
     return ST;
 }

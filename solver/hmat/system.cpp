@@ -1,8 +1,12 @@
 // The compressed system and its right-hand sides (see hmlib.hpp): the
 // operator of the unknowns in slices of rows, the right-hand sides from the
 // operator of the known values, sliced likewise and released slice by slice.
+#include <omp.h>
+
 #include <algorithm>
 #include <numeric>
+#include <stdexcept>
+#include <string>
 
 #include "solver/hmat/hmlib.hpp"
 #include "solver/media.hpp"
@@ -14,6 +18,7 @@ std::unique_ptr<SYSTEM> HMSYS;
 SYSTEM::~SYSTEM() {
     hmat_interface_t& hi = HI();
     if (LU) hi.destroy(LU);
+    if (TL) hmat_delete_cluster_tree(TL);
     for (PART& a : A) {
         if (a.m) hi.destroy(a.m);
         if (a.C) hmat_delete_cluster_tree(a.C);
@@ -37,9 +42,9 @@ constexpr int SLICES = 16, APARTS = 2;
 //   W       (in)      the rows
 //   T       (in)      the tree of the elements (a copy is used)
 //   Y       (in)      N x M multipliers, in the order of T
-//   B       (in/out)  N x M; rows K0..K0+NR-1 are set
+//   B       (in/out)  LDB x M from the place R0 of T; rows K0..K0+NR-1 are set
 void RHS(const KERNEL& KR, const ROWS& W, int K0, int NR, hmat_cluster_tree_t* T, const std::vector<double>& Y,
-         int M, double eps, std::vector<double>& B) {
+         int M, double eps, int R0, int LDB, std::vector<double>& B) {
     const KERNEL KS{W.P.data(), W.OWN.data(), KR.WH, KR.WG, false};
     hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
     hmat_matrix_t* m = compress(KS, W.R, C, eps, nullptr);
@@ -48,19 +53,28 @@ void RHS(const KERNEL& KR, const ROWS& W, int K0, int NR, hmat_cluster_tree_t* T
     HI().vector_restore(b.data(), W.R, NR, nullptr, M);
     HI().destroy(m);
     hmat_delete_cluster_tree(C);
-    const std::size_t N = Y.size() / M;
     for (std::size_t K = 0; K < static_cast<std::size_t>(M); ++K)
-        std::copy_n(&b[K * NR], NR, &B[K * N + K0]);
+        std::copy_n(&b[K * NR], NR, &B[K * LDB + K0 - R0]);
 }
 
 }  // namespace
 
 void HMBILD(const SOLREQ& R) {
     HMSYS.reset();
-    PCOMM(R.COMM);  // a distributed request is refused before the work
     const int N = NBE, M = R.NRHS;
     auto sys = std::make_unique<SYSTEM>();
     SYSTEM& S = *sys;
+    S.PR = procs(PCOMM(R.COMM));
+    if (N < S.PR.SIZE)
+        throw std::runtime_error("the solve of " + std::to_string(N) + " elements cannot be shared by " +
+                                 std::to_string(S.PR.SIZE) + " processes");
+    ENTER();
+    // This process's rows: its part of the tree's order.
+    S.R0 = FIRSTOF(N, S.PR.RANK, S.PR.SIZE);
+    S.NL = FIRSTOF(N, S.PR.RANK + 1, S.PR.SIZE) - S.R0;
+    const int NL = S.NL;
+    if (S.PR.SIZE > 1)
+        textio::console().write("(' Processes :',i5,', threads each :',i4)", {S.PR.SIZE, omp_get_max_threads()});
     const ONEBLAS one;
     hmat_interface_t& hi = HI();
     S.P = nodes();
@@ -109,9 +123,9 @@ void HMBILD(const SOLREQ& R) {
     // released as soon as its rows of B are made.
     const int* ORDER = hmat_cluster_get_indices(S.T);
     hi.vector_reorder(Y.data(), S.T, N, nullptr, M);
-    const int NSB = std::clamp(N / std::max(R.SLICE, 1), 1, SLICES), NA = std::min(NSB, APARTS);
+    const int NSB = std::clamp(NL / std::max(R.SLICE, 1), 1, SLICES), NA = std::min(NSB, APARTS);
     const int NS = MEDIA ? 0 : NSB;  // the right-hand sides' slices
-    auto first = [N](int p, int n) { return static_cast<int>(static_cast<long>(N) * p / n); };
+    auto first = [&S](int p, int n) { return S.R0 + FIRSTOF(S.NL, p, n); };
     S.A = std::vector<PART>(NA);
     COUNTER progress;
     for (int p = 0; p < NA; ++p) {
@@ -126,12 +140,12 @@ void HMBILD(const SOLREQ& R) {
         a.m = structure(a.W.R, a.C, &progress);
     }
     const double eps = ACAFRAC * R.EPS;
-    S.BT.assign(static_cast<std::size_t>(N) * M, 0.0);
+    S.BT.assign(static_cast<std::size_t>(NL) * M, 0.0);
     if (MEDIA)
         for (int L = 1; L <= M; ++L)
-            for (int k = 0; k < N; ++k) {
+            for (int k = S.R0; k < S.R0 + NL; ++k) {
                 const int J = ORDER[k] + 1;
-                S.BT[static_cast<std::size_t>(L - 1) * N + k] = MDRHS(J, VPRES(J, L, R.VRHS));
+                S.BT[static_cast<std::size_t>(L - 1) * NL + k - S.R0] = MDRHS(J, VPRES(J, L, R.VRHS));
             }
 #pragma omp parallel for schedule(dynamic, 1)
     for (int t = 0; t < NA + NS; ++t) {
@@ -141,28 +155,38 @@ void HMBILD(const SOLREQ& R) {
             const int K0 = first(t - NA, NS), NR = first(t - NA + 1, NS) - K0;
             ROWS W;
             rowsOf(S.P.data(), ORDER, K0, NR, W);
-            RHS(KB, W, K0, NR, S.T, Y, M, eps, S.BT);
+            RHS(KB, W, K0, NR, S.T, Y, M, eps, S.R0, NL, S.BT);
         }
     }
     std::vector<hmat_matrix_t*> parts;
     for (const PART& a : S.A) parts.push_back(a.m);
-    memory(parts);
-    S.DINV.resize(N);
-    for (int k = 0; k < N; ++k) {
-        const double d = entry(S.KA, ORDER[k], ORDER[k]);
+    memory(parts, S.PR.COMM);
+    S.DINV.resize(NL);
+    for (int k = 0; k < NL; ++k) {
+        const int J = ORDER[S.R0 + k];
+        const double d = entry(S.KA, J, J);
         S.DINV[k] = d != 0.0 ? 1.0 / d : 1.0;
     }
+    if (S.PR.SIZE > 1) S.XG.resize(N);
     HMSYS = std::move(sys);
 }
 
 void mult(void* c, const double* x, double* y) {
     SYSTEM& s = *static_cast<SYSTEM*>(c);
     const int NP = static_cast<int>(s.A.size());
+    // Every process's block row takes the whole vector.
+    const double* xg = x;
+    if (s.PR.SIZE > 1) {
+        std::copy(x, x + s.NL, &s.XG[s.R0]);
+        SHAREV(s.XG.data(), static_cast<int>(s.XG.size()), s.PR);
+        xg = s.XG.data();
+    }
 #pragma omp parallel for schedule(dynamic, 1) if (NP > 1)
     for (int p = 0; p < NP; ++p) {
         const PART& a = s.A[p];
-        gemm(a.m, x, y + a.K0, 1);
-        HI().vector_restore(y + a.K0, a.W.R, a.NR, nullptr, 1);
+        double* ya = y + a.K0 - s.R0;
+        gemm(a.m, xg, ya, 1);
+        HI().vector_restore(ya, a.W.R, a.NR, nullptr, 1);
     }
 }
 

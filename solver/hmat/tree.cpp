@@ -15,17 +15,18 @@ namespace telma::hm {
 // mesh on one side of each plane the folding changes nothing (an image is
 // never nearer than the element itself); it keeps a mesh that crosses a
 // plane right, where a dof that crosses also covers its foot on the plane.
-hmat_cluster_tree_t* tree(int n, bool elements, const double* P) {
+hmat_cluster_tree_t* tree(int n, bool elements, const double* P, const int* LIST) {
     const int sym[3] = {ISYMX, ISYMY, ISYMZ};
     std::vector<double> xyz;
     std::vector<unsigned> off(n), ids;
     for (int i = 0; i < n; ++i) {
-        const int nv = elements ? NPE[i + 1] : 1;
+        const int e = (LIST ? LIST[i] : i) + 1;  // the element
+        const int nv = elements ? NPE[e] : 1;
         bool below[3] = {}, above[3] = {};
         for (int M = 1; M <= nv; ++M) {
             ids.push_back(static_cast<unsigned>(xyz.size() / 3));
             for (int K = 0; K < 3; ++K) {
-                const double x = elements ? XE[i + 1][M][K + 1] : P[3 * i + K];
+                const double x = elements ? XE[e][M][K + 1] : P[3 * i + K];
                 below[K] = below[K] || x < 0.0;
                 above[K] = above[K] || x > 0.0;
                 xyz.push_back(sym[K] != 0 ? std::fabs(x) : x);

@@ -114,6 +114,8 @@ TEST(Intpts, PointsTooNearTheBoundaryAreNamed) {
         IPCHK();
         const double got = IPNEAR.empty() ? 0.0 : IPNEAR[0].SIZES;
         EXPECT_NEAR(got, c.sizes, 1e-12) << c.point[0] << ' ' << c.point[1] << ' ' << c.point[2];
-        if (!IPNEAR.empty()) EXPECT_EQ(std::pair(IPNEAR[0].POINT, IPNEAR[0].ELEMENT), std::pair(1, 1));
+        if (!IPNEAR.empty()) {
+            EXPECT_EQ(std::pair(IPNEAR[0].POINT, IPNEAR[0].ELEMENT), std::pair(1, 1));
+        }
     }
 }
