@@ -6,6 +6,7 @@
 //   telma-bench --load=0|1|per-core [--runs N]
 //   telma-bench --solvers [--runs N]
 //   telma-bench --large[=NAME,...] [--runs N]
+//   telma-bench --mpi=P [--runs N]
 #include <omp.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -618,6 +619,118 @@ void benchLarge(const std::string& names) {
     fs::remove_all(dir);
 }
 
+// ------------------------------------------------------- processes (--mpi)
+
+// One run of a command in DIR with THREADS OpenMP threads, its standard output
+// to CON: as runTelma.
+RUNSTAT runIn(const std::filesystem::path& dir, const std::vector<std::string>& cmd, int threads, const char* con) {
+    std::fflush(stdout);
+    const auto a = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0 || !std::freopen(con, "w", stdout)) _exit(127);
+        setenv("OMP_NUM_THREADS", std::to_string(threads).c_str(), 1);
+        std::vector<char*> args;
+        for (const std::string& w : cmd) args.push_back(const_cast<char*>(w.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int st = 0;
+    rusage ru{};
+    wait4(pid, &st, 0, &ru);
+    return {seconds(a, Clock::now()), ru.ru_maxrss * 1024.0, WIFEXITED(st) ? WEXITSTATUS(st) : 128};
+}
+
+// The number after "NAME": in a JSON text, -1 if none.
+double jsonNumber(const std::string& text, const std::string& name) {
+    const std::size_t at = text.find("\"" + name + "\": ");
+    return at == std::string::npos ? -1 : std::atof(text.c_str() + at + name.size() + 4);
+}
+
+// The values of the DataArray NAME of a VTK file.
+std::vector<double> vtuArray(const std::string& text, const std::string& name) {
+    std::vector<double> v;
+    std::size_t at = text.find("Name=\"" + name + "\"");
+    if (at == std::string::npos) return v;
+    at = text.find('>', at) + 1;
+    std::istringstream in(text.substr(at, text.find('<', at) - at));
+    for (double x; in >> x;) v.push_back(x);
+    return v;
+}
+
+// The largest difference of A and B relative to the largest magnitude of A.
+double relDiff(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size() || a.empty()) return HUGE_VAL;
+    double big = 0, d = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) big = std::max(big, std::fabs(a[i])), d = std::max(d, std::fabs(a[i] - b[i]));
+    return big > 0 ? d / big : d;
+}
+
+// The spheres of 20,480 and 81,920 triangles by telma --solver=hmat on one
+// process of two threads and of one, and on P processes of one thread
+// (mpirun): the median of each phase, the largest process's peak memory,
+// the iterations, and the largest difference of U, Q and FLUX from the one
+// process of two threads.
+void benchMpi(int P) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("telma-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::printf("\nThe compressed solve on %d processes (mpirun), telma --solver=hmat, medians of %d run(s)\n"
+                "  %-8s %-14s %10s %10s %10s %9s %6s %11s\n",
+                P, RUNS, "problem", "processes", "build", "solve", "whole run", "peak", "iter.", "difference");
+    struct SETUP {
+        int procs, threads;
+    };
+    const SETUP setups[] = {{1, 2}, {1, 1}, {P, 1}};
+    for (int level : {5, 6}) {
+        const tmesh::Mesh m = sphereOf(level);
+        {
+            std::ofstream out(dir / "mpi.in", std::ios::binary);
+            tmesh::writeDataFile(out, m);
+        }
+        std::vector<double> U0, Q0, F0;
+        for (const SETUP& s : setups) {
+            std::vector<std::string> cmd;
+            if (s.procs > 1) {
+                cmd = {"mpirun", "--oversubscribe", "-np", std::to_string(s.procs), "-x", "OMP_NUM_THREADS"};
+                if (geteuid() == 0) cmd.insert(cmd.begin() + 1, "--allow-run-as-root");
+            }
+            for (const char* w : {TELMA_PROGRAM, "--solver=hmat", "--vtu=mpi.vtu", "--json=mpi.json", "mpi.in", "mpi.rep"})
+                cmd.push_back(w);
+            std::vector<double> tb, ts, tw, peak;
+            double its = 0, diff = 0;
+            for (int r = 0; r < RUNS; ++r) {
+                const RUNSTAT st = runIn(dir, cmd, s.threads, "mpi.con");
+                std::ifstream jin(dir / "mpi.json"), vin(dir / "mpi.vtu");
+                std::stringstream js, vs;
+                js << jin.rdbuf();
+                vs << vin.rdbuf();
+                const std::string j = js.str(), v = vs.str();
+                const bool ok = st.status == 0 && jsonNumber(j, "status") == 0;
+                check(ok, "the compressed solve on several processes failed");
+                if (!ok) break;
+                tb.push_back(jsonNumber(j, "build"));
+                ts.push_back(jsonNumber(j, "solve"));
+                tw.push_back(st.wall);
+                peak.push_back(jsonNumber(j, "peak_memory_mb"));
+                its = jsonNumber(j, "count");
+                const std::vector<double> U = vtuArray(v, "potential"), Q = vtuArray(v, "normal_derivative"),
+                                          F{jsonNumber(j, "flux")};
+                if (U0.empty()) U0 = U, Q0 = Q, F0 = F;
+                diff = std::max({relDiff(U0, U), relDiff(Q0, Q), relDiff(F0, F)});
+            }
+            if (tw.empty()) continue;
+            char who[32];
+            std::snprintf(who, sizeof who, "%d x %d thread%s", s.procs, s.threads, s.threads > 1 ? "s" : "");
+            std::printf("  %-8s %-14s %8.2f s %8.2f s %8.2f s %6.0f MB %6.0f %11.1e\n", level == 5 ? "sphere5" : "sphere6",
+                        who, median(tb), median(ts), median(tw), median(peak), its, diff);
+            std::fflush(stdout);
+        }
+    }
+    fs::remove_all(dir);
+}
+
 // ---------------------------------------------------------------- under load
 
 // Processes that keep a core busy until they are killed; each dies with the
@@ -686,6 +799,7 @@ Usage: telma-bench [--quick] [--runs N] [--only influ|assembly|sweep|points|run]
        telma-bench --load=0|1|per-core [--runs N]
        telma-bench --solvers [--runs N]
        telma-bench --large[=NAME,...] [--runs N]
+       telma-bench --mpi=P [--runs N]
   --quick              one round instead of three
   --runs N             N rounds; the medians are printed
   --only PHASE         time one phase only
@@ -707,9 +821,15 @@ Usage: telma-bench [--quick] [--runs N] [--only influ|assembly|sweep|points|run]
                        named (comma-separated); prints each phase, the peak
                        memory, the iterations and the capacitance against
                        the exact value (1, and 0.6606785 for the cube)
+  --mpi=P              only the spheres of 20,480 and 81,920 triangles by
+                       telma --solver=hmat on 1 process of 2 threads, 1 of 1,
+                       and P processes of 1 thread (mpirun), one run each
+                       unless --runs says: the phases, the largest process's
+                       peak memory, the iterations and the largest difference
+                       of U, Q and FLUX from the first
   --help, --version    show this help, or the version, and end
 Exit status: 0 all results the same bit for bit (with --solvers: within
-1e-6 of gs; with --large: every problem solved), 1 a mismatch or a failed
+1e-6 of gs; with --large and --mpi: every problem solved), 1 a mismatch or a failed
 solve, 2 a bad command line.
 )";
 
@@ -719,6 +839,7 @@ int main(int argc, char** argv) {
     std::string writeInput, only;
     int load = -1;  // busy processes of --load, -1: none asked for
     bool runsGiven = false, solvers = false, large = false;
+    int mpi = 0;  // processes of --mpi, 0: none asked for
     std::string larges;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help")) {
@@ -742,6 +863,8 @@ int main(int argc, char** argv) {
             large = true;
             larges = argv[i][7] ? argv[i] + 8 : "";
         }
+        else if (!std::strncmp(argv[i], "--mpi=", 6) && std::atoi(argv[i] + 6) >= 2)
+            mpi = std::atoi(argv[i] + 6);
         else if (!std::strcmp(argv[i], "--write-input") && i + 1 < argc)
             writeInput = argv[++i];
         else if (!std::strcmp(argv[i], "--only") && i + 1 < argc)
@@ -769,6 +892,11 @@ int main(int argc, char** argv) {
         std::snprintf(what, sizeof what, "%d busy process%s", load,
                       load == 0 ? "es" : load == 1 ? "" : "es (one per core)");
         benchLoaded(load, what);
+        return failures ? 1 : 0;
+    }
+    if (mpi > 0) {
+        if (!runsGiven) RUNS = 1;
+        benchMpi(mpi);
         return failures ? 1 : 0;
     }
     if (large) {

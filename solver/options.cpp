@@ -29,7 +29,8 @@ shortened to any beginning that no other option shares.
                                partial pivoting; any number of elements
                                and points the memory holds
                          hmat  GMRES on a hierarchical-matrix compression of
-                               the operator, for problems of any size
+                               the operator, for problems of any size; shared
+                               by the processes of mpirun -np P telma ...
   --tol=EPS            tolerance of the solve, a positive number: for gs the
                        RMS change of a sweep (default 1.0E-8), for hmat the
                        relative residual of GMRES (default 1.0E-10), for lu

@@ -123,7 +123,11 @@ void HMBILD(const SOLREQ& R) {
     // released as soon as its rows of B are made.
     const int* ORDER = hmat_cluster_get_indices(S.T);
     hi.vector_reorder(Y.data(), S.T, N, nullptr, M);
-    const int NSB = std::clamp(NL / std::max(R.SLICE, 1), 1, SLICES), NA = std::min(NSB, APARTS);
+    // A process of one thread among several keeps its rows whole: they
+    // compress better so, and two processes then hold the halves one
+    // process makes.
+    const int NSB = std::clamp(NL / std::max(R.SLICE, 1), 1, SLICES);
+    const int NA = S.PR.SIZE > 1 && omp_get_max_threads() == 1 ? 1 : std::min(NSB, APARTS);
     const int NS = MEDIA ? 0 : NSB;  // the right-hand sides' slices
     auto first = [&S](int p, int n) { return S.R0 + FIRSTOF(S.NL, p, n); };
     S.A = std::vector<PART>(NA);

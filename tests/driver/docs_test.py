@@ -12,7 +12,7 @@ import sys
 import tempfile
 
 BUILD, SOURCE = (os.path.abspath(p) for p in sys.argv[1:3])
-COMMANDS = {"telma", "telma-mesh", "korval", "gs", "xvfb-run", "printf", "mkdir", "cat", "for", "read",
+COMMANDS = {"telma", "telma-mesh", "mpirun", "korval", "gs", "xvfb-run", "printf", "mkdir", "cat", "for", "read",
             "/usr/bin/python3", "sed", "cmake", "ctest", "(cd", "build/bench/telma-bench"}
 NOT_RUN = ("cmake", "ctest", "(cd build", "build/bench/telma-bench")  # the build and the benchmarks
 
@@ -52,7 +52,10 @@ for doc in ("README.md", "examples/README.md"):
         shutil.copy(os.path.join(SOURCE, "examples", "cube.in"), os.path.join(work, "TELMA.IN"))
         shutil.copy(os.path.join(SOURCE, "examples", "cube.in"), os.path.join(work, "case.in"))
         env = dict(os.environ, PATH=":".join([os.path.join(BUILD, d) for d in ("solver", "viewer", "tools")]
-                                             + [os.environ.get("PATH", "")]), ASAN_OPTIONS="detect_leaks=0")
+                                             + [os.environ.get("PATH", "")]), ASAN_OPTIONS="detect_leaks=0",
+                   # mpirun as CI runs it: as root, on fewer cores than processes
+                   OMPI_ALLOW_RUN_AS_ROOT="1", OMPI_ALLOW_RUN_AS_ROOT_CONFIRM="1",
+                   OMPI_MCA_rmaps_base_oversubscribe="1")
         subprocess.run(["telma", "case.in", "case.out"], cwd=work, env=env, capture_output=True)
         for start, text in blocks(os.path.join(SOURCE, doc)):
             if text.lstrip().startswith(NOT_RUN):

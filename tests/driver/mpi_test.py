@@ -82,7 +82,19 @@ def main():
     subprocess.run([MESH, "box", "--max", "4,4,0.002", "--div", "40,40,1", "--face", "zmin", "u=0",
                     "--face", "zmax", "q=1", "--face", "xmin", "u=1", "--exterior", "-o", "plate.in"],
                    check=True, capture_output=True)
+    # A conductor in a dielectric coat (the charge formulation), joined as the user's guide does.
+    subprocess.run([MESH, "sphere", "--level", "2", "-o", "wire.in"], check=True, capture_output=True)
+    subprocess.run([MESH, "sphere", "--level", "2", "--radius", "2", "--bc", "q=0", "-o", "coat.in"], check=True,
+                   capture_output=True)
+    wire, coat = (open(f).read().splitlines() for f in ("wire.in", "coat.in"))
+    na, nb = int(wire[1].split()[0]), int(coat[1].split()[0])
+    with open("coated.in", "w") as f:
+        f.write("\n".join(["coated", "%d 0 0 0 0" % (na + nb)] + wire[2:2 + na] + coat[2:2 + nb] +
+                          wire[2 + na:2 + 2 * na] + coat[2 + nb:2 + 2 * nb]) + "\n")
+    with open("coated.media", "w") as f:
+        f.write("-1 4\n1 4 1\n")
     for case, procs, args in (("cube", 2, [ex("cube.in")]),
+                              ("coated", 2, ["--media=coated.media", "--capacitance", "coated.in"]),
                               ("interior", 3, [ex("interior.in")]),
                               ("half", 3, [ex("cube_half.in")]),
                               ("electrodes", 2, [ex("electrodes.in")]),

@@ -162,6 +162,23 @@ TEST(Hmat, CompressedInternalPointsAgreeWithTheDirectSum) {
         EXPECT_NE(con.text().find(" Compressed matrix :"), std::string::npos);
         EXPECT_LT(reference::RELDIF(hm[3], direct[3]), 1e-8) << c.C[0];
         EXPECT_LT(reference::RELDIF(hm[4], direct[4]), 1e-6) << c.C[0];
+        // In two shares, as two processes take them: the direct sums bit for
+        // bit, the compressed ones as closely as the whole.
+        const int half = NIP / 3;
+        auto wipe = [] {
+            std::fill(UIP.begin(), UIP.end(), 0.0);
+            for (int K = 1; K <= 3; ++K) std::fill(GRADV[K].begin(), GRADV[K].end(), 0.0);
+        };
+        wipe();
+        INTPTS(1, half);
+        INTPTS(half + 1, NIP);
+        EXPECT_EQ(fx::values(), direct) << c.C[0];
+        wipe();
+        HMINTP(TOLHM, 1, half);
+        HMINTP(TOLHM, half + 1, NIP);
+        const auto shares = fx::values();
+        EXPECT_LT(reference::RELDIF(shares[3], direct[3]), 1e-8) << c.C[0];
+        EXPECT_LT(reference::RELDIF(shares[4], direct[4]), 1e-6) << c.C[0];
     }
 }
 
