@@ -11,8 +11,8 @@
 #include "solver/hmat/hmlib.hpp"
 
 // The leak checker of a sanitized build, where there is one: what the MPI
-// runtime allocates as PETSc starts it (components it loads and unloads)
-// is not this program's to free.
+// runtime allocates as PETSc starts and ends it (components it loads and
+// unloads) is not this program's to free.
 extern "C" __attribute__((weak)) void __lsan_disable();
 extern "C" __attribute__((weak)) void __lsan_enable();
 
@@ -46,7 +46,10 @@ void PETSCRUN::end() {
     ended = true;
     hm::LEAVE();
     hm::PCHECK(PetscPopErrorHandler(), "PetscPopErrorHandler");
-    hm::PCHECK(PetscFinalize(), "PetscFinalize");
+    if (__lsan_disable) __lsan_disable();
+    const PetscErrorCode e = PetscFinalize();
+    if (__lsan_enable) __lsan_enable();
+    hm::PCHECK(e, "PetscFinalize");
 }
 
 PETSCRUN::~PETSCRUN() {
