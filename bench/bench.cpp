@@ -538,26 +538,37 @@ const LARGE LARGES[] = {
     {"cube129", [] { return box("Unit cube, exterior capacitance problem", 129, 129, 129, 0, 0.0); }, 0.6606785},
 };
 
-// One run of telma on FILE in DIR, console to CON: wall seconds, peak
-// resident memory in bytes, exit status.
+// One run of a program: wall seconds, peak resident memory in bytes (of the
+// process the benchmark started), exit status.
 struct RUNSTAT {
     double wall, peak;
     int status;
 };
 
-RUNSTAT runTelma(const std::filesystem::path& dir, const char* file, const char* con) {
+// One run of the command CMD in DIR with THREADS OpenMP threads (0: as
+// the environment says), its standard output to CON.
+RUNSTAT runIn(const std::filesystem::path& dir, const std::vector<std::string>& cmd, int threads, const char* con) {
     std::fflush(stdout);  // or the child writes it again
     const auto a = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0 || !std::freopen(con, "w", stdout)) _exit(127);
-        execl(TELMA_PROGRAM, "telma", "--solver=hmat", file, "large.rep", static_cast<char*>(nullptr));
+        if (threads > 0) setenv("OMP_NUM_THREADS", std::to_string(threads).c_str(), 1);
+        std::vector<char*> args;
+        for (const std::string& w : cmd) args.push_back(const_cast<char*>(w.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
         _exit(127);
     }
     int st = 0;
     rusage ru{};
     wait4(pid, &st, 0, &ru);
     return {seconds(a, Clock::now()), ru.ru_maxrss * 1024.0, WIFEXITED(st) ? WEXITSTATUS(st) : 128};
+}
+
+// One run of telma --solver=hmat on FILE in DIR, console to CON.
+RUNSTAT runTelma(const std::filesystem::path& dir, const char* file, const char* con) {
+    return runIn(dir, {TELMA_PROGRAM, "--solver=hmat", file, "large.rep"}, 0, con);
 }
 
 // The last number a console line matching RE captures, -1 if none.
@@ -620,27 +631,6 @@ void benchLarge(const std::string& names) {
 }
 
 // ------------------------------------------------------- processes (--mpi)
-
-// One run of a command in DIR with THREADS OpenMP threads, its standard output
-// to CON: as runTelma.
-RUNSTAT runIn(const std::filesystem::path& dir, const std::vector<std::string>& cmd, int threads, const char* con) {
-    std::fflush(stdout);
-    const auto a = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0 || !std::freopen(con, "w", stdout)) _exit(127);
-        setenv("OMP_NUM_THREADS", std::to_string(threads).c_str(), 1);
-        std::vector<char*> args;
-        for (const std::string& w : cmd) args.push_back(const_cast<char*>(w.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int st = 0;
-    rusage ru{};
-    wait4(pid, &st, 0, &ru);
-    return {seconds(a, Clock::now()), ru.ru_maxrss * 1024.0, WIFEXITED(st) ? WEXITSTATUS(st) : 128};
-}
 
 // The number after "NAME": in a JSON text, -1 if none.
 double jsonNumber(const std::string& text, const std::string& name) {
