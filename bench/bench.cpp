@@ -526,7 +526,8 @@ void benchSolvers() {
 struct LARGE {
     const char* name;
     tmesh::Mesh (*make)();
-    double exact;  // capacitance FLUX / (4 pi) of the electrode
+    double exact;            // capacitance FLUX / (4 pi) of the electrode
+    const char* tol = "";    // telma's --tol (empty: the default)
 };
 
 tmesh::Mesh sphereOf(int level) { return tmesh::makeSphere(tmesh::SphereParams{.level = level}); }
@@ -535,6 +536,7 @@ const LARGE LARGES[] = {
     {"sphere5", [] { return sphereOf(5); }, 1.0},
     {"sphere6", [] { return sphereOf(6); }, 1.0},
     {"sphere7", [] { return sphereOf(7); }, 1.0},
+    {"sphere8", [] { return sphereOf(8); }, 1.0, "1e-6"},
     {"cube129", [] { return box("Unit cube, exterior capacitance problem", 129, 129, 129, 0, 0.0); }, 0.6606785},
 };
 
@@ -566,9 +568,12 @@ RUNSTAT runIn(const std::filesystem::path& dir, const std::vector<std::string>& 
     return {seconds(a, Clock::now()), ru.ru_maxrss * 1024.0, WIFEXITED(st) ? WEXITSTATUS(st) : 128};
 }
 
-// One run of telma --solver=hmat on FILE in DIR, console to CON.
-RUNSTAT runTelma(const std::filesystem::path& dir, const char* file, const char* con) {
-    return runIn(dir, {TELMA_PROGRAM, "--solver=hmat", file, "large.rep"}, 0, con);
+// One run of telma --solver=hmat on FILE in DIR at the tolerance TOL (empty:
+// the default), console to CON.
+RUNSTAT runTelma(const std::filesystem::path& dir, const char* file, const std::string& tol, const char* con) {
+    std::vector<std::string> cmd{TELMA_PROGRAM, "--solver=hmat", file, "large.rep"};
+    if (!tol.empty()) cmd.insert(cmd.begin() + 2, "--tol=" + tol);
+    return runIn(dir, cmd, 0, con);
 }
 
 // The last number a console line matching RE captures, -1 if none.
@@ -589,10 +594,10 @@ void benchLarge(const std::string& names) {
     static const std::regex compressed("Compressed matrix :.*time :\\s*([0-9.]+)");
     static const std::regex gmres("GMRES iterations :\\s*([0-9]+), time :\\s*([0-9.]+)");
     static const std::regex flux("FLUX  1 :\\s*([-0-9.E+]+)");
-    std::printf("\nLarge problems, telma --solver=hmat (default tolerance), medians of %d run(s)\n"
-                "  %-8s %9s %12s %12s %12s %10s %6s %12s %10s\n",
-                RUNS, "problem", "elements", "compression", "GMRES", "whole run", "peak", "iter.",
-                "capacitance", "error");
+    std::printf("\nLarge problems, telma --solver=hmat, medians of %d run(s)\n"
+                "  %-8s %9s %6s %12s %12s %12s %10s %9s %6s %12s %10s\n",
+                RUNS, "problem", "elements", "tol", "compression", "GMRES", "whole run", "peak", "bytes/el.",
+                "iter.", "capacitance", "error");
     for (const LARGE& p : LARGES) {
         if (!names.empty() && ("," + names + ",").find(std::string(",") + p.name + ",") == std::string::npos)
             continue;
@@ -604,7 +609,7 @@ void benchLarge(const std::string& names) {
         std::vector<double> tc, tg, tw, peak;
         double its = 0, cap = 0;
         for (int r = 0; r < RUNS; ++r) {
-            const RUNSTAT st = runTelma(dir, "large.in", "large.con");
+            const RUNSTAT st = runTelma(dir, "large.in", p.tol, "large.con");
             std::ifstream cin(dir / "large.con"), rin(dir / "large.rep");
             std::stringstream con, rep;
             con << cin.rdbuf();
@@ -613,7 +618,10 @@ void benchLarge(const std::string& names) {
             std::smatch g;
             const bool ok = st.status == 0 && std::regex_search(c, g, gmres);
             check(ok, "a large problem was not solved");
-            if (!ok) break;
+            if (!ok) {
+                std::printf("  %-8s %9zu: not solved (exit %d)\n", p.name, m.el.size(), st.status);
+                break;
+            }
             tc.push_back(lastMatch(c, compressed));
             tg.push_back(std::stod(g[2]));
             tw.push_back(st.wall);
@@ -622,9 +630,9 @@ void benchLarge(const std::string& names) {
             cap = lastMatch(rep.str(), flux) / (4 * std::acos(-1.0));
         }
         if (tw.empty()) continue;
-        std::printf("  %-8s %9zu %10.1f s %10.1f s %10.1f s %7.2f GB %6.0f %12.7f %9.4f %%\n", p.name,
-                    m.el.size(), median(tc), median(tg), median(tw), median(peak) / 1e9, its, cap,
-                    100 * (cap / p.exact - 1));
+        std::printf("  %-8s %9zu %6s %10.1f s %10.1f s %10.1f s %7.2f GB %9.0f %6.0f %12.7f %9.4f %%\n", p.name,
+                    m.el.size(), *p.tol ? p.tol : "1e-10", median(tc), median(tg), median(tw), median(peak) / 1e9,
+                    median(peak) / static_cast<double>(m.el.size()), its, cap, 100 * (cap / p.exact - 1));
         std::fflush(stdout);
     }
     fs::remove_all(dir);
@@ -806,11 +814,13 @@ Usage: telma-bench [--quick] [--runs N] [--only influ|assembly|sweep|points|run]
   --large[=NAMES]      only the large problems, solved by the telma program
                        with --solver=hmat, one run each unless --runs says:
                        sphere5, sphere6, sphere7 (spheres of radius 1 in
-                       20,480, 81,920 and 327,680 triangles) and cube129 (the
+                       20,480, 81,920 and 327,680 triangles), sphere8
+                       (1,310,720 triangles, with --tol=1e-6) and cube129 (the
                        unit cube in 99,846 squares), all of them or those
                        named (comma-separated); prints each phase, the peak
-                       memory, the iterations and the capacitance against
-                       the exact value (1, and 0.6606785 for the cube)
+                       memory and its bytes per element, the iterations and
+                       the capacitance against the exact value (1, and
+                       0.6606785 for the cube)
   --mpi=P              only the spheres of 20,480 and 81,920 triangles by
                        telma --solver=hmat on 1 process of 2 threads, 1 of 1,
                        and P processes of 1 thread (mpirun), one run each

@@ -28,14 +28,25 @@ void symmetry(textio::OutUnit& rep, int isym, int& iref, int& ipar, const char* 
 std::string of(const char* what, int i) { return std::string(what) + std::to_string(i); }
 
 // Refuses counts whose tables, and dense matrix for the solvers that hold
-// one (DENSE), would not fit in the memory the system can give now, before
-// any of it is taken.  The reader stands on the control record.
-void MEMCHK(const textio::Reader& in, bool dense) {
-    const double need = MEMNEED(NBE, NIP, dense), avail = MEMAVAIL();
+// one (DENSE) or the estimate of a solver's operator (MEMOP), would not fit
+// in the memory the system can give now, before any of it is taken; the
+// estimate is said on the console.  The reader stands on the control record.
+void MEMCHK(const textio::Reader& in, const SOLVER& S) {
+    const bool dense = S.DENSE;
+    const double op = S.MEMOP ? S.MEMOP(NBE, NIP) : 0.0;
+    const double need = MEMNEED(NBE, NIP, dense) + op, avail = MEMAVAIL();
+    if (S.MEMOP)
+        textio::console().write("(' Memory estimate : ',A,' (compressed operator ',A,'), ',A,' available')",
+                                {MBTEXT(need), MBTEXT(op), MBTEXT(avail)});
     if (need <= avail) return;
-    in.fail(std::string(dense ? "the dense matrix and the tables of " : "the tables of ") + std::to_string(NBE) +
-            " elements need " + MBTEXT(need) + " of memory, " + MBTEXT(avail) + " available" +
-            (dense ? " (--solver=hmat holds no dense matrix)" : ""));
+    in.fail(std::string(dense     ? "the dense matrix and the tables of "
+                        : S.MEMOP ? "the compressed operator and the tables of "
+                                  : "the tables of ") +
+            std::to_string(NBE) + " elements need " + (S.MEMOP ? "about " : "") + MBTEXT(need) + " of memory, " +
+            MBTEXT(avail) + " available" +
+            (dense       ? " (--solver=hmat holds no dense matrix)"
+             : S.MEMOP   ? (NPROC > 1 ? " in each process" : " (mpirun -np P shares it among P processes)")
+                         : ""));
 }
 
 // Refuses a value beyond XBIG (an overflowed number included), naming it.
@@ -88,7 +99,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S) {
     // the reader still stands on the control record.
     if (NBE <= 0) in.fail("expected 1 or more boundary elements (NBE), found " + std::to_string(NBE));
     if (NIP < 0) in.fail("expected 0 or more internal points (NIP), found " + std::to_string(NIP));
-    MEMCHK(in, S.DENSE);
+    MEMCHK(in, S);
     ALLOC(NBE, NIP);
 
     symmetry(rep, ISYMX, IREFX, IPARX, "('  X-EVEN SYMMETRY')", "('  X-ODD SYMMETRY')");

@@ -36,6 +36,10 @@ extern std::vector<POINT> XIP;                       // XIP(K,I)
 // Flux groups run from 1 to NGMAX (codes down to -NGMAX): NGROUPS(NBE).
 extern int NGMAX;
 
+// NPROC, MYPROC: the processes of the run (a launcher's, mpirun -np P) and
+// this one's rank, 0-based; 1 and 0 in a run of one.  In storage.cpp.
+extern int NPROC, MYPROC;
+
 // MEMNEED: the bytes a run of N elements and NIP internal points takes in
 // the tables of this header and of kernels.hpp, with the dense matrix when
 // DENSE.  In storage.cpp.
@@ -183,6 +187,12 @@ struct SOLVER {
     // SUMS: with media, the sums of the charges after the solve (MDSUMFN in
     // media.hpp); null: direct sums.
     void (*SUMS)(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K) = nullptr;
+    // MEMOP: the bytes its operator is estimated to take in one process of
+    // the run, for N elements and NIP points at the run's tolerance (the
+    // options', else its own), beside the tables; READIN refuses counts
+    // beyond the memory available and says the estimate.  Null: none (the
+    // dense matrix of DENSE is counted exactly).
+    double (*MEMOP)(int N, int NIP) = nullptr;
 };
 
 extern const SOLVER GSSOLVER;  // the classic solve: ASSEMB, DOMTST, ITSOLV, INTPTS

@@ -32,26 +32,29 @@ void apply(const KT& KW, const std::vector<int>& ROWSOF, std::vector<double> X, 
     const ONEBLAS one;
     const std::vector<double> P = nodes();
     hmat_cluster_tree_t* T = tree(NBE, true, nullptr);
-    HI().vector_reorder(X.data(), T, NBE, nullptr, 1);
+    HMOK(HI().vector_reorder(X.data(), T, NBE, nullptr, 1), "vector_reorder");
     const int NS = std::clamp(NR / std::max(R.SLICE / 4, 1), 1, 16);
     // With several processes each takes its share of the slices, the others'
     // rows left 0 for the sum that gathers them.
     const PROCS PR = procs(PCOMM(R.COMM));
     const int S0 = FIRSTOF(NS, PR.RANK, PR.SIZE), S1 = FIRSTOF(NS, PR.RANK + 1, PR.SIZE);
+    TRAP trap;
 #pragma omp parallel for schedule(dynamic, 1)
-    for (int p = S0; p < S1; ++p) {
-        const int K0 = static_cast<int>(static_cast<long>(NR) * p / NS);
-        const int NP = static_cast<int>(static_cast<long>(NR) * (p + 1) / NS) - K0;
-        ROWS W;
-        rowsOf(P.data(), ROWSOF.data(), K0, NP, W);
-        hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
-        hmat_matrix_t* m = compress(KW.of(W), W.R, C, ACAFRAC * R.EPS, nullptr);
-        gemm(m, X.data(), &Y[K0], 1);
-        HI().vector_restore(&Y[K0], W.R, NP, nullptr, 1);
-        HI().destroy(m);
-        hmat_delete_cluster_tree(C);
-    }
+    for (int p = S0; p < S1; ++p)
+        trap([&] {
+            const int K0 = static_cast<int>(static_cast<long>(NR) * p / NS);
+            const int NP = static_cast<int>(static_cast<long>(NR) * (p + 1) / NS) - K0;
+            ROWS W;
+            rowsOf(P.data(), ROWSOF.data(), K0, NP, W);
+            hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
+            hmat_matrix_t* m = compress(KW.of(W), W.R, C, ACAFRAC * R.EPS, nullptr);
+            gemm(m, X.data(), &Y[K0], 1);
+            HMOK(HI().vector_restore(&Y[K0], W.R, NP, nullptr, 1), "vector_restore");
+            HI().destroy(m);
+            hmat_delete_cluster_tree(C);
+        });
     hmat_delete_cluster_tree(T);
+    trap.rethrow();
     if (PR.SIZE > 1 && MPI_Allreduce(MPI_IN_PLACE, Y.data(), NR, MPI_DOUBLE, MPI_SUM, PR.COMM) != MPI_SUCCESS)
         throw std::runtime_error("MPI failed in MPI_Allreduce");
 }

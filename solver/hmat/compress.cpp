@@ -3,6 +3,9 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <new>
 #include <stdexcept>
 
 #include "QVLIB/STPWATCH/stpwatch.hpp"
@@ -10,6 +13,38 @@
 
 extern "C" int openblas_get_num_threads(void);
 extern "C" void openblas_set_num_threads(int);
+
+namespace telma::hm {
+
+namespace {
+
+// Work arrays that LAPACKE could not allocate (see LAPACKE_xerbla below).
+std::atomic<int> LAPACKFAIL{0};
+
+}  // namespace
+
+void HMOK(int CODE, const char* WHAT) {
+    if (CODE != 0) throw HMFAIL(WHAT);
+}
+
+void LAPACKCHK() {
+    if (LAPACKFAIL.exchange(0) > 0) throw std::bad_alloc();
+}
+
+}  // namespace telma::hm
+
+// LAPACKE's report of an error, in place of its own: the library's routines
+// do not all check what LAPACKE returns, and a work array it could not
+// allocate would leave a block silently wrong, so it is counted, for
+// LAPACKCHK to end the phase, rather than printed.  (The executables
+// export it, so that LAPACKE binds to it: see solver/CMakeLists.txt.)
+extern "C" void LAPACKE_xerbla(const char* name, int info) {
+    constexpr int WORK_MEMORY_ERROR = -1010, TRANSPOSE_MEMORY_ERROR = -1011;
+    if (info == WORK_MEMORY_ERROR || info == TRANSPOSE_MEMORY_ERROR)
+        ++telma::hm::LAPACKFAIL;
+    else
+        std::fprintf(stderr, "Wrong parameter %d in %s\n", -info, name);
+}
 
 namespace telma::hm {
 
@@ -126,8 +161,9 @@ void assemble(hmat_matrix_t* m, const KERNEL& K, double eps, COUNTER* COUNT) {
     ctx.block_compute = compute;
     ctx.compression = hmat_create_compression_aca_plus(eps);
     ctx.progress = nullptr;
-    HI().assemble_generic(m, &ctx);
+    HMOK(HI().assemble_generic(m, &ctx), "assemble_generic");
     hmat_delete_compression(ctx.compression);
+    LAPACKCHK();
 }
 
 hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double eps,
@@ -157,7 +193,7 @@ void memory(const std::vector<hmat_matrix_t*>& M, MPI_Comm COMM) {
 
 void gemm(hmat_matrix_t* m, const double* X, double* Y, int NC) {
     const double one = 1.0, zero = 0.0;
-    HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(X), &zero, Y, NC);
+    HMOK(HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(X), &zero, Y, NC), "gemm_dense");
 }
 
 }  // namespace telma::hm

@@ -81,11 +81,9 @@ struct PETSCRUN {
 
 // ---- the processes of a launcher (procs.cpp)
 //
-// NPROC, MYPROC: the processes of the run and this one's rank (0-based), set
-// by PETSCRUN; 1 and 0 without it.  PETSCRUN sends the standard output and
-// error of every process but the first to /dev/null: the first says what
-// all say alike.
-extern int NPROC, MYPROC;
+// NPROC and MYPROC (telma.hpp) are set by PETSCRUN, which sends the
+// standard output and error of every process but the first to /dev/null:
+// the first says what all say alike.
 
 // LAUNCHED: whether a launcher started this program as one of several
 // processes (before PETSc is started, which then joins them).

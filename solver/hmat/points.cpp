@@ -40,7 +40,7 @@ void HMINTP(double EPS, int FIRST, int LAST, int COMM) {
     memory({m}, comm);
     std::vector<double> ones(NBE, 1.0), u(M);
     gemm(m, ones.data(), u.data(), 1);
-    hi.vector_restore(u.data(), R, M, nullptr, 1);
+    HMOK(hi.vector_restore(u.data(), R, M, nullptr, 1), "vector_restore");
     hi.destroy(m);
     hmat_delete_cluster_tree(R);
     hmat_delete_cluster_tree(C);
@@ -51,16 +51,6 @@ void HMINTP(double EPS, int FIRST, int LAST, int COMM) {
 }
 
 namespace hm {
-
-namespace {
-
-// The compressed sum pays only for large meshes: with 1280 elements and
-// 6800 points it kept 81 % of the coefficients and took four times as long
-// as the direct sum; with 20,480 elements and 1000 points it took half as
-// long.
-constexpr int PTSNBE = 16384, PTSNIP = 1000;
-
-}  // namespace
 
 void HMPNTS(const SOLREQ& R) {
     // Each process its share of the points, then every process all of them.

@@ -29,9 +29,9 @@ void coarseLU(void* c, const double* x, double* y) {
     const SYSTEM& s = *static_cast<SYSTEM*>(c);
     const int N = static_cast<int>(s.DINV.size());
     std::copy(x, x + N, y);
-    if (s.TL) HI().vector_reorder(y, s.TL, N, nullptr, 1);
-    HI().solve_dense(s.LU, y, 1);
-    if (s.TL) HI().vector_restore(y, s.TL, N, nullptr, 1);
+    if (s.TL) HMOK(HI().vector_reorder(y, s.TL, N, nullptr, 1), "vector_reorder");
+    HMOK(HI().solve_dense(s.LU, y, 1), "solve_dense");
+    if (s.TL) HMOK(HI().vector_restore(y, s.TL, N, nullptr, 1), "vector_restore");
 }
 
 // The coarse operator to factorise: the whole system in one process, else
@@ -84,7 +84,8 @@ bool SOLVE1(SYSTEM& S, const double* b, double* x, double EPS, int COMM, int& NI
         hmat_factorization_context_init(&fc);
         fc.factorization = hmat_factorization_lu;
         fc.progress = nullptr;
-        hi.factorize_generic(S.LU, &fc);
+        HMOK(hi.factorize_generic(S.LU, &fc), "factorize_generic");
+        LAPACKCHK();
         qvlib::SWTIME(t);
         con.write("(' Preconditioner factorised, time :',f8.3)", {t});
     }

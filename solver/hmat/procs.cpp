@@ -15,8 +15,6 @@
 
 namespace telma {
 
-int NPROC = 1, MYPROC = 0;
-
 namespace {
 
 // Where the processes stand towards the shared solve: not yet met, met all

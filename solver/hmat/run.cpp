@@ -1,5 +1,10 @@
 // HMSOLVER: the compressed solve as the run calls it (see hmat.hpp).
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <new>
+#include <stdexcept>
+#include <string>
 
 #include "solver/hmat/hmlib.hpp"
 
@@ -24,31 +29,52 @@ SOLSTAT HMSTEP(const SOLREQ& R) {
                            ST.NSTEP, ST.REACHED);
     }
     for (int L = 0; L < M; ++L) SHAREV(x + static_cast<std::size_t>(L) * N, N, S->PR);
-    HI().vector_restore(x, S->T, N, nullptr, M);
+    HMOK(HI().vector_restore(x, S->T, N, nullptr, M), "vector_restore");
     return ST;
 }
 
-// The phases as the run calls them, each with a heartbeat on the console:
-// a compression can run for minutes between its counter's lines.
+// What memory there was when an allocation failed: the system's, and the
+// limit of the process's address space when one is set (ulimit -v).
+std::string memoryNow() {
+    std::string s = MBTEXT(MEMAVAIL()) + " available now";
+    rlimit r{};
+    if (getrlimit(RLIMIT_AS, &r) == 0 && r.rlim_cur != RLIM_INFINITY)
+        s += ", the process limited to " + MBTEXT(static_cast<double>(r.rlim_cur)) + " of address space";
+    return s;
+}
+
+// PHASE: runs the phase F of the solve with a heartbeat on the console (a
+// compression can run for minutes between its counter's lines); an
+// allocation that fails in it is said in its words.
+template <class F>
+auto PHASE(const char* WHAT, F&& f) {
+    const textio::HEARTBEAT beat(WHAT);
+    try {
+        return f();
+    } catch (const std::bad_alloc&) {
+        throw std::runtime_error(std::string("not enough memory for ") + WHAT + " (" + memoryNow() + ")");
+    } catch (const HMFAIL& e) {
+        throw std::runtime_error(std::string("the hierarchical-matrix library failed in ") + e.what() + ", in " +
+                                 WHAT + ": most often not enough memory (" + memoryNow() +
+                                 "); its own words are above");
+    }
+}
+
 void BUILD(const SOLREQ& R) {
-    const textio::HEARTBEAT beat("the compression");
-    HMBILD(R);
+    PHASE("the compression", [&] { HMBILD(R); });
 }
 SOLSTAT STEP(const SOLREQ& R) {
-    const textio::HEARTBEAT beat("the solve");
-    return HMSTEP(R);
+    return PHASE("the solve", [&] { return HMSTEP(R); });
 }
 void POINTS(const SOLREQ& R) {
-    const textio::HEARTBEAT beat("the internal points");
-    HMPNTS(R);
+    PHASE("the internal points", [&] { HMPNTS(R); });
 }
 void SUMS(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K) {
-    const textio::HEARTBEAT beat("the sums over the charges");
-    HMSUMS(R, U, K);
+    PHASE("the sums over the charges", [&] { HMSUMS(R, U, K); });
 }
 
 }  // namespace hm
 
-const SOLVER HMSOLVER = {"hmat", TOLHM, false, false, true, hm::BUILD, nullptr, hm::STEP, hm::POINTS, hm::SUMS};
+const SOLVER HMSOLVER = {"hmat", TOLHM, false, false, true, hm::BUILD, nullptr, hm::STEP, hm::POINTS, hm::SUMS, hm::MEMOP};
 
 }  // namespace telma

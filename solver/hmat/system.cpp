@@ -4,12 +4,14 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <stdexcept>
 #include <string>
 
 #include "solver/hmat/hmlib.hpp"
 #include "solver/media.hpp"
+#include "solver/options.hpp"
 
 namespace telma::hm {
 
@@ -50,7 +52,7 @@ void RHS(const KERNEL& KR, const ROWS& W, int K0, int NR, hmat_cluster_tree_t* T
     hmat_matrix_t* m = compress(KS, W.R, C, eps, nullptr);
     std::vector<double> b(static_cast<std::size_t>(NR) * M);
     gemm(m, Y.data(), b.data(), M);
-    HI().vector_restore(b.data(), W.R, NR, nullptr, M);
+    HMOK(HI().vector_restore(b.data(), W.R, NR, nullptr, M), "vector_restore");
     HI().destroy(m);
     hmat_delete_cluster_tree(C);
     for (std::size_t K = 0; K < static_cast<std::size_t>(M); ++K)
@@ -122,7 +124,7 @@ void HMBILD(const SOLREQ& R) {
     // compressed in turn by the threads; each right-hand side slice is
     // released as soon as its rows of B are made.
     const int* ORDER = hmat_cluster_get_indices(S.T);
-    hi.vector_reorder(Y.data(), S.T, N, nullptr, M);
+    HMOK(hi.vector_reorder(Y.data(), S.T, N, nullptr, M), "vector_reorder");
     // A process of one thread among several keeps its rows whole: they
     // compress better so, and two processes then hold the halves one
     // process makes.
@@ -151,17 +153,20 @@ void HMBILD(const SOLREQ& R) {
                 const int J = ORDER[k] + 1;
                 S.BT[static_cast<std::size_t>(L - 1) * NL + k - S.R0] = MDRHS(J, VPRES(J, L, R.VRHS));
             }
+    TRAP trap;
 #pragma omp parallel for schedule(dynamic, 1)
-    for (int t = 0; t < NA + NS; ++t) {
-        if (t < NA) {
-            assemble(S.A[t].m, S.A[t].K, eps, &progress);
-        } else {
-            const int K0 = first(t - NA, NS), NR = first(t - NA + 1, NS) - K0;
-            ROWS W;
-            rowsOf(S.P.data(), ORDER, K0, NR, W);
-            RHS(KB, W, K0, NR, S.T, Y, M, eps, S.R0, NL, S.BT);
-        }
-    }
+    for (int t = 0; t < NA + NS; ++t)
+        trap([&] {
+            if (t < NA) {
+                assemble(S.A[t].m, S.A[t].K, eps, &progress);
+            } else {
+                const int K0 = first(t - NA, NS), NR = first(t - NA + 1, NS) - K0;
+                ROWS W;
+                rowsOf(S.P.data(), ORDER, K0, NR, W);
+                RHS(KB, W, K0, NR, S.T, Y, M, eps, S.R0, NL, S.BT);
+            }
+        });
+    trap.rethrow();
     std::vector<hmat_matrix_t*> parts;
     for (const PART& a : S.A) parts.push_back(a.m);
     memory(parts, S.PR.COMM);
@@ -175,6 +180,25 @@ void HMBILD(const SOLREQ& R) {
     HMSYS = std::move(sys);
 }
 
+double MEMOP(int N, int NIP) {
+    // Bytes an element of the compressed system at the default tolerance,
+    // as measured on spheres: 19.6 KB at 20,480 elements, 27.0 KB at 81,920
+    // and, from the peak, about 39 KB at 327,680: as N^0.25.  The ranks of
+    // the blocks grow as the digits of their tolerance (--tol=1e-6 halves
+    // it), and no row holds more than its dense entries.
+    const double eps = ACAFRAC * (OPTS.TOL > 0.0 ? OPTS.TOL : TOLHM);
+    const double digits = std::max(1.0, -std::log10(eps));
+    const double row = std::min(20070.0 * std::pow(N / 20480.0, 0.25) * digits / 8.0, 8.0 * N);
+    // This process's rows, and the slices of the right-hand sides that its
+    // threads compress beside them.
+    const double NL = std::ceil(static_cast<double>(N) / NPROC);
+    const int NS = std::clamp(static_cast<int>(NL) / HMSLICE, 1, SLICES);
+    const double system = row * NL + std::min(omp_get_max_threads(), NS) * row * std::ceil(NL / NS);
+    // The internal points' operator (four rows a point), after the system.
+    const double points = N >= PTSNBE && NIP >= PTSNIP ? 4.0 * std::ceil(static_cast<double>(NIP) / NPROC) * row : 0.0;
+    return std::max(system, points);
+}
+
 void mult(void* c, const double* x, double* y) {
     SYSTEM& s = *static_cast<SYSTEM*>(c);
     const int NP = static_cast<int>(s.A.size());
@@ -185,13 +209,16 @@ void mult(void* c, const double* x, double* y) {
         SHAREV(s.XG.data(), static_cast<int>(s.XG.size()), s.PR);
         xg = s.XG.data();
     }
+    TRAP trap;
 #pragma omp parallel for schedule(dynamic, 1) if (NP > 1)
-    for (int p = 0; p < NP; ++p) {
-        const PART& a = s.A[p];
-        double* ya = y + a.K0 - s.R0;
-        gemm(a.m, xg, ya, 1);
-        HI().vector_restore(ya, a.W.R, a.NR, nullptr, 1);
-    }
+    for (int p = 0; p < NP; ++p)
+        trap([&] {
+            const PART& a = s.A[p];
+            double* ya = y + a.K0 - s.R0;
+            gemm(a.m, xg, ya, 1);
+            HMOK(HI().vector_restore(ya, a.W.R, a.NR, nullptr, 1), "vector_restore");
+        });
+    trap.rethrow();
 }
 
 }  // namespace telma::hm

@@ -233,6 +233,7 @@ TEST_F(Telma, HostileCasesEndAsTheyShould) {
     vt::writeFile("flag2.in", flag2);
     vt::writeFile("case_points.vtu", SQUARE);
     vt::writeFile("cut.in", "T\n1 0 0 0 0\n4.5 0 0 0\n");
+    vt::writeFile("tenmillion.in", "T\n10000000 0 0 0 0\n");
     vt::writeFile("keep.rep", "the previous report\n");
     // where: "out" standard output, "err" standard error, "rep" the report out.rep
     const struct { std::string command; int status; const char* where; const char* says; } cases[] = {
@@ -248,6 +249,11 @@ TEST_F(Telma, HostileCasesEndAsTheyShould) {
         {solve + "--solver=gs flag2.in out.rep", 1, "rep", "\n\n *** THE RUN STOPPED: SYMMETRY FLAG           2 OF THE PLANE X = 0"},
         {solve + "--solver=lu cut.in out.rep", 1, "rep", "\n *** THE RUN STOPPED: cut.in:3: expected an integer (NPE of element 1), found \"4.5\"\n"},
         {solve + "--capacitance --eps-r=1e308 huge.in out.rep", 1, "out", " THE CAPACITANCE IS NOT A FINITE NUMBER IN FARADS"},
+        // refused before any of it is taken, its estimate said
+        {solve + "--solver=hmat tenmillion.in out.rep", 1, "err",
+         "telma: tenmillion.in:2: the compressed operator and the tables of 10000000 elements need about "},
+        {solve + "--solver=hmat tenmillion.in out.rep", 1, "out", " Memory estimate : "},
+        {solve + "--solver=hmat cube.in out.rep", 0, "out", " Memory estimate : "},
         {solve + "--vtu=case.vtu case_points.vtu out.rep", 1, "err", "telma: case_points.vtu: is the input file case_points.vtu"},
         {solve + "--vtu=out.rep cube.in out.rep", 1, "err", "telma: out.rep: is also the output out.rep; one of the two would be lost"},
         {"(trap '' XFSZ; ulimit -f 1; exec " + solve + "cube.in keep.rep)", 1, "err",
