@@ -34,19 +34,21 @@ std::string of(const char* what, int i) { return std::string(what) + std::to_str
 void MEMCHK(const textio::Reader& in, const SOLVER& S) {
     const bool dense = S.DENSE;
     const double op = S.MEMOP ? S.MEMOP(NBE, NIP) : 0.0;
-    const double need = MEMNEED(NBE, NIP, dense) + op, avail = MEMAVAIL();
+    // the processes of a shared solve that are on this machine share its memory
+    const double need = MEMNEED(NBE, NIP, dense) + op, avail = MEMAVAIL(), here = need * NPHERE;
     if (S.MEMOP)
         textio::console().write("(' Memory estimate : ',A,' (compressed operator ',A,'), ',A,' available')",
-                                {MBTEXT(need), MBTEXT(op), MBTEXT(avail)});
-    if (need <= avail) return;
+                                {MBTEXT(need) + (NPROC > 1 ? " a process" : ""), MBTEXT(op), MBTEXT(avail)});
+    if (here <= avail) return;
+    const std::string each = NPHERE > 1 ? " in each of the " + std::to_string(NPHERE) + " processes on this machine" : "";
     in.fail(std::string(dense     ? "the dense matrix and the tables of "
                         : S.MEMOP ? "the compressed operator and the tables of "
                                   : "the tables of ") +
-            std::to_string(NBE) + " elements need " + (S.MEMOP ? "about " : "") + MBTEXT(need) + " of memory, " +
-            MBTEXT(avail) + " available" +
-            (dense       ? " (--solver=hmat holds no dense matrix)"
-             : S.MEMOP   ? (NPROC > 1 ? " in each process" : " (mpirun -np P shares it among P processes)")
-                         : ""));
+            std::to_string(NBE) + " elements need " + (S.MEMOP ? "about " : "") + MBTEXT(need) + " of memory" + each +
+            ", " + MBTEXT(avail) + " available" +
+            (dense     ? " (--solver=hmat holds no dense matrix)"
+             : S.MEMOP ? " (mpirun -np P on P machines shares it among them)"
+                       : ""));
 }
 
 // Refuses a value beyond XBIG (an overflowed number included), naming it.

@@ -28,7 +28,7 @@ namespace telma {
 
 std::string TITLE(80, ' ');
 int NBE = 0, NIP = 0;
-int NPROC = 1, MYPROC = 0;
+int NPROC = 1, MYPROC = 0, NPHERE = 1;
 int ISYMX = 0, ISYMY = 0, ISYMZ = 0;
 int IREFX = 1, IREFY = 1, IREFZ = 1;
 int IPARX = 0, IPARY = 0, IPARZ = 0;

@@ -37,8 +37,9 @@ extern std::vector<POINT> XIP;                       // XIP(K,I)
 extern int NGMAX;
 
 // NPROC, MYPROC: the processes of the run (a launcher's, mpirun -np P) and
-// this one's rank, 0-based; 1 and 0 in a run of one.  In storage.cpp.
-extern int NPROC, MYPROC;
+// this one's rank, 0-based; NPHERE: those of them on this machine; 1, 0
+// and 1 in a run of one.  In storage.cpp.
+extern int NPROC, MYPROC, NPHERE;
 
 // MEMNEED: the bytes a run of N elements and NIP internal points takes in
 // the tables of this header and of kernels.hpp, with the dense matrix when

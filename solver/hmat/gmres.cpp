@@ -38,6 +38,12 @@ PETSCRUN::PETSCRUN() {
     hm::PCHECK(PetscPushErrorHandler(PetscReturnErrorHandler, nullptr), "PetscPushErrorHandler");
     MPI_Comm_size(PETSC_COMM_WORLD, &NPROC);
     MPI_Comm_rank(PETSC_COMM_WORLD, &MYPROC);
+    // those that share this machine's memory
+    MPI_Comm here;
+    if (MPI_Comm_split_type(PETSC_COMM_WORLD, MPI_COMM_TYPE_SHARED, 0, MPI_INFO_NULL, &here) == MPI_SUCCESS) {
+        MPI_Comm_size(here, &NPHERE);
+        MPI_Comm_free(&here);
+    }
     hm::QUIET();
 }
 
