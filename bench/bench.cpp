@@ -657,14 +657,6 @@ std::vector<double> vtuArray(const std::string& text, const std::string& name) {
     return v;
 }
 
-// The largest difference of A and B relative to the largest magnitude of A.
-double relDiff(const std::vector<double>& a, const std::vector<double>& b) {
-    if (a.size() != b.size() || a.empty()) return HUGE_VAL;
-    double big = 0, d = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) big = std::max(big, std::fabs(a[i])), d = std::max(d, std::fabs(a[i] - b[i]));
-    return big > 0 ? d / big : d;
-}
-
 // The spheres of 20,480 and 81,920 triangles by telma --solver=hmat on one
 // process of two threads and of one, and on P processes of one thread
 // (mpirun): the median of each phase, the largest process's peak memory,
@@ -716,7 +708,7 @@ void benchMpi(int P) {
                 const std::vector<double> U = vtuArray(v, "potential"), Q = vtuArray(v, "normal_derivative"),
                                           F{jsonNumber(j, "flux")};
                 if (U0.empty()) U0 = U, Q0 = Q, F0 = F;
-                diff = std::max({relDiff(U0, U), relDiff(Q0, Q), relDiff(F0, F)});
+                diff = std::max({reference::RELDIF(U, U0), reference::RELDIF(Q, Q0), reference::RELDIF(F, F0)});
             }
             if (tw.empty()) continue;
             char who[32];

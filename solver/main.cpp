@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
             rep.emplace(nowhere);
         }
         textio::Reader in(dataFile, inName);
-        READIN(in, *rep, S);
+        READIN(in, *rep, S, OPTS.TOL);
         dataFile.close();
         // The classic run takes any other symmetry flag for 0; with options it is refused.
         SYMCHK(!OPTS.CLASSIC);

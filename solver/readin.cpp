@@ -31,9 +31,9 @@ std::string of(const char* what, int i) { return std::string(what) + std::to_str
 // one (DENSE) or the estimate of a solver's operator (MEMOP), would not fit
 // in the memory the system can give now, before any of it is taken; the
 // estimate is said on the console.  The reader stands on the control record.
-void MEMCHK(const textio::Reader& in, const SOLVER& S) {
+void MEMCHK(const textio::Reader& in, const SOLVER& S, double EPS) {
     const bool dense = S.DENSE;
-    const double op = S.MEMOP ? S.MEMOP(NBE, NIP) : 0.0;
+    const double op = S.MEMOP ? S.MEMOP(NBE, NIP, EPS > 0.0 ? EPS : S.TOL) : 0.0;
     // the processes of a shared solve that are on this machine share its memory
     const double need = MEMNEED(NBE, NIP, dense) + op, avail = MEMAVAIL(), here = need * NPHERE;
     if (S.MEMOP)
@@ -62,7 +62,7 @@ void bounded(textio::Reader& in, double v, const std::string& what) {
 
 }  // namespace
 
-void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S) {
+void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S, double EPS) {
     auto& con = textio::console();
 
     rep.write("(' ',79('*'))");
@@ -101,7 +101,7 @@ void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S) {
     // the reader still stands on the control record.
     if (NBE <= 0) in.fail("expected 1 or more boundary elements (NBE), found " + std::to_string(NBE));
     if (NIP < 0) in.fail("expected 0 or more internal points (NIP), found " + std::to_string(NIP));
-    MEMCHK(in, S);
+    MEMCHK(in, S, EPS);
     ALLOC(NBE, NIP);
 
     symmetry(rep, ISYMX, IREFX, IPARX, "('  X-EVEN SYMMETRY')", "('  X-ODD SYMMETRY')");

@@ -189,11 +189,11 @@ struct SOLVER {
     // media.hpp); null: direct sums.
     void (*SUMS)(const SOLREQ& R, std::vector<double>& U, std::vector<double>& K) = nullptr;
     // MEMOP: the bytes its operator is estimated to take in one process of
-    // the run, for N elements and NIP points at the run's tolerance (the
-    // options', else its own), beside the tables; READIN refuses counts
-    // beyond the memory available and says the estimate.  Null: none (the
-    // dense matrix of DENSE is counted exactly).
-    double (*MEMOP)(int N, int NIP) = nullptr;
+    // the run, for N elements and NIP points at the tolerance EPS, beside
+    // the tables; READIN refuses counts beyond the memory available and
+    // says the estimate.  Null: none (the dense matrix of DENSE is counted
+    // exactly).
+    double (*MEMOP)(int N, int NIP, double EPS) = nullptr;
 };
 
 extern const SOLVER GSSOLVER;  // the classic solve: ASSEMB, DOMTST, ITSOLV, INTPTS
@@ -213,7 +213,8 @@ void FILNAM(int argc, char** argv, std::string& inName, std::string& outName);
 //   in   (in/out)  the data file
 //   rep  (in/out)  the report
 //   S    (in)      the solver of the run
-void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S = GSSOLVER);
+//   EPS  (in)      the tolerance of the run (0: S's own), for S's estimate
+void READIN(textio::Reader& in, textio::OutUnit& rep, const SOLVER& S = GSSOLVER, double EPS = 0.0);
 
 // RUN: the run after the data are read, from ELCHK and GEOM to the CURRENTS
 // block: geometry, the operator and its dominance message, the solve and its

@@ -262,7 +262,7 @@ void HMBILD(const SOLREQ& R);
 
 // MEMOP: HMSOLVER's estimate of the memory of its operators in one process
 // (SOLVER::MEMOP).
-double MEMOP(int N, int NIP);
+double MEMOP(int N, int NIP, double EPS);
 
 // mult: y = A x for GMRES, the slices side by side, both vectors this
 // process's rows in the order of the elements' tree; C the SYSTEM.

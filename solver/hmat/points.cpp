@@ -10,6 +10,7 @@ namespace telma {
 using namespace hm;
 
 void HMINTP(double EPS, int FIRST, int LAST, int COMM) {
+    if (NIP == 0) return;
     const MPI_Comm comm = PCOMM(COMM);
     const int NP = LAST - FIRST + 1;
     if (NP <= 0) {

@@ -11,7 +11,6 @@
 
 #include "solver/hmat/hmlib.hpp"
 #include "solver/media.hpp"
-#include "solver/options.hpp"
 
 namespace telma::hm {
 
@@ -35,6 +34,9 @@ namespace {
 // are smaller), so it is cut only into as many as GMRES multiplies side by
 // side.
 constexpr int SLICES = 16, APARTS = 2;
+
+// The right-hand sides' slices of NL rows, SLICE rows or more each.
+int slices(int NL, int SLICE) { return std::clamp(NL / std::max(SLICE, 1), 1, SLICES); }
 
 // RHS: rows K0..K0+NR-1 of the right-hand sides B(:,K) = sum over J of
 // KR(I,J) Y(J,K), K = 1..M, in the order of the elements' tree T, each row
@@ -128,7 +130,7 @@ void HMBILD(const SOLREQ& R) {
     // A process of one thread among several keeps its rows whole: they
     // compress better so, and two processes then hold the halves one
     // process makes.
-    const int NSB = std::clamp(NL / std::max(R.SLICE, 1), 1, SLICES);
+    const int NSB = slices(NL, R.SLICE);
     const int NA = S.PR.SIZE > 1 && omp_get_max_threads() == 1 ? 1 : std::min(NSB, APARTS);
     const int NS = MEDIA ? 0 : NSB;  // the right-hand sides' slices
     auto first = [&S](int p, int n) { return S.R0 + FIRSTOF(S.NL, p, n); };
@@ -180,19 +182,19 @@ void HMBILD(const SOLREQ& R) {
     HMSYS = std::move(sys);
 }
 
-double MEMOP(int N, int NIP) {
+double MEMOP(int N, int NIP, double EPS) {
     // Bytes an element of the compressed system at the default tolerance,
     // as measured on spheres: 19.6 KB at 20,480 elements, 27.0 KB at 81,920
     // and, from the peak, about 39 KB at 327,680: as N^0.25.  The ranks of
     // the blocks grow as the digits of their tolerance (--tol=1e-6 halves
     // it), and no row holds more than its dense entries.
-    const double eps = ACAFRAC * (OPTS.TOL > 0.0 ? OPTS.TOL : TOLHM);
+    const double eps = ACAFRAC * EPS;
     const double digits = std::max(1.0, -std::log10(eps));
     const double row = std::min(20070.0 * std::pow(N / 20480.0, 0.25) * digits / 8.0, 8.0 * N);
     // This process's rows, and the slices of the right-hand sides that its
     // threads compress beside them.
     const double NL = std::ceil(static_cast<double>(N) / NPROC);
-    const int NS = std::clamp(static_cast<int>(NL) / HMSLICE, 1, SLICES);
+    const int NS = slices(static_cast<int>(NL), HMSLICE);
     const double system = row * NL + std::min(omp_get_max_threads(), NS) * row * std::ceil(NL / NS);
     // The internal points' operator (four rows a point), after the system.
     const double points = N >= PTSNBE && NIP >= PTSNIP ? 4.0 * std::ceil(static_cast<double>(NIP) / NPROC) * row : 0.0;

@@ -51,7 +51,7 @@ def results(tag):
             for n in names:
                 got[suffix + n] = a[n]
     summary = json.load(open(tag + ".json"))
-    got["fluxes"] = [f if isinstance(f, (int, float)) else f["flux"] for f in summary["fluxes"]]
+    got["fluxes"] = [f["flux"] for f in summary["fluxes"]]
     if summary["capacitance"]:
         got["capacitance"] = [c for row in summary["capacitance"]["matrix"] for c in row]
     return got
