@@ -188,6 +188,7 @@ void GEOM() {
         AREA[I] = area(NP, cornersOf(I), xc);
         frame(I, xc, ELD[I]);
     }
+    FARPREP();
 }
 
 bool NEUCHK() {

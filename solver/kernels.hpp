@@ -5,6 +5,7 @@
 //   ELD       storage   per-element frames, filled by GEOM      geom.cpp
 //   INFSYMS   routine   INFSYM for a run of elements             influ.cpp
 //   images    routine   the image points of the symmetry planes  influ.cpp
+//   INFFAR    routine   INFSYM by far-field rules where they may  farfld.cpp
 //   GSSWEEP   routine   one Gauss-Seidel sweep                   itsolv.cpp
 //   PACER     class     the thread count of each sweep           itsolv.cpp
 //   ITERATE   routine   the sweeps of ITSOLV                     itsolv.cpp
@@ -38,6 +39,56 @@ void INFSYMS(double X, double Y, double Z, int J0, int J1, double* GS, double* H
 //   PX, PY, PZ  (out)  the images, W (out) their weights
 // Returns their number, 1 to 8.
 int images(double X, double Y, double Z, double PX[8], double PY[8], double PZ[8], int W[8]);
+// ---- far-field rules (farfld.cpp)
+//
+// An element far from the field point needs no closed form: a symmetric
+// rule of a few points on the element gives G and H to a relative error
+// that falls as a power of the ratio of the distance to the element's size.
+// NFAR rules, of 1, 3, 6 and 7 points a triangle (twice that for a
+// quadrilateral, but 1 for the first), in the order of their cost.
+constexpr int NFAR = 4;
+
+// The rules for one relative error: the least squared ratio of the distance
+// from an element's node to its size (the largest distance from the node to
+// a corner) at which each is accurate enough.
+struct FARTAB {
+    double RHO2[NFAR];
+};
+
+// What the rules need of element J beyond ELD(J): its squared size, the
+// areas of its triangles (1, 2, 3) and (1, 3, 4) (0 for a triangle) and its
+// centroid of area in the frame of ELD(J).  Set by FARPREP after GEOM.
+struct FARDATA {
+    double H2, A1, A2, CA, CB;
+};
+extern std::vector<FARDATA> FARD;
+
+// FARSET: the rules for the relative error EPS of a coefficient (relative
+// to area / (4 pi d) for G and area / (4 pi d^2) for H).
+FARTAB FARSET(double EPS);
+
+// FARPREP: FARD for elements 1..NBE, from ELD.
+void FARPREP();
+
+// FARRUL: the cheapest rule of F accurate enough for element J at the point
+// (X, Y, Z), 0-based; -1: none is (the closed form must be used).
+int FARRUL(const FARTAB& F, double X, double Y, double Z, int J);
+
+// FARINF: INFLU by the rule RULE (0-based), at any point off the element's
+// node.
+void FARINF(int RULE, double X, double Y, double Z, int J, double& G, double& H);
+
+// INFFAR: INFSYM, each image by the cheapest rule of F accurate enough for
+// it (FARRUL), else by INFLU.  With S, G1 and H1 also get the coefficients
+// at the point shifted by S, each image by the rule chosen at the point, so
+// that their difference is smooth.
+//   F           (in)      the rules
+//   X, Y, Z, J  (in)      the point and the element
+//   GS, HS      (in/out)  the sums at the point
+//   S           (in)      the shift, or null;  G1, H1 (in/out) its sums
+void INFFAR(const FARTAB& F, double X, double Y, double Z, int J, double& GS, double& HS,
+            const double* S = nullptr, double* G1 = nullptr, double* H1 = nullptr);
+
 // Elements per INFSYMS call of the assembly and the internal points: their
 // coefficients fit the first-level cache.
 constexpr int PIECE = 128;

@@ -153,7 +153,11 @@ hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, COUNTER
 
 void assemble(hmat_matrix_t* m, const KERNEL& K, double eps, COUNTER* COUNT) {
     HI().set_low_rank_epsilon(m, eps);
-    JOB job{&K, COUNT};
+    // every entry to the blocks' tolerance, far ones by the rules
+    const FARTAB far = FARSET(eps);
+    KERNEL KF = K;
+    KF.FAR = &far;
+    JOB job{&KF, COUNT};
     hmat_assemble_context_t ctx;
     hmat_assemble_context_init(&ctx);
     ctx.user_context = &job;

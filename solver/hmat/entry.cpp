@@ -36,13 +36,23 @@ double entry(const KERNEL& K, int i, int c) {
     if (wh == 0.0 && wg == 0.0) return 0.0;
     const double X = K.P[3 * i], Y = K.P[3 * i + 1], Z = K.P[3 * i + 2];
     double GS = 0.0, HS = K.OWN && K.OWN[i] == j ? -0.5 : 0.0;
-    INFSYM(X, Y, Z, j + 1, GS, HS);
-    const double v = wh * HS + wg * GS;
     const int D = K.FD ? i % 4 : 0;
-    if (D == 0) return v;
+    if (D == 0) {
+        if (K.FAR)
+            INFFAR(*K.FAR, X, Y, Z, j + 1, GS, HS);
+        else
+            INFSYM(X, Y, Z, j + 1, GS, HS);
+        return wh * HS + wg * GS;
+    }
     double G1 = 0.0, H1 = 0.0;
-    INFSYM(D == 1 ? X + DELTA : X, D == 2 ? Y + DELTA : Y, D == 3 ? Z + DELTA : Z, j + 1, G1, H1);
-    return (wh * H1 + wg * G1 - v) / DELTA;
+    if (K.FAR) {
+        const double S[3] = {D == 1 ? DELTA : 0.0, D == 2 ? DELTA : 0.0, D == 3 ? DELTA : 0.0};
+        INFFAR(*K.FAR, X, Y, Z, j + 1, GS, HS, S, &G1, &H1);
+    } else {
+        INFSYM(X, Y, Z, j + 1, GS, HS);
+        INFSYM(D == 1 ? X + DELTA : X, D == 2 ? Y + DELTA : Y, D == 3 ? Z + DELTA : Z, j + 1, G1, H1);
+    }
+    return (wh * H1 + wg * G1 - (wh * HS + wg * GS)) / DELTA;
 }
 
 bool flat(const KERNEL& K, const int* R, int NR, const int* C, int NC) {

@@ -36,6 +36,10 @@ namespace telma::hm {
 //
 // With COLS set the columns are some elements only: column j is element
 // COLS(j) + 1, and COLOF the other way round (-1: not a column).
+//
+// With FAR set, GS and HS are those of INFFAR with its rules (assemble sets
+// them for the tolerance of the blocks); the charge formulation keeps the
+// closed form.
 struct KERNEL {
     const double* P;
     const int* OWN;
@@ -43,6 +47,7 @@ struct KERNEL {
     bool FD;
     const double *RG = nullptr, *RD = nullptr, *RJ = nullptr, *RH = nullptr, *RM = nullptr;
     const int *COLS = nullptr, *COLOF = nullptr;
+    const FARTAB* FAR = nullptr;
 };
 
 // entry: the entry (i, j) of K, both 0-based.

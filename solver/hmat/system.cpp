@@ -159,10 +159,10 @@ void HMBILD(const SOLREQ& R) {
 #pragma omp parallel for schedule(dynamic, 1)
     for (int t = 0; t < NA + NS; ++t)
         trap([&] {
-            if (t < NA) {
-                assemble(S.A[t].m, S.A[t].K, eps, &progress);
+            if (t >= NS) {
+                assemble(S.A[t - NS].m, S.A[t - NS].K, eps, &progress);
             } else {
-                const int K0 = first(t - NA, NS), NR = first(t - NA + 1, NS) - K0;
+                const int K0 = first(t, NS), NR = first(t + 1, NS) - K0;
                 ROWS W;
                 rowsOf(S.P.data(), ORDER, K0, NR, W);
                 RHS(KB, W, K0, NR, S.T, Y, M, eps, S.R0, NL, S.BT);
