@@ -51,19 +51,22 @@ namespace telma::hm {
 ONEBLAS::ONEBLAS() : before(openblas_get_num_threads()) { openblas_set_num_threads(1); }
 ONEBLAS::~ONEBLAS() { openblas_set_num_threads(before); }
 
-hmat_interface_t& HI() {
-    static hmat_interface_t hi = [] {
+hmat_interface_t& HI(bool SINGLE) {
+    auto setup = [](hmat_value_t type) {
         hmat_interface_t h;
         hmat_settings_t s;
         hmat_get_parameters(&s);
         s.maxLeafSize = LEAF;
         s.compressionMinLeafSize = 0;
         hmat_set_parameters(&s);
-        hmat_init_default_interface(&h, HMAT_DOUBLE_PRECISION);
+        hmat_init_default_interface(&h, type);
         h.init();
         return h;
-    }();
-    return hi;
+    };
+    static hmat_interface_t hd = setup(HMAT_DOUBLE_PRECISION);
+    if (!SINGLE) return hd;
+    static hmat_interface_t hs = setup(HMAT_SIMPLE_PRECISION);
+    return hs;
 }
 
 namespace {
@@ -120,7 +123,9 @@ void prepare(int row_start, int row_count, int col_start, int col_count, int* ro
 
 // Entries of a block, whole or one row or column of it, column by column;
 // shared among the threads when there are enough of them and the caller
-// holds none (a team started inside a team would only add its cost).
+// holds none (a team started inside a team would only add its cost).  (The
+// library asks for them in double precision for a matrix of single
+// precision too, and rounds them itself.)
 void compute(void* data, int r0, int nr, int c0, int nc, void* out) {
     const BLOCK& b = *static_cast<BLOCK*>(data);
     double* v = static_cast<double*>(out);
@@ -138,8 +143,8 @@ void compute(void* data, int r0, int nr, int c0, int nc, void* out) {
 
 }  // namespace
 
-hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, COUNTER* COUNT) {
-    hmat_interface_t& hi = HI();
+hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, COUNTER* COUNT, bool SINGLE) {
+    hmat_interface_t& hi = HI(SINGLE);
     hmat_admissibility_t* adm = hmat_create_admissibility_standard(ETA);
     hmat_matrix_t* m = hi.create_empty_hmatrix_admissibility(R, C, 0, adm);
     hmat_delete_admissibility(adm);
@@ -151,8 +156,9 @@ hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, COUNTER
     return m;
 }
 
-void assemble(hmat_matrix_t* m, const KERNEL& K, double eps, COUNTER* COUNT) {
-    HI().set_low_rank_epsilon(m, eps);
+void assemble(hmat_matrix_t* m, const KERNEL& K, double eps, COUNTER* COUNT, bool SINGLE) {
+    hmat_interface_t& hi = HI(SINGLE);
+    hi.set_low_rank_epsilon(m, eps);
     // every entry to the blocks' tolerance, far ones by the rules
     const FARTAB far = FARSET(eps);
     KERNEL KF = K;
@@ -165,7 +171,7 @@ void assemble(hmat_matrix_t* m, const KERNEL& K, double eps, COUNTER* COUNT) {
     ctx.block_compute = compute;
     ctx.compression = hmat_create_compression_aca_plus(eps);
     ctx.progress = nullptr;
-    HMOK(HI().assemble_generic(m, &ctx), "assemble_generic");
+    HMOK(hi.assemble_generic(m, &ctx), "assemble_generic");
     hmat_delete_compression(ctx.compression);
     LAPACKCHK();
 }
@@ -177,12 +183,12 @@ hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tr
     return m;
 }
 
-void memory(const std::vector<hmat_matrix_t*>& M, MPI_Comm COMM) {
-    double size[2] = {0.0, 0.0};  // compressed, dense
+void memory(const std::vector<hmat_matrix_t*>& M, MPI_Comm COMM, bool SINGLE) {
+    double size[2] = {0.0, 0.0};  // compressed, dense: in doubles
     for (hmat_matrix_t* m : M) {
         hmat_info_t info;
-        HI().get_info(m, &info);
-        size[0] += static_cast<double>(info.compressed_size);
+        HI(SINGLE).get_info(m, &info);
+        size[0] += static_cast<double>(info.compressed_size) * (SINGLE ? 0.5 : 1.0);
         size[1] += static_cast<double>(info.uncompressed_size);
     }
     if (COMM != MPI_COMM_SELF && MPI_Allreduce(MPI_IN_PLACE, size, 2, MPI_DOUBLE, MPI_SUM, COMM) != MPI_SUCCESS)
@@ -198,6 +204,11 @@ void memory(const std::vector<hmat_matrix_t*>& M, MPI_Comm COMM) {
 void gemm(hmat_matrix_t* m, const double* X, double* Y, int NC) {
     const double one = 1.0, zero = 0.0;
     HMOK(HI().gemm_dense('N', 'N', 'L', &one, m, const_cast<double*>(X), &zero, Y, NC), "gemm_dense");
+}
+
+void gemm(hmat_matrix_t* m, const float* X, float* Y, int NC) {
+    const float one = 1.0f, zero = 0.0f;
+    HMOK(HI(true).gemm_dense('N', 'N', 'L', &one, m, const_cast<float*>(X), &zero, Y, NC), "gemm_dense");
 }
 
 }  // namespace telma::hm

@@ -113,8 +113,15 @@ struct ONEBLAS {
     int before;
 };
 
-// HI: the library's interface, set up on first use.
-hmat_interface_t& HI();
+// HI: the library's interface, set up on first use: of double precision,
+// or with SINGLE of single precision.
+hmat_interface_t& HI(bool SINGLE = false);
+
+// The system is stored in single precision for tolerances of its solve of
+// SINGLETOL and above: its blocks are approximated to 100 times that, far
+// above the rounding of single precision, and the vectors of GMRES, its
+// residual among them, stay in double precision.
+constexpr double SINGLETOL = 1.0E-6;
 
 // TRAP: the first exception of the bodies of a parallel loop, kept for the
 // thread that started the loop to rethrow after it (one that left a body
@@ -148,12 +155,14 @@ struct COUNTER {
 };
 
 // structure: an empty compressed operator, rows on the tree R, columns on
-// C; its blocks are added to the total of COUNT (null: none).
-hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, COUNTER* COUNT);
+// C, in single precision with SINGLE; its blocks are added to the total of
+// COUNT (null: none).
+hmat_matrix_t* structure(hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, COUNTER* COUNT, bool SINGLE = false);
 
-// assemble: the blocks of M from the kernel K, approximated to EPS, its
-// progress counted on COUNT (null: no lines).
-void assemble(hmat_matrix_t* M, const KERNEL& K, double EPS, COUNTER* COUNT);
+// assemble: the blocks of M (of single precision with SINGLE) from the
+// kernel K, approximated to EPS, its progress counted on COUNT (null: no
+// lines).
+void assemble(hmat_matrix_t* M, const KERNEL& K, double EPS, COUNTER* COUNT, bool SINGLE = false);
 
 // HMFAIL: a routine of the library failed (its interface returns an error
 // code and has said why on standard error; most often an allocation
@@ -174,13 +183,15 @@ void LAPACKCHK();
 hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double EPS,
                         COUNTER* COUNT);
 
-// memory: the console line of the memory of the operators M of every
-// process of COMM against their dense matrices (collective).
-void memory(const std::vector<hmat_matrix_t*>& M, MPI_Comm COMM = MPI_COMM_SELF);
+// memory: the console line of the memory of the operators M (of single
+// precision with SINGLE) of every process of COMM against their dense
+// matrices in double precision (collective).
+void memory(const std::vector<hmat_matrix_t*>& M, MPI_Comm COMM = MPI_COMM_SELF, bool SINGLE = false);
 
 // gemm: Y = M X for NC columns, X in the order of M's column tree, Y in that
-// of its row tree.
+// of its row tree; the second for M of single precision.
 void gemm(hmat_matrix_t* M, const double* X, double* Y, int NC);
+void gemm(hmat_matrix_t* M, const float* X, float* Y, int NC);
 
 // ---------------------------------------------------------------- procs.cpp
 //
@@ -225,6 +236,7 @@ struct PART {
     KERNEL K{};
     hmat_cluster_tree_t* C = nullptr;
     hmat_matrix_t* m = nullptr;
+    std::vector<float> YS;  // a product's rows, with SINGLE
 };
 
 // The compressed system of one run, in the order of the elements' tree T:
@@ -244,7 +256,9 @@ struct SYSTEM {
     hmat_cluster_tree_t* T = nullptr;
     PROCS PR;
     int R0 = 0, NL = 0;
+    bool SINGLE = false;  // its slices in single precision (SINGLETOL)
     std::vector<PART> A;
+    std::vector<float> XS;  // a product's vector, with SINGLE
     std::vector<double> BT;
     std::vector<double> DINV;
     std::vector<double> XG;

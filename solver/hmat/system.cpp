@@ -21,7 +21,7 @@ SYSTEM::~SYSTEM() {
     if (LU) hi.destroy(LU);
     if (TL) hmat_delete_cluster_tree(TL);
     for (PART& a : A) {
-        if (a.m) hi.destroy(a.m);
+        if (a.m) HI(SINGLE).destroy(a.m);
         if (a.C) hmat_delete_cluster_tree(a.C);
     }
     if (T) hmat_delete_cluster_tree(T);
@@ -122,9 +122,10 @@ void HMBILD(const SOLREQ& R) {
         S.KA.RJ = S.RJ.data();
     }
     const KERNEL KB{S.P.data(), S.OWN.data(), WHB.data(), WGB.data(), false};
-    // The system's slices and the right-hand sides', all in the order of T,
-    // compressed in turn by the threads; each right-hand side slice is
-    // released as soon as its rows of B are made.
+    // The right-hand sides' slices, then the system's, all in the order of
+    // T, compressed in turn by the threads; each right-hand side slice is
+    // released as soon as its rows of B are made, and the system takes the
+    // memory they leave.
     const int* ORDER = hmat_cluster_get_indices(S.T);
     HMOK(hi.vector_reorder(Y.data(), S.T, N, nullptr, M), "vector_reorder");
     // A process of one thread among several keeps its rows whole: they
@@ -135,6 +136,7 @@ void HMBILD(const SOLREQ& R) {
     const int NS = MEDIA ? 0 : NSB;  // the right-hand sides' slices
     auto first = [&S](int p, int n) { return S.R0 + FIRSTOF(S.NL, p, n); };
     S.A = std::vector<PART>(NA);
+    S.SINGLE = R.EPS >= SINGLETOL;
     COUNTER progress;
     for (int p = 0; p < NA; ++p) {
         PART& a = S.A[p];
@@ -145,7 +147,8 @@ void HMBILD(const SOLREQ& R) {
         a.K.P = a.W.P.data();
         a.K.OWN = a.W.OWN.data();
         a.C = hmat_copy_cluster_tree(S.T);
-        a.m = structure(a.W.R, a.C, &progress);
+        a.m = structure(a.W.R, a.C, &progress, S.SINGLE);
+        if (S.SINGLE) a.YS.resize(a.NR);
     }
     const double eps = ACAFRAC * R.EPS;
     S.BT.assign(static_cast<std::size_t>(NL) * M, 0.0);
@@ -160,7 +163,7 @@ void HMBILD(const SOLREQ& R) {
     for (int t = 0; t < NA + NS; ++t)
         trap([&] {
             if (t >= NS) {
-                assemble(S.A[t - NS].m, S.A[t - NS].K, eps, &progress);
+                assemble(S.A[t - NS].m, S.A[t - NS].K, eps, &progress, S.SINGLE);
             } else {
                 const int K0 = first(t, NS), NR = first(t + 1, NS) - K0;
                 ROWS W;
@@ -171,7 +174,8 @@ void HMBILD(const SOLREQ& R) {
     trap.rethrow();
     std::vector<hmat_matrix_t*> parts;
     for (const PART& a : S.A) parts.push_back(a.m);
-    memory(parts, S.PR.COMM);
+    memory(parts, S.PR.COMM, S.SINGLE);
+    if (S.SINGLE) S.XS.resize(N);
     S.DINV.resize(NL);
     for (int k = 0; k < NL; ++k) {
         const int J = ORDER[S.R0 + k];
@@ -187,15 +191,17 @@ double MEMOP(int N, int NIP, double EPS) {
     // as measured on spheres: 19.6 KB at 20,480 elements, 27.0 KB at 81,920
     // and, from the peak, about 39 KB at 327,680: as N^0.25.  The ranks of
     // the blocks grow as the digits of their tolerance (--tol=1e-6 halves
-    // it), and no row holds more than its dense entries.
+    // it), and no row holds more than its dense entries; the system of
+    // single precision (SINGLETOL) half that.
     const double eps = ACAFRAC * EPS;
     const double digits = std::max(1.0, -std::log10(eps));
     const double row = std::min(20070.0 * std::pow(N / 20480.0, 0.25) * digits / 8.0, 8.0 * N);
-    // This process's rows, and the slices of the right-hand sides that its
-    // threads compress beside them.
+    // This process's rows, or before them the slices of the right-hand
+    // sides that its threads compress at once.
     const double NL = std::ceil(static_cast<double>(N) / NPROC);
     const int NS = slices(static_cast<int>(NL), HMSLICE);
-    const double system = row * NL + std::min(omp_get_max_threads(), NS) * row * std::ceil(NL / NS);
+    const double system = std::max(row * NL * (EPS >= SINGLETOL ? 0.5 : 1.0),
+                                   std::min(omp_get_max_threads(), NS) * row * std::ceil(NL / NS));
     // The internal points' operator (four rows a point), after the system.
     const double points = N >= PTSNBE && NIP >= PTSNIP ? 4.0 * std::ceil(static_cast<double>(NIP) / NPROC) * row : 0.0;
     return std::max(system, points);
@@ -211,13 +217,19 @@ void mult(void* c, const double* x, double* y) {
         SHAREV(s.XG.data(), static_cast<int>(s.XG.size()), s.PR);
         xg = s.XG.data();
     }
+    if (s.SINGLE) std::copy(xg, xg + s.XS.size(), s.XS.begin());
     TRAP trap;
 #pragma omp parallel for schedule(dynamic, 1) if (NP > 1)
     for (int p = 0; p < NP; ++p)
         trap([&] {
-            const PART& a = s.A[p];
+            PART& a = s.A[p];
             double* ya = y + a.K0 - s.R0;
-            gemm(a.m, xg, ya, 1);
+            if (s.SINGLE) {
+                gemm(a.m, s.XS.data(), a.YS.data(), 1);
+                std::copy(a.YS.begin(), a.YS.end(), ya);
+            } else {
+                gemm(a.m, xg, ya, 1);
+            }
             HMOK(HI().vector_restore(ya, a.W.R, a.NR, nullptr, 1), "vector_restore");
         });
     trap.rethrow();
