@@ -35,8 +35,15 @@ namespace {
 // side.
 constexpr int SLICES = 16, APARTS = 2;
 
-// The right-hand sides' slices of NL rows, SLICE rows or more each.
-int slices(int NL, int SLICE) { return std::clamp(NL / std::max(SLICE, 1), 1, SLICES); }
+// The right-hand sides' slices of NL rows: SLICE rows or more each (a
+// smaller slice compresses less well), else as few as keep the memory of
+// those the threads compress at once within that of the system, which
+// follows them and takes their memory (SINGLE: the system is of single
+// precision, and holds half an operator of double precision).
+int slices(int NL, int SLICE, bool SINGLE) {
+    const int most = std::clamp(NL / std::max(SLICE, 1), 1, SLICES);
+    return std::min(most, omp_get_max_threads() * (SINGLE ? 2 : 1));
+}
 
 // RHS: rows K0..K0+NR-1 of the right-hand sides B(:,K) = sum over J of
 // KR(I,J) Y(J,K), K = 1..M, in the order of the elements' tree T, each row
@@ -131,12 +138,11 @@ void HMBILD(const SOLREQ& R) {
     // A process of one thread among several keeps its rows whole: they
     // compress better so, and two processes then hold the halves one
     // process makes.
-    const int NSB = slices(NL, R.SLICE);
-    const int NA = S.PR.SIZE > 1 && omp_get_max_threads() == 1 ? 1 : std::min(NSB, APARTS);
-    const int NS = MEDIA ? 0 : NSB;  // the right-hand sides' slices
+    S.SINGLE = R.EPS >= SINGLETOL;
+    const int NA = S.PR.SIZE > 1 && omp_get_max_threads() == 1 ? 1 : std::clamp(NL / std::max(R.SLICE, 1), 1, APARTS);
+    const int NS = MEDIA ? 0 : slices(NL, R.SLICE, S.SINGLE);  // the right-hand sides' slices
     auto first = [&S](int p, int n) { return S.R0 + FIRSTOF(S.NL, p, n); };
     S.A = std::vector<PART>(NA);
-    S.SINGLE = R.EPS >= SINGLETOL;
     COUNTER progress;
     for (int p = 0; p < NA; ++p) {
         PART& a = S.A[p];
@@ -199,7 +205,7 @@ double MEMOP(int N, int NIP, double EPS) {
     // This process's rows, or before them the slices of the right-hand
     // sides that its threads compress at once.
     const double NL = std::ceil(static_cast<double>(N) / NPROC);
-    const int NS = slices(static_cast<int>(NL), HMSLICE);
+    const int NS = slices(static_cast<int>(NL), HMSLICE, EPS >= SINGLETOL);
     const double system = std::max(row * NL * (EPS >= SINGLETOL ? 0.5 : 1.0),
                                    std::min(omp_get_max_threads(), NS) * row * std::ceil(NL / NS));
     // The internal points' operator (four rows a point), after the system.
