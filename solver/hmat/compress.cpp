@@ -134,11 +134,9 @@ void compute(void* data, int r0, int nr, int c0, int nc, void* out) {
         std::fill(v, v + n, 0.0);
         return;
     }
-#pragma omp parallel for schedule(static) if (n >= 256 && !omp_in_parallel())
-    for (long k = 0; k < n; ++k) {
-        const int r = static_cast<int>(k % nr), c = static_cast<int>(k / nr);
-        v[k] = entry(*b.K, b.rows[r0 + r], b.cols[c0 + c]);
-    }
+#pragma omp parallel for collapse(2) schedule(static) if (n >= 256 && !omp_in_parallel())
+    for (int c = 0; c < nc; ++c)
+        for (int r = 0; r < nr; ++r) v[static_cast<long>(c) * nr + r] = entry(*b.K, b.rows[r0 + r], b.cols[c0 + c]);
 }
 
 }  // namespace
@@ -177,9 +175,9 @@ void assemble(hmat_matrix_t* m, const KERNEL& K, double eps, COUNTER* COUNT, boo
 }
 
 hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double eps,
-                        COUNTER* COUNT) {
-    hmat_matrix_t* m = structure(R, C, COUNT);
-    assemble(m, K, eps, COUNT);
+                        COUNTER* COUNT, bool SINGLE) {
+    hmat_matrix_t* m = structure(R, C, COUNT, SINGLE);
+    assemble(m, K, eps, COUNT, SINGLE);
     return m;
 }
 

@@ -181,7 +181,7 @@ void LAPACKCHK();
 
 // compress: structure, then assemble.
 hmat_matrix_t* compress(const KERNEL& K, hmat_cluster_tree_t* R, hmat_cluster_tree_t* C, double EPS,
-                        COUNTER* COUNT);
+                        COUNTER* COUNT, bool SINGLE = false);
 
 // memory: the console line of the memory of the operators M (of single
 // precision with SINGLE) of every process of COMM against their dense

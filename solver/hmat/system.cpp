@@ -36,13 +36,11 @@ namespace {
 constexpr int SLICES = 16, APARTS = 2;
 
 // The right-hand sides' slices of NL rows: SLICE rows or more each (a
-// smaller slice compresses less well), else as few as keep the memory of
-// those the threads compress at once within that of the system, which
-// follows them and takes their memory (SINGLE: the system is of single
-// precision, and holds half an operator of double precision).
-int slices(int NL, int SLICE, bool SINGLE) {
-    const int most = std::clamp(NL / std::max(SLICE, 1), 1, SLICES);
-    return std::min(most, omp_get_max_threads() * (SINGLE ? 2 : 1));
+// smaller slice compresses less well), and no more than the threads that
+// compress them at once, whose memory the system, which follows them, then
+// takes.
+int slices(int NL, int SLICE) {
+    return std::min(std::clamp(NL / std::max(SLICE, 1), 1, SLICES), omp_get_max_threads());
 }
 
 // RHS: rows K0..K0+NR-1 of the right-hand sides B(:,K) = sum over J of
@@ -53,16 +51,25 @@ int slices(int NL, int SLICE, bool SINGLE) {
 //   W       (in)      the rows
 //   T       (in)      the tree of the elements (a copy is used)
 //   Y       (in)      N x M multipliers, in the order of T
+//   YS      (in)      Y in single precision, for an operator of single
+//                     precision (as the system's); empty: double
 //   B       (in/out)  LDB x M from the place R0 of T; rows K0..K0+NR-1 are set
 void RHS(const KERNEL& KR, const ROWS& W, int K0, int NR, hmat_cluster_tree_t* T, const std::vector<double>& Y,
-         int M, double eps, int R0, int LDB, std::vector<double>& B) {
+         const std::vector<float>& YS, int M, double eps, int R0, int LDB, std::vector<double>& B) {
     const KERNEL KS{W.P.data(), W.OWN.data(), KR.WH, KR.WG, false};
+    const bool single = !YS.empty();
     hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
-    hmat_matrix_t* m = compress(KS, W.R, C, eps, nullptr);
+    hmat_matrix_t* m = compress(KS, W.R, C, eps, nullptr, single);
     std::vector<double> b(static_cast<std::size_t>(NR) * M);
-    gemm(m, Y.data(), b.data(), M);
+    if (single) {
+        std::vector<float> bs(b.size());
+        gemm(m, YS.data(), bs.data(), M);
+        std::copy(bs.begin(), bs.end(), b.begin());
+    } else {
+        gemm(m, Y.data(), b.data(), M);
+    }
     HMOK(HI().vector_restore(b.data(), W.R, NR, nullptr, M), "vector_restore");
-    HI().destroy(m);
+    HI(single).destroy(m);
     hmat_delete_cluster_tree(C);
     for (std::size_t K = 0; K < static_cast<std::size_t>(M); ++K)
         std::copy_n(&b[K * NR], NR, &B[K * LDB + K0 - R0]);
@@ -135,12 +142,13 @@ void HMBILD(const SOLREQ& R) {
     // memory they leave.
     const int* ORDER = hmat_cluster_get_indices(S.T);
     HMOK(hi.vector_reorder(Y.data(), S.T, N, nullptr, M), "vector_reorder");
+    const std::vector<float> YS = R.EPS >= SINGLETOL ? std::vector<float>(Y.begin(), Y.end()) : std::vector<float>();
     // A process of one thread among several keeps its rows whole: they
     // compress better so, and two processes then hold the halves one
     // process makes.
     S.SINGLE = R.EPS >= SINGLETOL;
     const int NA = S.PR.SIZE > 1 && omp_get_max_threads() == 1 ? 1 : std::clamp(NL / std::max(R.SLICE, 1), 1, APARTS);
-    const int NS = MEDIA ? 0 : slices(NL, R.SLICE, S.SINGLE);  // the right-hand sides' slices
+    const int NS = MEDIA ? 0 : slices(NL, R.SLICE);  // the right-hand sides' slices
     auto first = [&S](int p, int n) { return S.R0 + FIRSTOF(S.NL, p, n); };
     S.A = std::vector<PART>(NA);
     COUNTER progress;
@@ -174,7 +182,7 @@ void HMBILD(const SOLREQ& R) {
                 const int K0 = first(t, NS), NR = first(t + 1, NS) - K0;
                 ROWS W;
                 rowsOf(S.P.data(), ORDER, K0, NR, W);
-                RHS(KB, W, K0, NR, S.T, Y, M, eps, S.R0, NL, S.BT);
+                RHS(KB, W, K0, NR, S.T, Y, YS, M, eps, S.R0, NL, S.BT);
             }
         });
     trap.rethrow();
@@ -205,9 +213,8 @@ double MEMOP(int N, int NIP, double EPS) {
     // This process's rows, or before them the slices of the right-hand
     // sides that its threads compress at once.
     const double NL = std::ceil(static_cast<double>(N) / NPROC);
-    const int NS = slices(static_cast<int>(NL), HMSLICE, EPS >= SINGLETOL);
-    const double system = std::max(row * NL * (EPS >= SINGLETOL ? 0.5 : 1.0),
-                                   std::min(omp_get_max_threads(), NS) * row * std::ceil(NL / NS));
+    const int NS = slices(static_cast<int>(NL), HMSLICE);
+    const double system = std::max(NL, NS * std::ceil(NL / NS)) * row * (EPS >= SINGLETOL ? 0.5 : 1.0);
     // The internal points' operator (four rows a point), after the system.
     const double points = N >= PTSNBE && NIP >= PTSNIP ? 4.0 * std::ceil(static_cast<double>(NIP) / NPROC) * row : 0.0;
     return std::max(system, points);

@@ -38,9 +38,10 @@ fx::RunResult hmatRun(const std::function<void(textio::OutUnit&)>& before = {}, 
     return fx::runSolve(before, [=](textio::OutUnit& rep) { return RUN(rep, HMSOLVER, {.EPS = eps, .SLICE = slice}); });
 }
 
-// The results within 1e-6 of the largest of each kind; for LU also the same report but for the
-// numbers (the sweeps leave values near zero at the size of their tolerance); the compressed
-// solve's right-hand sides in slices of 256 rows (the sphere's in five).
+// The results within 1e-6 of the largest of each kind (2e-3 for the compressed solve at
+// --tol=1e-6); for LU also the same report but for the numbers (the sweeps leave values near zero
+// at the size of their tolerance); the compressed solve's right-hand sides in slices of 256 rows
+// (the sphere's in five).
 TEST(Hmat, LuAndCompressedSolvesAgreeWithGaussSeidelOnTheExamples) {
     const std::regex number("[ -][0-9]\\.[0-9]+E[-+][0-9]+");  // with its sign or blank
     for (const char* name : {"cube.in", "cube_half.in", "sphere.in", "electrodes.in", "interior.in"}) {
@@ -61,6 +62,12 @@ TEST(Hmat, LuAndCompressedSolvesAgreeWithGaussSeidelOnTheExamples) {
         const auto hm = fx::values();
         for (int k = 0; k < 5; ++k)
             EXPECT_TRUE(reference::RELDIF(is[k], was[k]) <= 1e-6 && reference::RELDIF(hm[k], was[k]) < 1e-6) << "U Q FLUX UIP GRADV: " << k;
+        // at 1e-6 the system is of single precision, its blocks and far rules to 1e-4 (which
+        // alone, in double precision and the closed form, leave the sphere's Q 7e-4 off)
+        const fx::RunResult r6 = hmatRun(fx::example(name), 1e-6, 256);
+        ASSERT_EQ(r6.status, 0) << r6.console;
+        const auto h6 = fx::values();
+        for (int k = 0; k < 5; ++k) EXPECT_LT(reference::RELDIF(h6[k], was[k]), 2e-3) << "U Q FLUX UIP GRADV: " << k;
     }
 }
 

@@ -164,3 +164,76 @@ TEST(Influ, GradientOfTheSingleLayerMatchesDifferences) {
         EXPECT_TRUE(std::isfinite(DG[0]) && std::isfinite(DG[1]) && std::isfinite(DG[2]));
     }
 }
+
+// A point at the distance RHO times the size of element J from its node, along a random direction.
+fx::P3 around(std::mt19937_64& rng, int J, double RHO) {
+    std::normal_distribution<double> g;
+    const double v[3] = {g(rng), g(rng), g(rng)}, n = std::hypot(v[0], v[1], v[2]);
+    const double d = RHO * std::sqrt(FARD[J].H2);
+    return {ELD[J].XN[0] + d * v[0] / n, ELD[J].XN[1] + d * v[1] / n, ELD[J].XN[2] + d * v[2] / n};
+}
+
+// The far-field rules against the closed form, for the tolerances of the compressed solve's blocks:
+// over random elements (warped, long and thin among them) and points all round, from 1.5 to 256
+// times their size away, the rule chosen is within the tolerance of G (relative to A / (4 pi d))
+// and of H (to A / (4 pi d^2)); none is chosen nearer than twice the size, and each rule is chosen
+// somewhere.
+TEST(Influ, FarRulesKeepTheirTolerance) {
+    std::mt19937_64 rng(5);
+    randomElements(rng, 40, 0.0);
+    fx::setSymmetry(0, 0, 0);
+    std::vector<int> used(NFAR, 0);
+    for (double eps : {1e-4, 1e-6, 1e-8}) {
+        const FARTAB F = FARSET(eps);
+        double worst = 0.0;
+        for (int J = 1; J <= NBE; ++J)
+            for (double rho : {1.5, 2.0, 3.0, 4.0, 6.0, 8.0, 12.0, 16.0, 24.0, 32.0, 64.0, 128.0, 256.0})
+                for (int k = 0; k < 10; ++k) {
+                    const fx::P3 p = around(rng, J, rho);
+                    const int r = FARRUL(F, p[0], p[1], p[2], J);
+                    if (rho < 2.0) {
+                        EXPECT_EQ(r, -1) << J;
+                    }
+                    if (r < 0) continue;
+                    ++used[r];
+                    double G, H, g, h;
+                    INFLU(p[0], p[1], p[2], J, G, H);
+                    FARINF(r, p[0], p[1], p[2], J, g, h);
+                    const double d = rho * std::sqrt(FARD[J].H2), a = AREA[J] / (4 * PI * d);
+                    worst = std::max({worst, std::fabs(g - G) / a, std::fabs(h - H) * d / a});
+                }
+        EXPECT_LE(worst, eps) << eps;
+    }
+    for (int r = 0; r < NFAR; ++r) EXPECT_GT(used[r], 0) << "rule " << r + 1;
+}
+
+// INFFAR over the images of even and odd planes against INFSYM, within the tolerance of the
+// nearest image's scale, and its values at a shifted point: their difference quotient (the
+// gradient of the internal points) within ten times it of the closed form's, up to 20 times the
+// element's size (beyond, the closed form's own quotient loses digits to cancellation).
+TEST(Influ, FarSumsOverImagesAndShiftsAgreeWithTheClosedForm) {
+    std::mt19937_64 rng(9);
+    randomElements(rng, 20, 0.5);
+    const double eps = 1e-6, S[3] = {0.0, DELTA, 0.0};
+    const FARTAB F = FARSET(eps);
+    const int syms[][3] = {{0, 0, 0}, {1, 0, 0}, {-1, 1, 0}, {1, -1, 1}};
+    for (const auto& sym : syms) {
+        fx::setSymmetry(sym[0], sym[1], sym[2]);
+        double worst = 0.0, worstd = 0.0;
+        for (int J = 1; J <= NBE; ++J)
+            for (double rho : {1.0, 3.0, 8.0, 12.0, 20.0, 40.0, 200.0}) {
+                const fx::P3 p = around(rng, J, rho);
+                double G = 0, H = 0, G1 = 0, H1 = 0, g = 0, h = 0, g1 = 0, h1 = 0;
+                INFSYM(p[0], p[1], p[2], J, G, H);
+                INFSYM(p[0] + S[0], p[1] + S[1], p[2] + S[2], J, G1, H1);
+                INFFAR(F, p[0], p[1], p[2], J, g, h, S, &g1, &h1);
+                const double d = rho * std::sqrt(FARD[J].H2), a = AREA[J] / (4 * PI * d);
+                worst = std::max({worst, std::fabs(g - G) / a, std::fabs(h - H) * d / a});
+                const double dq = ((g1 - g) - (G1 - G)) / DELTA, dh = ((h1 - h) - (H1 - H)) / DELTA;
+                if (rho <= 20.0) worstd = std::max({worstd, std::fabs(dq) * d / a, std::fabs(dh) * d * d / a});
+            }
+        EXPECT_LE(worst, eps) << sym[0] << sym[1] << sym[2];
+        EXPECT_LE(worstd, 10 * eps) << sym[0] << sym[1] << sym[2];
+    }
+    fx::setSymmetry(0, 0, 0);
+}
