@@ -33,9 +33,11 @@ shortened to any beginning that no other option shares.
                                by the processes of mpirun -np P telma ...
   --tol=EPS            tolerance of the solve, a positive number: for gs the
                        RMS change of a sweep (default 1.0E-8), for hmat the
-                       relative residual of GMRES (default 1.0E-10), for lu
-                       the largest relative residual accepted (default
-                       1.0E-8; beyond it the system is singular)
+                       relative residual of GMRES (default 1.0E-10; from
+                       1e-6 up the operator is held in single precision,
+                       in half the memory), for lu the largest relative
+                       residual accepted (default 1.0E-8; beyond it the
+                       system is singular)
   --vtu=FILE           also write the results to FILE, a VTK unstructured grid
                        (XML) for ParaView, and the internal points to
                        FILE_points.vtu (FILE's .vtu ending replaced)

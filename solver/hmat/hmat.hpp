@@ -39,8 +39,10 @@ namespace telma {
 constexpr double TOLHM = 1.0E-10;
 
 // HMSOLVER: compresses the system of nodes 1..NBE and its NRHS right-hand
-// sides to 100 EPS (the right-hand sides in slices of R.SLICE rows or more,
-// the system in two halves from two slices on), solves each right-hand side
+// sides to 100 EPS (the right-hand sides first, in slices of R.SLICE rows or
+// more, as many as threads at most; then the system, in two halves from two
+// slices on, of single precision for EPS of 1e-6 and above), the entries of
+// distant elements by the far-field rules (INFFAR), solves each right-hand side
 // to the relative residual EPS by GMRES, preconditioned by the diagonal and,
 // when that converges too slowly, by the LU factorisation of a coarse
 // compression, and leaves the solutions in B as the dense solvers do.  The

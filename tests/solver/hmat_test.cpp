@@ -41,7 +41,7 @@ fx::RunResult hmatRun(const std::function<void(textio::OutUnit&)>& before = {}, 
 // The results within 1e-6 of the largest of each kind (2e-3 for the compressed solve at
 // --tol=1e-6); for LU also the same report but for the numbers (the sweeps leave values near zero
 // at the size of their tolerance); the compressed solve's right-hand sides in slices of 256 rows
-// (the sphere's in five).
+// (the sphere's in as many as there are threads).
 TEST(Hmat, LuAndCompressedSolvesAgreeWithGaussSeidelOnTheExamples) {
     const std::regex number("[ -][0-9]\\.[0-9]+E[-+][0-9]+");  // with its sign or blank
     for (const char* name : {"cube.in", "cube_half.in", "sphere.in", "electrodes.in", "interior.in"}) {
