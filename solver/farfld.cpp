@@ -9,7 +9,9 @@
 #include <cmath>
 
 // Vector instructions where the processor has them, unless the portable
-// paths are asked for (TELMA_SCALAR_KERNELS); both give the same bits.
+// paths are asked for (TELMA_SCALAR_KERNELS): two lanes give the bits of the
+// portable paths, four (AVX, chosen at run time) the same values to
+// rounding.
 #if defined(__SSE2__) && !defined(TELMA_SCALAR_KERNELS)
 #define TELMA_SSE2 1
 #include <emmintrin.h>
@@ -27,7 +29,7 @@ std::vector<FARDATA> FARD;
 
 namespace {
 
-const double CF = 0.25 / (4.0 * std::atan(1.0));
+const double C4PI = 0.25 / (4.0 * std::atan(1.0));  // 1 / (4 pi)
 
 // Symmetric rules on the triangle: points in barycentric coordinates
 // (A, B, C) with their weights (summing to 1), of degree 1, 2, 4 and 5, in
@@ -63,8 +65,9 @@ const TRIRULE RULES[NFAR] = {
 // the largest distance from the node to a corner), is at most
 // FARC (h / d)^(degree + 1): the largest measured, over triangles and
 // quadrilaterals of aspect ratios up to 5 and points in every direction,
-// against INFLU, and a tenth more (the test FarRulesKeepTheirBounds).  The largest errors
-// measured, of G and of H, each ratio d / h:
+// against INFLU, and a tenth more (the test FarRulesKeepTheirTolerance
+// checks the rules chosen on random elements).  The largest errors
+// measured, of G and of H, at each ratio d / h:
 //
 //   rule  points  degree  FARC   d/h = 2       4             8             16            32
 //   1     1       1       0.8    8.7e-2 1.8e-1 2.0e-2 4.1e-2 4.8e-3 9.9e-3 1.2e-3 2.5e-3 3.0e-4 6.2e-4
@@ -154,8 +157,8 @@ const bool AVX = __builtin_cpu_supports("avx");
 }
 #endif
 
-// The rule's G and H of element J at the point P (X - XN(J), its squared
-// length D2), by RULE.
+// The rule's G and H of element J at the point P = (px, py, pz) from its
+// node, by RULE.
 [[gnu::always_inline]] inline void rule(int RULE, int J, double px, double py, double pz, double& G, double& H) {
     const ELDATA& E = ELD[J];
     const FARDATA& D = FARD[J];
@@ -193,12 +196,12 @@ const bool AVX = __builtin_cpu_supports("avx");
         g = lg[0] + lg[1];
         h = lh[0] + lh[1];
     }
-    G = -CF * g;
-    H = -CF * zp * h;
+    G = -C4PI * g;
+    H = -C4PI * zp * h;
 }
 
-// The rule of F for element J at P (X - XN(J), its squared length D2): the
-// cheapest accurate enough, -1 for none.
+// The rule of F for element J at a point D2 away from its node, squared:
+// the cheapest accurate enough, -1 for none.
 [[gnu::always_inline]] inline int choose(const FARTAB& F, int J, double D2) {
     const double h2 = FARD[J].H2;
     for (int r = 0; r < NFAR; ++r)

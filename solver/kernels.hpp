@@ -1,10 +1,11 @@
 // The fast kernels under the routines of telma.hpp: per-element frames, the
-// influence coefficients of a run of elements, the two-thread sweep, the
-// and the progress lines of threaded loops.
+// influence coefficients of a run of elements and of distant elements, the
+// two-thread sweep, and the progress lines of threaded loops.
 //
 //   ELD       storage   per-element frames, filled by GEOM      geom.cpp
 //   INFSYMS   routine   INFSYM for a run of elements             influ.cpp
 //   images    routine   the image points of the symmetry planes  influ.cpp
+//   FARD      storage   per-element data of the far-field rules  farfld.cpp
 //   INFFAR    routine   INFSYM by far-field rules where they may  farfld.cpp
 //   GSSWEEP   routine   one Gauss-Seidel sweep                   itsolv.cpp
 //   PACER     class     the thread count of each sweep           itsolv.cpp
@@ -39,6 +40,10 @@ void INFSYMS(double X, double Y, double Z, int J0, int J1, double* GS, double* H
 //   PX, PY, PZ  (out)  the images, W (out) their weights
 // Returns their number, 1 to 8.
 int images(double X, double Y, double Z, double PX[8], double PY[8], double PZ[8], int W[8]);
+// Elements per INFSYMS call of the assembly and the internal points: their
+// coefficients fit the first-level cache.
+constexpr int PIECE = 128;
+
 // ---- far-field rules (farfld.cpp)
 //
 // An element far from the field point needs no closed form: a symmetric
@@ -88,10 +93,6 @@ void FARINF(int RULE, double X, double Y, double Z, int J, double& G, double& H)
 //   S           (in)      the shift, or null;  G1, H1 (in/out) its sums
 void INFFAR(const FARTAB& F, double X, double Y, double Z, int J, double& GS, double& HS,
             const double* S = nullptr, double* G1 = nullptr, double* H1 = nullptr);
-
-// Elements per INFSYMS call of the assembly and the internal points: their
-// coefficients fit the first-level cache.
-constexpr int PIECE = 128;
 
 // ITERATE: the sweeps of ITSOLV until the RMS change is at most EPS.  Writes
 // the sweep lines and the failure messages, sets IER and ST and copies X

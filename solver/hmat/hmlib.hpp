@@ -117,10 +117,12 @@ struct ONEBLAS {
 // or with SINGLE of single precision.
 hmat_interface_t& HI(bool SINGLE = false);
 
-// The system is stored in single precision for tolerances of its solve of
-// SINGLETOL and above: its blocks are approximated to 100 times that, far
-// above the rounding of single precision, and the vectors of GMRES, its
-// residual among them, stay in double precision.
+// The system and its right-hand sides' operator are stored in single
+// precision for tolerances of the solve of SINGLETOL and above: their blocks
+// are approximated to 100 times that, far above the rounding of single
+// precision, and the vectors of GMRES, its residual among them, stay in
+// double precision.  (Below, the products' rounding in single precision,
+// some 1e-7, would keep GMRES from its tolerance.)
 constexpr double SINGLETOL = 1.0E-6;
 
 // TRAP: the first exception of the bodies of a parallel loop, kept for the

@@ -142,11 +142,11 @@ void HMBILD(const SOLREQ& R) {
     // memory they leave.
     const int* ORDER = hmat_cluster_get_indices(S.T);
     HMOK(hi.vector_reorder(Y.data(), S.T, N, nullptr, M), "vector_reorder");
-    const std::vector<float> YS = R.EPS >= SINGLETOL ? std::vector<float>(Y.begin(), Y.end()) : std::vector<float>();
+    S.SINGLE = R.EPS >= SINGLETOL;
+    const std::vector<float> YS = S.SINGLE ? std::vector<float>(Y.begin(), Y.end()) : std::vector<float>();
     // A process of one thread among several keeps its rows whole: they
     // compress better so, and two processes then hold the halves one
     // process makes.
-    S.SINGLE = R.EPS >= SINGLETOL;
     const int NA = S.PR.SIZE > 1 && omp_get_max_threads() == 1 ? 1 : std::clamp(NL / std::max(R.SLICE, 1), 1, APARTS);
     const int NS = MEDIA ? 0 : slices(NL, R.SLICE);  // the right-hand sides' slices
     auto first = [&S](int p, int n) { return S.R0 + FIRSTOF(S.NL, p, n); };
