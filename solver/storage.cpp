@@ -54,10 +54,10 @@ int NGRP = 0;
 namespace {
 
 // Bytes per element and per internal point in the tables: the problem data,
-// the geometry, the system's vectors, the fluxes, the progress flags and the
-// column sums of DOMTST.
+// the geometry (with the far-field rules' FARD), the system's vectors, the
+// fluxes, the progress flags and the column sums of DOMTST.
 constexpr double PERELEM = 2 * sizeof(int) + sizeof(std::array<POINT, MAXV + 1>) + sizeof(POINT) +
-                           sizeof(ELDATA) + 6 * sizeof(double) + 1;
+                           sizeof(ELDATA) + sizeof(FARDATA) + 6 * sizeof(double) + 1;
 constexpr double PERPOINT = sizeof(POINT) + 4 * sizeof(double) + 1;
 
 template <class T>
