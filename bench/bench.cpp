@@ -542,6 +542,29 @@ const LARGE LARGES[] = {
     {"cube129", [] { return box("Unit cube, exterior capacitance problem", 129, 129, 129, 0, 0.0); }, 0.6606785},
 };
 
+// A folder of its own for the runs of the telma program, removed at the
+// end, with the data file of a problem written there.
+struct SCRATCH {
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("telma-bench-" + std::to_string(getpid()));
+    SCRATCH() { std::filesystem::create_directories(dir); }
+    ~SCRATCH() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    void write(const char* name, const tmesh::Mesh& m) const {
+        std::ofstream out(dir / name, std::ios::binary);
+        tmesh::writeDataFile(out, m);
+    }
+    // the text of the file NAME there (empty when there is none)
+    std::string text(const char* name) const {
+        std::ifstream in(dir / name, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+};
+
 // One run of a program: wall seconds, peak resident memory in bytes (of the
 // process the benchmark started), exit status.
 struct RUNSTAT {
@@ -590,9 +613,7 @@ double lastMatch(const std::string& text, const std::regex& re) {
 // phase (compression, GMRES, whole run), the peak memory, the iterations and
 // the capacitance against its exact value.
 void benchLarge(const std::string& names) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("telma-bench-" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    const SCRATCH scratch;
     static const std::regex compressed("Compressed matrix :.*time :\\s*([0-9.]+)");
     static const std::regex gmres("GMRES iterations :\\s*([0-9]+), time :\\s*([0-9.]+)");
     static const std::regex flux("FLUX  1 :\\s*([-0-9.E+]+)");
@@ -604,19 +625,12 @@ void benchLarge(const std::string& names) {
         if (!names.empty() && ("," + names + ",").find(std::string(",") + p.name + ",") == std::string::npos)
             continue;
         const tmesh::Mesh m = p.make();
-        {
-            std::ofstream out(dir / "large.in", std::ios::binary);
-            tmesh::writeDataFile(out, m);
-        }
+        scratch.write("large.in", m);
         std::vector<double> tc, tg, tw, peak;
         double its = 0, cap = 0;
         for (int r = 0; r < RUNS; ++r) {
-            const RUNSTAT st = runTelma(dir, "large.in", p.tol, "large.con");
-            std::ifstream cin(dir / "large.con"), rin(dir / "large.rep");
-            std::stringstream con, rep;
-            con << cin.rdbuf();
-            rep << rin.rdbuf();
-            const std::string c = con.str();
+            const RUNSTAT st = runTelma(scratch.dir, "large.in", p.tol, "large.con");
+            const std::string c = scratch.text("large.con");
             std::smatch g;
             const bool ok = st.status == 0 && std::regex_search(c, g, gmres);
             check(ok, "a large problem was not solved");
@@ -629,7 +643,7 @@ void benchLarge(const std::string& names) {
             tw.push_back(st.wall);
             peak.push_back(st.peak);
             its = std::stod(g[1]);
-            cap = lastMatch(rep.str(), flux) / (4 * std::acos(-1.0));
+            cap = lastMatch(scratch.text("large.rep"), flux) / (4 * std::acos(-1.0));
         }
         if (tw.empty()) continue;
         std::printf("  %-12s %9zu %6s %10.1f s %10.1f s %10.1f s %7.2f GB %9.0f %6.0f %12.7f %9.4f %%\n", p.name,
@@ -637,7 +651,6 @@ void benchLarge(const std::string& names) {
                     median(peak) / static_cast<double>(m.el.size()), its, cap, 100 * (cap / p.exact - 1));
         std::fflush(stdout);
     }
-    fs::remove_all(dir);
 }
 
 // ------------------------------------------------------- processes (--mpi)
@@ -665,9 +678,7 @@ std::vector<double> vtuArray(const std::string& text, const std::string& name) {
 // the iterations, and the largest difference of U, Q and FLUX from the one
 // process of two threads.
 void benchMpi(int P) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("telma-bench-" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    const SCRATCH scratch;
     std::printf("\nThe compressed solve on %d processes (mpirun), telma --solver=hmat, medians of %d run(s)\n"
                 "  %-8s %-14s %10s %10s %10s %9s %6s %11s\n",
                 P, RUNS, "problem", "processes", "build", "solve", "whole run", "peak", "iter.", "difference");
@@ -676,11 +687,7 @@ void benchMpi(int P) {
     };
     const SETUP setups[] = {{1, 2}, {1, 1}, {P, 1}};
     for (int level : {5, 6}) {
-        const tmesh::Mesh m = sphereOf(level);
-        {
-            std::ofstream out(dir / "mpi.in", std::ios::binary);
-            tmesh::writeDataFile(out, m);
-        }
+        scratch.write("mpi.in", sphereOf(level));
         std::vector<double> U0, Q0, F0;
         for (const SETUP& s : setups) {
             std::vector<std::string> cmd;
@@ -693,12 +700,8 @@ void benchMpi(int P) {
             std::vector<double> tb, ts, tw, peak;
             double its = 0, diff = 0;
             for (int r = 0; r < RUNS; ++r) {
-                const RUNSTAT st = runIn(dir, cmd, s.threads, "mpi.con");
-                std::ifstream jin(dir / "mpi.json"), vin(dir / "mpi.vtu");
-                std::stringstream js, vs;
-                js << jin.rdbuf();
-                vs << vin.rdbuf();
-                const std::string j = js.str(), v = vs.str();
+                const RUNSTAT st = runIn(scratch.dir, cmd, s.threads, "mpi.con");
+                const std::string j = scratch.text("mpi.json"), v = scratch.text("mpi.vtu");
                 const bool ok = st.status == 0 && jsonNumber(j, "status") == 0;
                 check(ok, "the compressed solve on several processes failed");
                 if (!ok) break;
@@ -720,7 +723,6 @@ void benchMpi(int P) {
             std::fflush(stdout);
         }
     }
-    fs::remove_all(dir);
 }
 
 // ---------------------------------------------------------------- under load

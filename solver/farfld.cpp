@@ -251,26 +251,42 @@ void FARINF(int RULE, double X, double Y, double Z, int J, double& G, double& H)
     rule(RULE, J, X - XN[0], Y - XN[1], Z - XN[2], G, H);
 }
 
+namespace {
+
+// One image (X, Y, Z) of the point, and when Q is set its shift Q: G and H
+// by the rule of F chosen at the image, used at the shift too so that their
+// difference is as smooth as each, else by INFLU.
+[[gnu::always_inline]] inline void term(const FARTAB& F, int J, double X, double Y, double Z, const double* Q,
+                                        double& G, double& H, double& G1, double& H1) {
+    const double* XN = ELD[J].XN;
+    const double px = X - XN[0], py = Y - XN[1], pz = Z - XN[2];
+    const int r = choose(F, J, px * px + py * py + pz * pz);
+    if (r >= 0)
+        rule(r, J, px, py, pz, G, H);
+    else
+        INFLU(X, Y, Z, J, G, H);
+    if (!Q) return;
+    if (r >= 0)
+        rule(r, J, Q[0] - XN[0], Q[1] - XN[1], Q[2] - XN[2], G1, H1);
+    else
+        INFLU(Q[0], Q[1], Q[2], J, G1, H1);
+}
+
+}  // namespace
+
 void INFFAR(const FARTAB& F, double X, double Y, double Z, int J, double& GS, double& HS, const double* S,
             double* G1, double* H1) {
-    const double* XN = ELD[J].XN;
-    double G, H;
-    if (IREFX == 1 && IREFY == 1 && IREFZ == 1) {  // no images: the point alone
-        const double px = X - XN[0], py = Y - XN[1], pz = Z - XN[2];
-        const int r = choose(F, J, px * px + py * py + pz * pz);
-        if (r >= 0)
-            rule(r, J, px, py, pz, G, H);
-        else
-            INFLU(X, Y, Z, J, G, H);
+    double G, H, g1 = 0.0, h1 = 0.0;
+    if (IREFX == 1 && IREFY == 1 && IREFZ == 1) {  // the point alone: no images to form
+        if (S) {
+            const double Q[3] = {X + S[0], Y + S[1], Z + S[2]};
+            term(F, J, X, Y, Z, Q, G, H, g1, h1);
+            *G1 += g1, *H1 += h1;
+        } else {
+            term(F, J, X, Y, Z, nullptr, G, H, g1, h1);
+        }
         GS += G;
         HS += H;
-        if (!S) return;
-        if (r >= 0)
-            rule(r, J, px + S[0], py + S[1], pz + S[2], G, H);
-        else
-            INFLU(X + S[0], Y + S[1], Z + S[2], J, G, H);
-        *G1 += G;
-        *H1 += H;
         return;
     }
     double PX[8], PY[8], PZ[8], QX[8], QY[8], QZ[8];
@@ -278,22 +294,11 @@ void INFFAR(const FARTAB& F, double X, double Y, double Z, int J, double& GS, do
     const int NI = images(X, Y, Z, PX, PY, PZ, W);
     if (S) images(X + S[0], Y + S[1], Z + S[2], QX, QY, QZ, W1);
     for (int k = 0; k < NI; ++k) {
-        // the rule is chosen at the point, and used at its shift too, so
-        // that their difference is as smooth as each
-        const int r = FARRUL(F, PX[k], PY[k], PZ[k], J);
-        if (r >= 0)
-            FARINF(r, PX[k], PY[k], PZ[k], J, G, H);
-        else
-            INFLU(PX[k], PY[k], PZ[k], J, G, H);
+        const double Q[3] = {S ? QX[k] : 0.0, S ? QY[k] : 0.0, S ? QZ[k] : 0.0};
+        term(F, J, PX[k], PY[k], PZ[k], S ? Q : nullptr, G, H, g1, h1);
         GS += W[k] * G;
         HS += W[k] * H;
-        if (!S) continue;
-        if (r >= 0)
-            FARINF(r, QX[k], QY[k], QZ[k], J, G, H);
-        else
-            INFLU(QX[k], QY[k], QZ[k], J, G, H);
-        *G1 += W1[k] * G;
-        *H1 += W1[k] * H;
+        if (S) *G1 += W1[k] * g1, *H1 += W1[k] * h1;
     }
 }
 

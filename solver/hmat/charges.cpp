@@ -4,7 +4,6 @@
 #include "solver/media.hpp"
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace telma::hm {
 
@@ -42,21 +41,14 @@ void apply(const KT& KW, const std::vector<int>& ROWSOF, std::vector<double> X, 
 #pragma omp parallel for schedule(dynamic, 1)
     for (int p = S0; p < S1; ++p)
         trap([&] {
-            const int K0 = static_cast<int>(static_cast<long>(NR) * p / NS);
-            const int NP = static_cast<int>(static_cast<long>(NR) * (p + 1) / NS) - K0;
+            const int K0 = FIRSTOF(NR, p, NS);
             ROWS W;
-            rowsOf(P.data(), ROWSOF.data(), K0, NP, W);
-            hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
-            hmat_matrix_t* m = compress(KW.of(W), W.R, C, ACAFRAC * R.EPS, nullptr);
-            gemm(m, X.data(), &Y[K0], 1);
-            HMOK(HI().vector_restore(&Y[K0], W.R, NP, nullptr, 1), "vector_restore");
-            HI().destroy(m);
-            hmat_delete_cluster_tree(C);
+            rowsOf(P.data(), ROWSOF.data(), K0, FIRSTOF(NR, p + 1, NS) - K0, W);
+            product(KW.of(W), W, T, X.data(), &Y[K0], 1, ACAFRAC * R.EPS);
         });
     hmat_delete_cluster_tree(T);
     trap.rethrow();
-    if (PR.SIZE > 1 && MPI_Allreduce(MPI_IN_PLACE, Y.data(), NR, MPI_DOUBLE, MPI_SUM, PR.COMM) != MPI_SUCCESS)
-        throw std::runtime_error("MPI failed in MPI_Allreduce");
+    SUMALL(Y.data(), NR, PR);
 }
 
 // The weights of a kernel of the media: all elements alike.

@@ -189,8 +189,7 @@ void memory(const std::vector<hmat_matrix_t*>& M, MPI_Comm COMM, bool SINGLE) {
         size[0] += static_cast<double>(info.compressed_size) * (SINGLE ? 0.5 : 1.0);
         size[1] += static_cast<double>(info.uncompressed_size);
     }
-    if (COMM != MPI_COMM_SELF && MPI_Allreduce(MPI_IN_PLACE, size, 2, MPI_DOUBLE, MPI_SUM, COMM) != MPI_SUCCESS)
-        throw std::runtime_error("MPI failed in MPI_Allreduce");
+    SUMALL(size, 2, procs(COMM));
     const double compressed = size[0], dense = size[1];
     const double mb = compressed * sizeof(double) / 1048576.0, pc = 100.0 * compressed / dense;
     float t;
@@ -207,6 +206,23 @@ void gemm(hmat_matrix_t* m, const double* X, double* Y, int NC) {
 void gemm(hmat_matrix_t* m, const float* X, float* Y, int NC) {
     const float one = 1.0f, zero = 0.0f;
     HMOK(HI(true).gemm_dense('N', 'N', 'L', &one, m, const_cast<float*>(X), &zero, Y, NC), "gemm_dense");
+}
+
+void product(const KERNEL& K, const ROWS& W, hmat_cluster_tree_t* T, const double* X, double* Y, int NC,
+             double EPS, const float* XS) {
+    const int NR = static_cast<int>(W.P.size() / 3);
+    hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
+    hmat_matrix_t* m = compress(K, W.R, C, EPS, nullptr, XS != nullptr);
+    if (XS) {
+        std::vector<float> ys(static_cast<std::size_t>(NR) * NC);
+        gemm(m, XS, ys.data(), NC);
+        std::copy(ys.begin(), ys.end(), Y);
+    } else {
+        gemm(m, X, Y, NC);
+    }
+    HMOK(HI().vector_restore(Y, W.R, NR, nullptr, NC), "vector_restore");
+    HI(XS != nullptr).destroy(m);
+    hmat_delete_cluster_tree(C);
 }
 
 }  // namespace telma::hm

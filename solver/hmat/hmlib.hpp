@@ -195,6 +195,13 @@ void memory(const std::vector<hmat_matrix_t*>& M, MPI_Comm COMM = MPI_COMM_SELF,
 void gemm(hmat_matrix_t* M, const double* X, double* Y, int NC);
 void gemm(hmat_matrix_t* M, const float* X, float* Y, int NC);
 
+// product: Y = K X for the rows W, through an operator compressed to EPS on
+// W's tree and a copy of the elements' tree T, released before return; with
+// XS (X in single precision) the operator is of single precision.
+//   X   (in)   NBE x NC, in the order of T;  Y (out) NR x NC, in W's order
+void product(const KERNEL& K, const ROWS& W, hmat_cluster_tree_t* T, const double* X, double* Y, int NC,
+             double EPS, const float* XS = nullptr);
+
 // ---------------------------------------------------------------- procs.cpp
 //
 // The processes of a communicator, and this one's rank in it.
@@ -212,8 +219,10 @@ inline int FIRSTOF(int N, int P, int NP) { return static_cast<int>(static_cast<l
 // own places (FIRSTOF).
 void SHAREV(double* V, int N, const PROCS& PR);
 
-// SUMALL: the sum of V over the processes of PR.
+// SUMALL: the sum of V over the processes of PR; the second V(0..N-1)
+// summed in place.
 double SUMALL(double V, const PROCS& PR);
+void SUMALL(double* V, int N, const PROCS& PR);
 
 // QUIET: the standard output and error of every process but the first to
 // /dev/null (PETSCRUN, once it knows the ranks).

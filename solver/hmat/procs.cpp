@@ -118,11 +118,14 @@ void SHAREV(double* V, int N, const PROCS& PR) {
         throw std::runtime_error("MPI failed in MPI_Allgatherv");
 }
 
-double SUMALL(double V, const PROCS& PR) {
-    double all = V;
-    if (PR.SIZE > 1 && MPI_Allreduce(&V, &all, 1, MPI_DOUBLE, MPI_SUM, PR.COMM) != MPI_SUCCESS)
+void SUMALL(double* V, int N, const PROCS& PR) {
+    if (PR.SIZE > 1 && MPI_Allreduce(MPI_IN_PLACE, V, N, MPI_DOUBLE, MPI_SUM, PR.COMM) != MPI_SUCCESS)
         throw std::runtime_error("MPI failed in MPI_Allreduce");
-    return all;
+}
+
+double SUMALL(double V, const PROCS& PR) {
+    SUMALL(&V, 1, PR);
+    return V;
 }
 
 }  // namespace hm

@@ -57,20 +57,8 @@ int slices(int NL, int SLICE) {
 void RHS(const KERNEL& KR, const ROWS& W, int K0, int NR, hmat_cluster_tree_t* T, const std::vector<double>& Y,
          const std::vector<float>& YS, int M, double eps, int R0, int LDB, std::vector<double>& B) {
     const KERNEL KS{W.P.data(), W.OWN.data(), KR.WH, KR.WG, false};
-    const bool single = !YS.empty();
-    hmat_cluster_tree_t* C = hmat_copy_cluster_tree(T);
-    hmat_matrix_t* m = compress(KS, W.R, C, eps, nullptr, single);
     std::vector<double> b(static_cast<std::size_t>(NR) * M);
-    if (single) {
-        std::vector<float> bs(b.size());
-        gemm(m, YS.data(), bs.data(), M);
-        std::copy(bs.begin(), bs.end(), b.begin());
-    } else {
-        gemm(m, Y.data(), b.data(), M);
-    }
-    HMOK(HI().vector_restore(b.data(), W.R, NR, nullptr, M), "vector_restore");
-    HI(single).destroy(m);
-    hmat_delete_cluster_tree(C);
+    product(KS, W, T, Y.data(), b.data(), M, eps, YS.empty() ? nullptr : YS.data());
     for (std::size_t K = 0; K < static_cast<std::size_t>(M); ++K)
         std::copy_n(&b[K * NR], NR, &B[K * LDB + K0 - R0]);
 }
